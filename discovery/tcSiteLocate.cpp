@@ -1,0 +1,36 @@
+#include "tcSiteLocate.h"
+
+#include "tcSpecificLocator.h"
+
+tcSiteLocate::tcSiteLocate(QObject* apParent, QSharedPointer<tcLocateParams> apParams)
+    : QObject(apParent)
+{
+    registerVideoDeviceMetaType();
+    if (!apParams)
+        return;
+    // Creation order is start order: Norvo 1.0, ONVIF, PQ-series, bridge.
+    Q_UNUSED(apParams)
+}
+
+tcSiteLocate::~tcSiteLocate()
+{
+    while (!m_locators.isEmpty())
+        delete m_locators.takeFirst();
+}
+
+void tcSiteLocate::start()
+{
+    start(2, 1500);
+}
+
+void tcSiteLocate::start(int repeats, int intervalMs)
+{
+    for (tcSpecificLocator* locator : qAsConst(m_locators))
+        locator->start(repeats, intervalMs);
+}
+
+void tcSiteLocate::stop()
+{
+    for (tcSpecificLocator* locator : qAsConst(m_locators))
+        locator->stop();
+}

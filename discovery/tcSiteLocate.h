@@ -1,0 +1,34 @@
+#pragma once
+// The discovery coordinator: owns one locator per protocol, starts them all with the
+// same repeat count and interval, and re-emits every found device as one signal.
+
+#include "tcLocateParams.h"
+#include "tcVideoDevice.h"
+
+#include <QList>
+#include <QObject>
+#include <QSharedPointer>
+
+class tcSpecificLocator;
+
+class tcSiteLocate : public QObject
+{
+    Q_OBJECT
+public:
+    tcSiteLocate(QObject* apParent, QSharedPointer<tcLocateParams> apParams);
+    ~tcSiteLocate() override;
+
+    // Every locator, in creation order, gets start(2, 1500).
+    void start();
+    void start(int repeats, int intervalMs);
+    // Forwards stop(); only the PQ-series locator does anything with it.
+    void stop();
+
+    const QList<tcSpecificLocator*>& locators() const { return m_locators; }
+
+signals:
+    void sig_locateFoundSite(tpVideoDevice apDvc);
+
+private:
+    QList<tcSpecificLocator*> m_locators;
+};
