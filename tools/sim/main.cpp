@@ -2,11 +2,13 @@
 // the site side of the test namespaces (see tools/sim/README.md for the contract).
 
 #include "tcSimDevice.h"
+#include "tcSimDiscoveryServer.h"
 #include "tcSimHttpServer.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QNetworkInterface>
 #include <QProcess>
@@ -151,6 +153,13 @@ int main(int argc, char** argv)
         {QStringLiteral("http-timeout"), QStringLiteral("Drop an idle or unfinished HTTP request after MS."),
          QStringLiteral("MS"), QStringLiteral("10000")},
         {QStringLiteral("log-requests"), QStringLiteral("Print one JSON line per HTTP request.")},
+        {QStringLiteral("onvif-max-delay"),
+         QStringLiteral("Largest random wait before answering a WS-Discovery Probe (APP_MAX_DELAY)."),
+         QStringLiteral("MS"), QStringLiteral("500")},
+        {QStringLiteral("spread"), QStringLiteral("Spread the other protocols' replies over MS."), QStringLiteral("MS"),
+         QStringLiteral("0")},
+        {QStringLiteral("no-http"), QStringLiteral("No HTTP service (discovery only).")},
+        {QStringLiteral("no-discovery"), QStringLiteral("No discovery responders (HTTP only).")},
         {QStringLiteral("print-site"), QStringLiteral("Print every device's state line before ready.")},
     });
     parser.process(app);
@@ -222,7 +231,19 @@ int main(int argc, char** argv)
     httpOptions.timeoutMs = qMax(100, parser.value(QStringLiteral("http-timeout")).toInt());
     tcSimHttpServer http(devices, httpOptions);
     QString error;
-    if (!http.listen(&error)) {
+    if (!parser.isSet(QStringLiteral("no-http")) && !http.listen(&error)) {
+        removeAdded();
+        return fail(error);
+    }
+
+    tcSimDiscoveryOptions discoveryOptions;
+    discoveryOptions.interface = interface;
+    discoveryOptions.onvifMaxDelayMs = qMax(0, parser.value(QStringLiteral("onvif-max-delay")).toInt());
+    discoveryOptions.spreadMs = qMax(0, parser.value(QStringLiteral("spread")).toInt());
+    discoveryOptions.seed = parser.value(QStringLiteral("seed")).toUInt();
+    discoveryOptions.sendFromDeviceAddress = !parser.isSet(QStringLiteral("no-add-addresses"));
+    tcSimDiscoveryServer discovery(devices, discoveryOptions);
+    if (!parser.isSet(QStringLiteral("no-discovery")) && !discovery.start(&error)) {
         removeAdded();
         return fail(error);
     }
@@ -249,6 +270,7 @@ int main(int argc, char** argv)
         dumpState(devices);
     emitJsonLine({{QStringLiteral("event"), QStringLiteral("ready")},
                   {QStringLiteral("devices"), int(devices.size())},
-                  {QStringLiteral("httpListeners"), http.listenerCount()}});
+                  {QStringLiteral("httpListeners"), http.listenerCount()},
+                  {QStringLiteral("discovery"), QJsonArray::fromStringList(discovery.protocols())}});
     return app.exec();
 }
