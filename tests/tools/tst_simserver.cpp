@@ -152,6 +152,11 @@ private slots:
         const QJsonObject last = events(QStringLiteral("request"), address).last();
         const QJsonObject authorization = last.value(QStringLiteral("authorization")).toObject();
         QCOMPARE(last.value(QStringLiteral("status")).toInt(), status);
+        // Headers are logged as sent, but never the credentials themselves.
+        const QJsonObject headers = last.value(QStringLiteral("headers")).toObject();
+        QCOMPARE(headers.value(QStringLiteral("host")).toString(), address);
+        QVERIFY(!headers.contains(QStringLiteral("authorization")));
+        QVERIFY(!m_sim.output().contains(QByteArray("admin:" + password.toUtf8()).toBase64()));
         QCOMPARE(authorization.value(QStringLiteral("scheme")).toString(),
                  scheme == QLatin1String("--basic") ? QStringLiteral("Basic") : QStringLiteral("Digest"));
         QCOMPARE(authorization.value(QStringLiteral("algorithm")).toString(), algorithm);

@@ -50,8 +50,8 @@ Site file: {"devices": [ {...}, ... ]}, each device an object with
 stdout carries one JSON object per line:
   {"event":"ready",...}       every socket is bound and listening
   {"event":"request",...}     with --log-requests: one per HTTP request (method, path,
-                              contentType, body, authorization {scheme, username,
-                              digest parameters, verdict}, status)
+                              contentType, headers, body, authorization {scheme,
+                              username, digest parameters, verdict}, status)
   {"event":"state",...}       after each accepted write, and for every device on
                               SIGUSR1, on SIGTERM/SIGINT (before exiting) and at start
                               with --print-site)";

@@ -22,20 +22,20 @@ struct KindInfo
     tcSimKind kind;
     const char* text;
     unsigned protocols;
-    const char* model;
+    const char* models; // joined by '|'; a described device gets the first
 };
 
 // Second-generation cameras answer ONVIF and, as PQ-series cameras, the PQ query too;
 // so do the OEM cameras sold under the PQ line. That is what makes the list merge work.
 const KindInfo kKinds[] = {
-    {tcSimKind::Onvif, "onvif", ProtoOnvif, "NVT-4120 Dome"},
-    {tcSimKind::Norvo2, "norvo2", ProtoOnvif | ProtoPq, "N2-B4MP"},
-    {tcSimKind::Norvo1, "norvo1", ProtoNorvo, "Norvo N1-720"},
-    {tcSimKind::PqRecorder, "pq-recorder", ProtoPq, "PQ-NVR16"},
-    {tcSimKind::PqCamera, "pq-camera", ProtoPq | ProtoOnvif, "PQ-C2MP"},
-    {tcSimKind::PqDecoder, "pq-decoder", ProtoPq, "PQ-DEC4"},
-    {tcSimKind::PqStorage, "pq-storage", ProtoPq, "PQ-SS48"},
-    {tcSimKind::Bridge, "bridge", ProtoBridge, "ZLB-200"},
+    {tcSimKind::Onvif, "onvif", ProtoOnvif, "NVT-4120 Dome|IPC 2MP Bullet|VX-880 PTZ"},
+    {tcSimKind::Norvo2, "norvo2", ProtoOnvif | ProtoPq, "N2-B4MP|N2-D8MP|N2-T4MP"},
+    {tcSimKind::Norvo1, "norvo1", ProtoNorvo, "Norvo N1-720|Norvo N1-1080|NORVO N1-D"},
+    {tcSimKind::PqRecorder, "pq-recorder", ProtoPq, "PQ-NVR16|PQ-NVR32|PW-NVR8"},
+    {tcSimKind::PqCamera, "pq-camera", ProtoPq | ProtoOnvif, "PQ-C2MP|PQ-C4MP|PQ-C8MP"},
+    {tcSimKind::PqDecoder, "pq-decoder", ProtoPq, "PQ-DEC4|PQ-DEC9"},
+    {tcSimKind::PqStorage, "pq-storage", ProtoPq, "PQ-SS48|PQ-SS96"},
+    {tcSimKind::Bridge, "bridge", ProtoBridge, "ZLB-200|ZLB-400"},
 };
 
 const KindInfo& kindInfo(tcSimKind kind)
@@ -72,7 +72,7 @@ void fillDefaults(tcSimDevice& d, int index)
 {
     const KindInfo& info = kindInfo(d.kind);
     if (d.model.isEmpty())
-        d.model = QString::fromLatin1(info.model);
+        d.model = QString::fromLatin1(info.models).section(QLatin1Char('|'), 0, 0);
     if (d.firmware.isEmpty())
         d.firmware = QStringLiteral("2.4.%1 %2").arg(index % 10).arg(1000 + index);
     if (d.name.isEmpty())
@@ -434,6 +434,8 @@ void generateSite(const tcSimCounts& counts, quint32 seed, const QHostAddress& b
             d->address = nextAddress();
             d->mac = macFor(d->kind, rng.generate());
             d->name = QStringLiteral("%1 %2").arg(QLatin1String(places[rng.bounded(10)])).arg(i + 1);
+            const QStringList models = QString::fromLatin1(kindInfo(d->kind).models).split(QLatin1Char('|'));
+            d->model = models.at(int(rng.bounded(quint32(models.size()))));
             d->users.insert(QStringLiteral("admin"), password);
             // A mix of the logins met in the field; most cameras ask for Digest MD5.
             const quint32 login = rng.bounded(20);

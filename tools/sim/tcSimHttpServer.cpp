@@ -114,6 +114,12 @@ bool tcSimHttpConnection::answer(const tcHttpRequest& request)
                     {QStringLiteral("path"), QString::fromLatin1(request.target)},
                     {QStringLiteral("contentType"), QString::fromLatin1(request.header("content-type"))},
                     {QStringLiteral("body"), QString::fromUtf8(request.body)}};
+    // Every header as received, except the credentials (parsed under "authorization").
+    QJsonObject headerList;
+    for (const auto& h : request.headers)
+        if (h.first != "authorization")
+            headerList.insert(QString::fromLatin1(h.first), QString::fromLatin1(h.second));
+    log.insert(QStringLiteral("headers"), headerList);
 
     int status = 200;
     tcHttpHeaders headers;
