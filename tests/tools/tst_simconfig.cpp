@@ -179,6 +179,17 @@ private slots:
         QCOMPARE(d.network.value(QStringLiteral("dhcpIpMask")), QString());
     }
 
+    void switchToDhcpShowsALease()
+    {
+        tcSimDevice d = camera();
+        d.network.remove(QStringLiteral("dhcpIpRoute")); // a device that never reports it
+        handleConfigRequest(d, QStringLiteral("admin"),
+                            post("/SetNetBasicConfig", networkBody("dhcp", "10.99.2.20", "10.99.0.1", "255.255.0.0", "true")));
+        QCOMPARE(d.network.value(QStringLiteral("dhcpIp")), QStringLiteral("10.99.2.20"));
+        QCOMPARE(d.network.value(QStringLiteral("dhcpIpMask")), QStringLiteral("255.255.0.0"));
+        QVERIFY(!d.network.contains(QStringLiteral("dhcpIpRoute")));
+    }
+
     void passwordWrites_data()
     {
         QTest::addColumn<QByteArray>("path");

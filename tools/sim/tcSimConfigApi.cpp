@@ -94,6 +94,14 @@ tcSimResponse setNetwork(tcSimDevice& d, const tcHttpRequest& request)
     for (const char* key : {"staticIp", "staticIpRoute", "staticIpMask", "dnsFromDhcpSwitch", "dnsServer1", "dnsServer2"})
         if (in.contains(QStringLiteral("tcpIp/") + QLatin1String(key)))
             d.network[QLatin1String(key)] = value(key);
+    // The site's DHCP server hands the camera the address it already has; the lease
+    // shows in the dhcp* elements the device reports (those it reports at all).
+    const QPair<const char*, QString> lease[] = {{"dhcpIp", d.address.toString()},
+                                                 {"dhcpIpMask", d.network.value(QStringLiteral("staticIpMask"))},
+                                                 {"dhcpIpRoute", d.network.value(QStringLiteral("staticIpRoute"))}};
+    for (const auto& entry : lease)
+        if (dhcp && d.network.contains(QLatin1String(entry.first)) && d.network.value(QLatin1String(entry.first)).isEmpty())
+            d.network[QLatin1String(entry.first)] = entry.second;
     return success();
 }
 
