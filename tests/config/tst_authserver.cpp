@@ -17,7 +17,8 @@ Q_DECLARE_METATYPE(Challenge)
 
 namespace {
 
-const quint16 kPort = 8080;
+// Off the usual HTTP ports, which the device simulator may take on the same site side.
+const quint16 kPort = 18081;
 const QByteArray kUser = "admin";
 const QByteArray kPassword = "7093";
 const QByteArray kRealm = "Zephyrlock camera";
