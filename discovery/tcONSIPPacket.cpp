@@ -22,6 +22,7 @@ struct tcTagInfo
     bool flagged; // the record keeps a presence flag for it
 };
 
+// clang-format off
 tcTagInfo tagInfo(quint16 tag)
 {
     switch (tag) {
@@ -41,6 +42,7 @@ tcTagInfo tagInfo(quint16 tag)
     default: return {tcTagKind::Unhandled, 0, false};
     }
 }
+// clang-format on
 
 quint16 be16(const QByteArray& abaBytes, int index)
 {
@@ -83,15 +85,42 @@ tcONSIPPacket::tcONSIPPacket(const tcONSIPPacket& other) = default;
 tcONSIPPacket& tcONSIPPacket::operator=(const tcONSIPPacket& other) = default;
 tcONSIPPacket::~tcONSIPPacket() = default;
 
-qint32 tcONSIPPacket::version() const { return d->version; }
-qint32 tcONSIPPacket::headerWord() const { return d->headerWord; }
-qint32 tcONSIPPacket::packetType() const { return d->packetType; }
-qint32 tcONSIPPacket::headerByte22() const { return d->headerByte22; }
-qint32 tcONSIPPacket::headerByte23() const { return d->headerByte23; }
-QString tcONSIPPacket::mac() const { return d->mac; }
-QString tcONSIPPacket::address() const { return d->address; }
-quint16 tcONSIPPacket::tag3Second() const { return d->tag3Second; }
-bool tcONSIPPacket::foreignModel() const { return d->foreignModel; }
+qint32 tcONSIPPacket::version() const
+{
+    return d->version;
+}
+qint32 tcONSIPPacket::headerWord() const
+{
+    return d->headerWord;
+}
+qint32 tcONSIPPacket::packetType() const
+{
+    return d->packetType;
+}
+qint32 tcONSIPPacket::headerByte22() const
+{
+    return d->headerByte22;
+}
+qint32 tcONSIPPacket::headerByte23() const
+{
+    return d->headerByte23;
+}
+QString tcONSIPPacket::mac() const
+{
+    return d->mac;
+}
+QString tcONSIPPacket::address() const
+{
+    return d->address;
+}
+quint16 tcONSIPPacket::tag3Second() const
+{
+    return d->tag3Second;
+}
+bool tcONSIPPacket::foreignModel() const
+{
+    return d->foreignModel;
+}
 
 bool tcONSIPPacket::hasTag(quint16 tag) const
 {

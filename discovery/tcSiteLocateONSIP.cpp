@@ -42,7 +42,10 @@ std::unique_ptr<tcVideoDevice> parseNorvoReply(const QByteArray& abaDatagram, co
     const bool hasPort = packet.hasTag(tcONSIPPacket::TagPort);
     const bool hasName = packet.hasTag(tcONSIPPacket::TagName);
     if (!hasMode || !hasPort || !hasName) {
-        log(QStringLiteral("Data missing: Mode=%1, Port=%2, Name=%3").arg(int(hasMode)).arg(int(hasPort)).arg(int(hasName)));
+        log(QStringLiteral("Data missing: Mode=%1, Port=%2, Name=%3")
+                .arg(int(hasMode))
+                .arg(int(hasPort))
+                .arg(int(hasName)));
         return nullptr;
     }
     if (packet.foreignModel() && isKGModel(packet.model()))
@@ -112,9 +115,7 @@ void tcSiteLocateONSIP::start(int repeats, int intervalMs)
         connect(socket, &QUdpSocket::errorOccurred, this, &tcSiteLocateONSIP::slot_SocketError);
         connect(socket, &QUdpSocket::readyRead, this, &tcSiteLocateONSIP::slot_DataAvailable);
     } else {
-        qWarning().noquote() << QStringLiteral("%1Unable to bind to %2:%3")
-                                    .arg(QLatin1String(kPrefix), QHostAddress(QHostAddress::AnyIPv4).toString())
-                                    .arg(kPort);
+        qWarning("%sUnable to bind to 0.0.0.0:%u", kPrefix, unsigned(kPort));
         log(QStringLiteral("bind error: %1").arg(socket->errorString()));
         delete socket;
     }

@@ -61,8 +61,7 @@ quint32 le32(const QByteArray& abaReply, int offset)
     return value;
 }
 
-template <std::size_t N>
-void copyRaw(std::array<quint8, N>& target, const QByteArray& abaReply, int offset)
+template <std::size_t N> void copyRaw(std::array<quint8, N>& target, const QByteArray& abaReply, int offset)
 {
     std::copy_n(reinterpret_cast<const quint8*>(abaReply.constData()) + offset, N, target.begin());
 }
@@ -198,7 +197,8 @@ void tcSiteLocatePQSeries::slot_timeout()
         closeSocket();
         return;
     }
-    const qint64 written = m_socket->writeDatagram(buildPQQuery(), QHostAddress(QLatin1String(kQueryGroup)), kPort);
+    const qint64 written =
+        m_socket->writeDatagram(buildPQQuery(), QHostAddress(QLatin1String(kQueryGroup)), kPort);
     if (written != kQuerySize)
         qDebug("%swriteDatagram(%d) returned: %lld", kPrefix, kQuerySize, written);
 }

@@ -17,7 +17,15 @@ private slots:
     void defaultRequest()
     {
         QByteArray expected("iCanIPinstaller", 16);
-        expected += QByteArray::fromHex("0003" "0000" "30" "01" "00" "00" "0030" "ffffffffffff" "ffffffff");
+        expected += QByteArray::fromHex("0003"
+                                        "0000"
+                                        "30"
+                                        "01"
+                                        "00"
+                                        "00"
+                                        "0030"
+                                        "ffffffffffff"
+                                        "ffffffff");
         expected += QByteArray(12, '\0');
         QCOMPARE(tcONSIPPacket().buildRequest(), expected);
         QCOMPARE(expected.size(), 48);
@@ -76,9 +84,10 @@ private slots:
         };
         const QByteArray modeTag = norvoTag(1, be32Bytes(4));
 
-        QTest::newRow("own request") << tcONSIPPacket().buildRequest() << true << QList<int>{} << QStringList{};
-        QTest::newRow("empty datagram")
-            << QByteArray() << false << QList<int>{} << QStringList{"short datagram: 0 bytes, the header needs 48"};
+        QTest::newRow("own request") << tcONSIPPacket().buildRequest() << true << QList<int>{}
+                                     << QStringList{};
+        QTest::newRow("empty datagram") << QByteArray() << false << QList<int>{}
+                                        << QStringList{"short datagram: 0 bytes, the header needs 48"};
         QTest::newRow("ends inside the header")
             << tcNorvoHeader().datagram().left(47) << false << QList<int>{}
             << QStringList{"short datagram: 47 bytes, the header needs 48"};
@@ -92,14 +101,16 @@ private slots:
             << header([](tcNorvoHeader& h) { h.magic[4] = '\0'; }).datagram() << false << QList<int>{}
             << QStringList{"bad magic string: iCan"};
         QTest::newRow("version 2 reported before a bad header length")
-            << header([](tcNorvoHeader& h) { h.version = 2; h.headerLength = 40; }).datagram() << false
-            << QList<int>{} << QStringList{"bad version: 2"};
+            << header([](tcNorvoHeader& h) {
+                   h.version = 2;
+                   h.headerLength = 40;
+               }).datagram()
+            << false << QList<int>{} << QStringList{"bad version: 2"};
         QTest::newRow("version 0x0103 read big-endian")
             << header([](tcNorvoHeader& h) { h.version = 0x0103; }).datagram() << false << QList<int>{}
             << QStringList{"bad version: 259"};
-        QTest::newRow("header length 40")
-            << header([](tcNorvoHeader& h) { h.headerLength = 40; }).datagram() << false << QList<int>{}
-            << QStringList{"bad header length: 40"};
+        QTest::newRow("header length 40") << header([](tcNorvoHeader& h) { h.headerLength = 40; }).datagram()
+                                          << false << QList<int>{} << QStringList{"bad header length: 40"};
         QTest::newRow("last reserved byte set")
             << header([](tcNorvoHeader& h) { h.reserved[11] = 1; }).datagram() << false << QList<int>{}
             << QStringList{"bad mbz bytes"};
@@ -110,8 +121,8 @@ private slots:
             << header([](tcNorvoHeader& h) { h.totalLength = 52; }).datagram() << true << QList<int>{}
             << QStringList{};
         QTest::newRow("total length 53 walks a one-byte tag")
-            << header([](tcNorvoHeader& h) { h.totalLength = 53; }).datagram(norvoTag(2, "A") + modeTag) << true
-            << QList<int>{2} << QStringList{};
+            << header([](tcNorvoHeader& h) { h.totalLength = 53; }).datagram(norvoTag(2, "A") + modeTag)
+            << true << QList<int>{2} << QStringList{};
         QTest::newRow("total length claims more than arrived")
             << header([](tcNorvoHeader& h) { h.totalLength = 61; }).datagram(modeTag + "xxxx") << false
             << QList<int>{} << QStringList{"total length 61 exceeds the 60 bytes received"};
@@ -122,12 +133,14 @@ private slots:
             << tcNorvoHeader().datagram(modeTag + norvoTextTag(2, QStringLiteral("Cam"))) << true
             << QList<int>{1, 2} << QStringList{};
         QTest::newRow("total length shorter than the datagram bounds the walk")
-            << header([](tcNorvoHeader& h) { h.totalLength = 56; }).datagram(modeTag + norvoTag(28, be32Bytes(80)))
+            << header([](tcNorvoHeader& h) {
+                   h.totalLength = 56;
+               }).datagram(modeTag + norvoTag(28, be32Bytes(80)))
             << true << QList<int>{1} << QStringList{};
-        QTest::newRow("silent tags")
-            << tcNorvoHeader().datagram(norvoTag(25, "a") + norvoTag(41, "b") + norvoTag(43, "c") +
-                                        norvoTag(44, "d") + norvoTag(49, "e") + norvoTag(57, "f"))
-            << true << QList<int>{} << QStringList{};
+        QTest::newRow("silent tags") << tcNorvoHeader().datagram(norvoTag(25, "a") + norvoTag(41, "b") +
+                                                                 norvoTag(43, "c") + norvoTag(44, "d") +
+                                                                 norvoTag(49, "e") + norvoTag(57, "f"))
+                                     << true << QList<int>{} << QStringList{};
         QTest::newRow("unhandled tag 26 with two bytes")
             << tcNorvoHeader().datagram(norvoTag(26, "AB")) << true << QList<int>{}
             << QStringList{"unhandled tag: 26 data [len=2] = AB  41 42"};
@@ -141,13 +154,14 @@ private slots:
             << tcNorvoHeader().datagram(norvoTag(1000, QByteArray()) + modeTag) << true << QList<int>{1}
             << QStringList{"unhandled tag: 1000 data [len=0] =  "};
         QTest::newRow("address cut by the end of the datagram")
-            << tcNorvoHeader().datagram(modeTag + norvoTag(4, QByteArray::fromHex("0a0001"))) << true << QList<int>{1, 4}
-            << QStringList{"bad IP addres, not the right length: 3"};
+            << tcNorvoHeader().datagram(modeTag + norvoTag(4, QByteArray::fromHex("0a0001"))) << true
+            << QList<int>{1, 4} << QStringList{"bad IP addres, not the right length: 3"};
         QTest::newRow("MAC cut by the end of the datagram")
-            << tcNorvoHeader().datagram(modeTag + norvoTag(27, QByteArray::fromHex("01020304"))) << true << QList<int>{1, 27}
-            << QStringList{"bad MAC address, not the right length: 4"};
+            << tcNorvoHeader().datagram(modeTag + norvoTag(27, QByteArray::fromHex("01020304"))) << true
+            << QList<int>{1, 27} << QStringList{"bad MAC address, not the right length: 4"};
         QTest::newRow("number cut by the end of the datagram is refused")
-            << tcNorvoHeader().datagram(norvoTextTag(2, QStringLiteral("Cam")) + norvoTag(28, QByteArray::fromHex("0050")))
+            << tcNorvoHeader().datagram(norvoTextTag(2, QStringLiteral("Cam")) +
+                                        norvoTag(28, QByteArray::fromHex("0050")))
             << true << QList<int>{2} << QStringList{"tag 28 refused: its value needs 4 bytes, 2 received"};
         QTest::newRow("port pair cut by the end of the datagram is refused")
             << tcNorvoHeader().datagram(norvoTag(3, QByteArray::fromHex("005000"))) << true << QList<int>{}
@@ -177,6 +191,20 @@ private slots:
         QCOMPARE(seen, present);
     }
 
+    // Every cut of a reply is refused, whichever field or tag the cut falls in.
+    void everyTruncationRefused()
+    {
+        const QByteArray full = zltest::norvoReply(
+            QStringLiteral("Cam"), 1,
+            norvoTag(4, QByteArray::fromHex("0a000001")) + norvoTag(27, QByteArray(6, 'm')) +
+                norvoTag(3, be16Bytes(80) + be16Bytes(81)) + norvoTag(26, "zz"));
+        tcONSIPPacket packet;
+        zltest::tcLogCapture capture;
+        QVERIFY(packet.parse(full));
+        for (int size = 0; size < full.size(); ++size)
+            QVERIFY2(!packet.parse(full.left(size)), qPrintable(QString::number(size)));
+    }
+
     void tagValues_data()
     {
         QTest::addColumn<QByteArray>("tags");
@@ -187,13 +215,18 @@ private slots:
         for (int i = 0; i < 100; ++i)
             hundred += char('a' + i % 26);
 
-        QTest::newRow("name cut at a zero byte") << norvoTag(2, QByteArray("Cam\0era", 7)) << 2 << QVariant("Cam");
-        QTest::newRow("name of 100 bytes keeps 80") << norvoTag(2, hundred) << 2 << QVariant(QString::fromLatin1(hundred.left(80)));
+        QTest::newRow("name cut at a zero byte")
+            << norvoTag(2, QByteArray("Cam\0era", 7)) << 2 << QVariant("Cam");
+        QTest::newRow("name of 100 bytes keeps 80")
+            << norvoTag(2, hundred) << 2 << QVariant(QString::fromLatin1(hundred.left(80)));
         QTest::newRow("name decoded as UTF-8") << norvoTextTag(2, QStringLiteral("Einfahrt S\u00fcd")) << 2
                                                << QVariant(QStringLiteral("Einfahrt S\u00fcd"));
-        QTest::newRow("text(40) tag 15 keeps 40") << norvoTag(15, hundred) << 15 << QVariant(QString::fromLatin1(hundred.left(40)));
-        QTest::newRow("text(16) tag 24 keeps 16") << norvoTag(24, hundred) << 24 << QVariant(QString::fromLatin1(hundred.left(16)));
-        QTest::newRow("text(80) tag 40 without flag") << norvoTag(40, hundred) << 40 << QVariant(QString::fromLatin1(hundred.left(80)));
+        QTest::newRow("text(40) tag 15 keeps 40")
+            << norvoTag(15, hundred) << 15 << QVariant(QString::fromLatin1(hundred.left(40)));
+        QTest::newRow("text(16) tag 24 keeps 16")
+            << norvoTag(24, hundred) << 24 << QVariant(QString::fromLatin1(hundred.left(16)));
+        QTest::newRow("text(80) tag 40 without flag")
+            << norvoTag(40, hundred) << 40 << QVariant(QString::fromLatin1(hundred.left(80)));
         QTest::newRow("u32 big-endian") << norvoTag(28, be32Bytes(0x00011f90)) << 28 << QVariant(0x00011f90u);
         QTest::newRow("u32 tag 38") << norvoTag(38, be32Bytes(7)) << 38 << QVariant(7u);
         // Cameras declare two bytes for the mode; the value still spans four, the last two
@@ -202,15 +235,18 @@ private slots:
             << norvoTag(1, be16Bytes(0), 2) + norvoTextTag(2, QStringLiteral("Cam")) << 1 << QVariant(2u);
         QTest::newRow("web port is the pair's first number")
             << norvoTag(3, be16Bytes(81) + be16Bytes(8080)) << 3 << QVariant(81u);
-        QTest::newRow("static address") << norvoTag(4, QByteArray::fromHex("0a000001")) << 4 << QVariant("10.0.0.1");
-        QTest::newRow("PPP address") << norvoTag(9, QByteArray::fromHex("c0a800ff")) << 9 << QVariant("192.168.0.255");
+        QTest::newRow("static address")
+            << norvoTag(4, QByteArray::fromHex("0a000001")) << 4 << QVariant("10.0.0.1");
+        QTest::newRow("PPP address") << norvoTag(9, QByteArray::fromHex("c0a800ff")) << 9
+                                     << QVariant("192.168.0.255");
         QTest::newRow("DHCP address of declared length 0 reads four bytes")
             << norvoTag(16, QByteArray(), 0) + norvoTag(1, be32Bytes(4)) << 16 << QVariant("0.1.0.4");
-        QTest::newRow("stored address tag 20") << norvoTag(20, QByteArray::fromHex("ffffff00")) << 20
-                                               << QVariant("255.255.255.0");
-        QTest::newRow("MAC tag 27 in lower case") << norvoTag(27, QByteArray::fromHex("000A3DFF1001")) << 27
-                                                  << QVariant("00:0a:3d:ff:10:01");
-        QTest::newRow("model text") << norvoTextTag(39, QStringLiteral("ACME 2000")) << 39 << QVariant("ACME 2000");
+        QTest::newRow("stored address tag 20")
+            << norvoTag(20, QByteArray::fromHex("ffffff00")) << 20 << QVariant("255.255.255.0");
+        QTest::newRow("MAC tag 27 in lower case")
+            << norvoTag(27, QByteArray::fromHex("000A3DFF1001")) << 27 << QVariant("00:0a:3d:ff:10:01");
+        QTest::newRow("model text") << norvoTextTag(39, QStringLiteral("ACME 2000")) << 39
+                                    << QVariant("ACME 2000");
     }
     void tagValues()
     {
@@ -223,15 +259,6 @@ private slots:
             QCOMPARE(packet.text(quint16(tag)), expected.toString());
         else
             QCOMPARE(packet.number(quint16(tag)), expected.toUInt());
-    }
-
-    void webPortPair()
-    {
-        tcONSIPPacket packet;
-        QVERIFY(packet.parse(tcNorvoHeader().datagram(norvoTag(3, be16Bytes(443) + be16Bytes(0xfffe)))));
-        QVERIFY(packet.hasTag(tcONSIPPacket::TagWebPort));
-        QCOMPARE(packet.webPort(), quint16(443));
-        QCOMPARE(packet.tag3Second(), quint16(0xfffe));
     }
 
     void foreignModel_data()
@@ -262,15 +289,17 @@ private slots:
         QTest::addColumn<QString>("mac");
         QTest::addColumn<QStringList>("log");
         QTest::newRow("four bytes, no leading zeros")
-            << QByteArray::fromHex("0a00ff07") << "10.0.255.7" << ""
-            << QStringList{"bad MAC address, not the right length: 4"};
+            << QByteArray::fromHex("0a00ff07") << "10.0.255.7"
+            << "" << QStringList{"bad MAC address, not the right length: 4"};
         QTest::newRow("six bytes, two lower-case digits each")
-            << QByteArray::fromHex("000A3D91fF01") << "" << "00:0a:3d:91:ff:01"
-            << QStringList{"bad IP addres, not the right length: 6"};
-        QTest::newRow("three bytes")
-            << QByteArray::fromHex("0a0000") << "" << ""
-            << QStringList{"bad IP addres, not the right length: 3", "bad MAC address, not the right length: 3"};
-        QTest::newRow("nothing") << QByteArray() << "" << ""
+            << QByteArray::fromHex("000A3D91fF01") << ""
+            << "00:0a:3d:91:ff:01" << QStringList{"bad IP addres, not the right length: 6"};
+        QTest::newRow("three bytes") << QByteArray::fromHex("0a0000") << ""
+                                     << ""
+                                     << QStringList{"bad IP addres, not the right length: 3",
+                                                    "bad MAC address, not the right length: 3"};
+        QTest::newRow("nothing") << QByteArray() << ""
+                                 << ""
                                  << QStringList{"bad IP addres, not the right length: 0",
                                                 "bad MAC address, not the right length: 0"};
     }

@@ -1,13 +1,14 @@
 #include "logcapture.h"
 #include "norvodatagram.h"
+#include "responderio.h"
 #include "tcONSIPPacket.h"
 #include "tcSiteLocate.h"
 #include "tcSiteLocateONSIP.h"
 #include "zltest.h"
 
-#include <QtTest>
 #include <QNetworkDatagram>
 #include <QUdpSocket>
+#include <QtTest>
 
 using zltest::be16Bytes;
 using zltest::be32Bytes;
@@ -26,22 +27,6 @@ QByteArray addressTag(int tag, const char* dotted)
     for (const QString& part : QString::fromLatin1(dotted).split(QLatin1Char('.')))
         bytes += char(part.toInt());
     return norvoTag(tag, bytes);
-}
-
-QStringList recvLines(const QByteArray& output)
-{
-    QStringList lines;
-    for (const QByteArray& line : output.split('\n')) {
-        if (line.startsWith("recv "))
-            lines << QString::fromLatin1(line);
-    }
-    return lines;
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 } // namespace
@@ -64,58 +49,64 @@ private slots:
         QTest::addColumn<int>("altPort");
         QTest::addColumn<QStringList>("log");
 
-        const QByteArray all = addressTag(4, "10.0.0.4") + addressTag(9, "10.0.0.9") + addressTag(16, "10.0.0.16");
+        const QByteArray all =
+            addressTag(4, "10.0.0.4") + addressTag(9, "10.0.0.9") + addressTag(16, "10.0.0.16");
 
-        QTest::newRow("static mode takes tag 4") << norvoReply("Cam", 1, all) << true << "10.0.0.4" << "Norvo 1.0"
-                                                 << 80 << 80 << QStringList{};
-        QTest::newRow("PPP mode takes tag 9") << norvoReply("Cam", 2, all) << true << "10.0.0.9" << "Norvo 1.0" << 80
-                                              << 80 << QStringList{};
-        QTest::newRow("DHCP mode takes tag 16") << norvoReply("Cam", 4, all) << true << "10.0.0.16" << "Norvo 1.0"
-                                                << 80 << 80 << QStringList{};
+        QTest::newRow("static mode takes tag 4") << norvoReply("Cam", 1, all) << true << "10.0.0.4"
+                                                 << "Norvo 1.0" << 80 << 80 << QStringList{};
+        QTest::newRow("PPP mode takes tag 9") << norvoReply("Cam", 2, all) << true << "10.0.0.9"
+                                              << "Norvo 1.0" << 80 << 80 << QStringList{};
+        QTest::newRow("DHCP mode takes tag 16") << norvoReply("Cam", 4, all) << true << "10.0.0.16"
+                                                << "Norvo 1.0" << 80 << 80 << QStringList{};
         QTest::newRow("static mode without tag 4")
-            << norvoReply("Cam", 1, addressTag(16, "10.0.0.16")) << true << "" << "Norvo 1.0" << 80 << 80
-            << QStringList{kPrefix + "Missing static IP address"};
-        QTest::newRow("PPP mode without tag 9") << norvoReply("Cam", 2, addressTag(4, "10.0.0.4")) << true << ""
-                                                << "Norvo 1.0" << 80 << 80
-                                                << QStringList{kPrefix + "Missing PPP IP address"};
-        QTest::newRow("DHCP mode without tag 16") << norvoReply("Cam", 4) << true << "" << "Norvo 1.0" << 80 << 80
-                                                  << QStringList{kPrefix + "Missing DHCP IP address"};
-        QTest::newRow("other mode sets no address, silently")
-            << norvoReply("Cam", 3, all) << true << "" << "Norvo 1.0" << 80 << 80 << QStringList{};
+            << norvoReply("Cam", 1, addressTag(16, "10.0.0.16")) << true << ""
+            << "Norvo 1.0" << 80 << 80 << QStringList{kPrefix + "Missing static IP address"};
+        QTest::newRow("PPP mode without tag 9")
+            << norvoReply("Cam", 2, addressTag(4, "10.0.0.4")) << true << ""
+            << "Norvo 1.0" << 80 << 80 << QStringList{kPrefix + "Missing PPP IP address"};
+        QTest::newRow("DHCP mode without tag 16")
+            << norvoReply("Cam", 4) << true << ""
+            << "Norvo 1.0" << 80 << 80 << QStringList{kPrefix + "Missing DHCP IP address"};
+        QTest::newRow("other mode sets no address, silently") << norvoReply("Cam", 3, all) << true << ""
+                                                              << "Norvo 1.0" << 80 << 80 << QStringList{};
         QTest::newRow("web port from tag 3, second port from tag 28's low half")
             << norvoReply("Cam", 1, norvoTag(3, be16Bytes(8080) + be16Bytes(1)), 0x00020051) << true << ""
             << "Norvo 1.0" << 8080 << 81 << QStringList{kPrefix + "Missing static IP address"};
-        QTest::newRow("foreign model is kept") << norvoReply("Cam", 4, norvoTextTag(39, "ACME Dome")) << true << ""
-                                               << "ACME Dome" << 80 << 80
-                                               << QStringList{kPrefix + "Missing DHCP IP address"};
+        QTest::newRow("foreign model is kept")
+            << norvoReply("Cam", 4, norvoTextTag(39, "ACME Dome")) << true << ""
+            << "ACME Dome" << 80 << 80 << QStringList{kPrefix + "Missing DHCP IP address"};
         QTest::newRow("model naming norvo in any case falls back")
-            << norvoReply("Cam", 4, norvoTextTag(39, "nOrVo Dome")) << true << "" << "Norvo 1.0" << 80 << 80
-            << QStringList{kPrefix + "Missing DHCP IP address"};
-        QTest::newRow("K model without G is kept") << norvoReply("Cam", 3, norvoTextTag(39, "KM-16")) << true << ""
-                                                   << "KM-16" << 80 << 80 << QStringList{};
+            << norvoReply("Cam", 4, norvoTextTag(39, "nOrVo Dome")) << true << ""
+            << "Norvo 1.0" << 80 << 80 << QStringList{kPrefix + "Missing DHCP IP address"};
+        QTest::newRow("K model without G is kept")
+            << norvoReply("Cam", 3, norvoTextTag(39, "KM-16")) << true << ""
+            << "KM-16" << 80 << 80 << QStringList{};
         QTest::newRow("KG recorder is discarded silently")
-            << norvoReply("Rec", 3, norvoTextTag(39, "KG-2000")) << false << "" << "" << 0 << 0 << QStringList{};
-        QTest::newRow("kg in lower case, G anywhere") << norvoReply("Rec", 3, norvoTextTag(39, "k16-xg"))
-                                                      << false << "" << "" << 0 << 0 << QStringList{};
-        QTest::newRow("G without a leading K is kept") << norvoReply("Cam", 3, norvoTextTag(39, "GK-1")) << true
-                                                       << "" << "GK-1" << 80 << 80 << QStringList{};
+            << norvoReply("Rec", 3, norvoTextTag(39, "KG-2000")) << false << ""
+            << "" << 0 << 0 << QStringList{};
+        QTest::newRow("kg in lower case, G anywhere")
+            << norvoReply("Rec", 3, norvoTextTag(39, "k16-xg")) << false << ""
+            << "" << 0 << 0 << QStringList{};
+        QTest::newRow("G without a leading K is kept")
+            << norvoReply("Cam", 3, norvoTextTag(39, "GK-1")) << true << ""
+            << "GK-1" << 80 << 80 << QStringList{};
         QTest::newRow("missing port tag")
-            << tcNorvoHeader().datagram(norvoTag(1, be32Bytes(1)) + norvoTextTag(2, "Cam")) << false << "" << ""
-            << 0 << 0 << QStringList{kPrefix + "Data missing: Mode=1, Port=0, Name=1"};
+            << tcNorvoHeader().datagram(norvoTag(1, be32Bytes(1)) + norvoTextTag(2, "Cam")) << false << ""
+            << "" << 0 << 0 << QStringList{kPrefix + "Data missing: Mode=1, Port=0, Name=1"};
         QTest::newRow("missing mode and name")
-            << tcNorvoHeader().datagram(norvoTag(28, be32Bytes(80))) << false << "" << "" << 0 << 0
-            << QStringList{kPrefix + "Data missing: Mode=0, Port=1, Name=0"};
-        QTest::newRow("request echo is silent") << tcONSIPPacket().buildRequest() << false << "" << "" << 0 << 0
-                                                << QStringList{};
+            << tcNorvoHeader().datagram(norvoTag(28, be32Bytes(80))) << false << ""
+            << "" << 0 << 0 << QStringList{kPrefix + "Data missing: Mode=0, Port=1, Name=0"};
+        QTest::newRow("request echo is silent") << tcONSIPPacket().buildRequest() << false << ""
+                                                << "" << 0 << 0 << QStringList{};
         tcNorvoHeader typeThree;
         typeThree.packetType = 3;
-        QTest::newRow("packet type 3") << typeThree.datagram() << false << "" << "" << 0 << 0
-                                       << QStringList{kPrefix + "Invalid UDP packet type: 3"};
+        QTest::newRow("packet type 3") << typeThree.datagram() << false << ""
+                                       << "" << 0 << 0 << QStringList{kPrefix + "Invalid UDP packet type: 3"};
         tcNorvoHeader badVersion;
         badVersion.version = 4;
         QTest::newRow("invalid datagram gives the reason, then the verdict")
-            << badVersion.datagram() << false << "" << "" << 0 << 0
-            << QStringList{"bad version: 4", kPrefix + "Invalid datagram"};
+            << badVersion.datagram() << false << ""
+            << "" << 0 << 0 << QStringList{"bad version: 4", kPrefix + "Invalid datagram"};
     }
     void reply()
     {
@@ -167,9 +158,11 @@ private slots:
                 kDiscoveryReceiveBuffer);
         QTRY_VERIFY_WITH_TIMEOUT(!locator.isRunning(), 5000);
 
-        const QString expected = QStringLiteral("recv %1:65534 %2")
-                                     .arg(zltest::scanAddress(), QString::fromLatin1(tcONSIPPacket().buildRequest().toHex()));
-        QTRY_COMPARE_WITH_TIMEOUT(recvLines(responder.output()), QStringList({expected, expected}), 3000);
+        const QString expected =
+            QStringLiteral("recv %1:65534 %2")
+                .arg(zltest::scanAddress(), QString::fromLatin1(tcONSIPPacket().buildRequest().toHex()));
+        QTRY_COMPARE_WITH_TIMEOUT(zltest::recvLines(responder.output()), QStringList({expected, expected}),
+                                  3000);
         int echoes = 0;
         while (localListener.hasPendingDatagrams()) {
             QCOMPARE(localListener.receiveDatagram().data(), tcONSIPPacket().buildRequest());
@@ -186,14 +179,16 @@ private slots:
         ZL_REQUIRE_SANDBOX();
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        const QString lobby = dir.filePath("lobby"), recorder = dir.filePath("recorder"), gate = dir.filePath("gate");
-        QVERIFY(writeFile(lobby, norvoReply("Lobby", 1, addressTag(4, "10.99.0.50"))));
-        QVERIFY(writeFile(recorder, norvoReply("Rec", 1, addressTag(4, "10.99.0.51") + norvoTextTag(39, "KG-16"))));
-        QVERIFY(writeFile(gate, norvoReply("Gate", 4, addressTag(16, "10.99.0.52"))));
+        const QString lobby = dir.filePath("lobby"), recorder = dir.filePath("recorder"),
+                      gate = dir.filePath("gate");
+        QVERIFY(zltest::writeFixture(lobby, norvoReply("Lobby", 1, addressTag(4, "10.99.0.50"))));
+        QVERIFY(zltest::writeFixture(
+            recorder, norvoReply("Rec", 1, addressTag(4, "10.99.0.51") + norvoTextTag(39, "KG-16"))));
+        QVERIFY(zltest::writeFixture(gate, norvoReply("Gate", 4, addressTag(16, "10.99.0.52"))));
         zltest::tcSiteProcess responder;
         QVERIFY(responder.start(zltest::binPath("zl-udp-responder"),
-                                {"--port", "65534", "--reply", lobby, "--reply", recorder, "--reply", gate, "--to",
-                                 "255.255.255.255:65534"},
+                                {"--port", "65534", "--reply", lobby, "--reply", recorder, "--reply", gate,
+                                 "--to", "255.255.255.255:65534"},
                                 "ready"));
 
         tcSiteLocate coordinator(nullptr, {});
@@ -207,7 +202,7 @@ private slots:
             seen << device->siteName + QLatin1Char(' ') + device->ipAddress;
         }
         QCOMPARE(seen, QStringList({"Lobby 10.99.0.50", "Gate 10.99.0.52"}));
-        QCOMPARE(recvLines(responder.output()).size(), 1);
+        QCOMPARE(zltest::recvLines(responder.output()).size(), 1);
     }
 
     // Replies already waiting behind a discarded KG reply are read in the same pass, not
