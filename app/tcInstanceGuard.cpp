@@ -55,11 +55,9 @@ tcInstanceGuard::~tcInstanceGuard()
 
 QString tcInstanceGuard::keyFor(const QString& programPath)
 {
-    const QByteArray hash = QCryptographicHash::hash(QDir::cleanPath(programPath).toUtf8(),
-                                                     QCryptographicHash::Sha1);
-    return QStringLiteral("zephyrlock-%1-%2")
-        .arg(QString::fromLatin1(hash.toHex().left(16)))
-        .arg(::getuid());
+    const QByteArray hash =
+        QCryptographicHash::hash(QDir::cleanPath(programPath).toUtf8(), QCryptographicHash::Sha1);
+    return QStringLiteral("zephyrlock-%1-%2").arg(QString::fromLatin1(hash.toHex().left(16))).arg(::getuid());
 }
 
 bool tcInstanceGuard::sendMessage(const QString& message, int timeoutMs)

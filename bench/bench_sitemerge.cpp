@@ -46,8 +46,10 @@ QVector<tcPlannedReport> planReports()
                                     .arg(device % 256, 2, 16, QLatin1Char('0'));
             // Most devices are cameras (first generation ones later upgraded), some
             // recorders and bridges.
-            const qint32 kind = device % 20 == 0 ? ZLServer2 : device % 10 == 0 ? PQSeries
-                              : device % 3 == 0 ? Norvo1Cam : Onvif;
+            const qint32 kind = device % 20 == 0   ? ZLServer2
+                                : device % 10 == 0 ? PQSeries
+                                : device % 3 == 0  ? Norvo1Cam
+                                                   : Onvif;
             tcPlannedReport report{kind, address, mac, QString(), QString(), false};
             switch (round) {
             case 0: // first sight: address and MAC
@@ -188,8 +190,8 @@ private slots:
         if (m_indexedMs <= 0 || m_walkMs <= 0)
             return;
         const int reports = kDevices * kReportsPerDevice;
-        qInfo("site merge: %d reports of %d devices into the window's list (best of %d runs)",
-              reports, kDevices, kRuns);
+        qInfo("site merge: %d reports of %d devices into the window's list (best of %d runs)", reports,
+              kDevices, kRuns);
         qInfo("site merge: indexed %.1f ms (%.2f us per report), row walk %.1f ms, %.1f times faster",
               m_indexedMs, m_indexedMs * 1000 / reports, m_walkMs, m_walkMs / m_indexedMs);
     }

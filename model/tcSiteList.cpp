@@ -10,10 +10,7 @@ const char* const tcSiteList::headerLabels[columnCount] = {
     QT_TRANSLATE_NOOP("MainWindow", "FW Ver"),    QT_TRANSLATE_NOOP("MainWindow", "Status"),
 };
 
-tcSiteList::tcSiteList()
-    : m_precedes([](int a, int b) { return a < b; })
-{
-}
+tcSiteList::tcSiteList() : m_precedes([](int a, int b) { return a < b; }) {}
 
 void tcSiteList::setRowPrecedes(std::function<bool(int, int)> precedes)
 {
@@ -178,10 +175,8 @@ bool tcSiteList::isVisible(qint32 type, const QString& shownModel, const tcKindF
 {
     switch (type) {
     case ZLServer2:
-    case ZLServer3:
-        return filter.bridges;
-    case PQSeries:
-        return filter.recorders;
+    case ZLServer3: return filter.bridges;
+    case PQSeries: return filter.recorders;
     case Norvo1Cam:
     case Norvo2Cam:
     case Onvif:
@@ -190,10 +185,8 @@ bool tcSiteList::isVisible(qint32 type, const QString& shownModel, const tcKindF
             return filter.speakers;
         return filter.cameras;
     case OstraServer:
-    case OstraDecoder:
-        return filter.other;
-    default:
-        return false;
+    case OstraDecoder: return filter.other;
+    default: return false;
     }
 }
 

@@ -48,8 +48,8 @@ public:
     struct tcMerge
     {
         int row = -1;
-        bool added = false;        // a new row was appended
-        bool typeChanged = false;  // the row's type took over a better one
+        bool added = false;         // a new row was appended
+        bool typeChanged = false;   // the row's type took over a better one
         quint32 changedColumns = 0; // bit per column whose text changed (matched row)
     };
 

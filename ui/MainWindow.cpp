@@ -21,9 +21,7 @@ constexpr int kWaitIntervalMs = 1000;
 } // namespace
 
 MainWindow::MainWindow(QWidget* apParent)
-    : QMainWindow(apParent),
-      ui(new Ui::MainWindow),
-      waitTimer(new QTimer),
+    : QMainWindow(apParent), ui(new Ui::MainWindow), waitTimer(new QTimer),
       params(QSharedPointer<tcLocateParams>::create())
 {
     ui->setupUi(this);
@@ -73,8 +71,7 @@ void MainWindow::slot_itemDoubleClicked(const QModelIndex&)
 {
     if (!siteTree || !siteTree->currentItem())
         return;
-    const auto device =
-        siteTree->currentItem()->data(0, tcSiteLocateItem::DeviceRole).value<tpVideoDevice>();
+    const auto device = siteTree->currentItem()->data(0, tcSiteLocateItem::DeviceRole).value<tpVideoDevice>();
     if (device)
         QDesktopServices::openUrl(QUrl(device->webAddress()));
 }
@@ -88,7 +85,7 @@ void MainWindow::createSiteTree()
         labels << tr(label);
     siteTree->setHeaderLabels(labels);
     siteTree->setSelectionMode(shown.cameras ? QAbstractItemView::ExtendedSelection
-                                            : QAbstractItemView::SingleSelection);
+                                             : QAbstractItemView::SingleSelection);
     ipColumn = tcSiteList::colAddress;
     statusColumn = tcSiteList::colStatus;
     sortColumn = tcSiteList::colAddress;
@@ -218,7 +215,7 @@ void MainWindow::slot_typeToggled(bool afChecked)
     {
         QMutexLocker lock(&listMutex);
         siteTree->setSelectionMode(shown.cameras ? QAbstractItemView::ExtendedSelection
-                                                : QAbstractItemView::SingleSelection);
+                                                 : QAbstractItemView::SingleSelection);
         if (shown.cameras && !selectAllNext)
             slot_selectAllClicked();
         for (int row = 0; row < items.size(); ++row) {
@@ -266,8 +263,8 @@ QList<QTreeWidgetItem*> MainWindow::chooseRowsForUpdate()
 
 void MainWindow::showSelectionRequired()
 {
-    QMessageBox::information(this, tr("Selection Required"),
-                             tr("Please select one or more items to update."), QMessageBox::Ok);
+    QMessageBox::information(this, tr("Selection Required"), tr("Please select one or more items to update."),
+                             QMessageBox::Ok);
 }
 
 void MainWindow::slot_updateAddresses()

@@ -4,10 +4,7 @@
 
 #include <QHostAddress>
 
-tcSiteLocateItem::tcSiteLocateItem(const QStringList& texts)
-    : QTreeWidgetItem(texts, Type)
-{
-}
+tcSiteLocateItem::tcSiteLocateItem(const QStringList& texts) : QTreeWidgetItem(texts, Type) {}
 
 bool tcSiteLocateItem::operator<(const QTreeWidgetItem& other) const
 {

@@ -17,7 +17,8 @@ private:
 
     QString lockPath() const
     {
-        return QDir(m_dir.path()).absoluteFilePath(tcInstanceGuard::keyFor(m_program) + QStringLiteral(".lock"));
+        return QDir(m_dir.path())
+            .absoluteFilePath(tcInstanceGuard::keyFor(m_program) + QStringLiteral(".lock"));
     }
 
     QProcess* startScanner()
@@ -77,9 +78,12 @@ private slots:
         QTest::addColumn<QString>("first");
         QTest::addColumn<QString>("second");
         QTest::addColumn<bool>("same");
-        QTest::newRow("same path") << "/opt/zl/bin/zephyrlock-scanner" << "/opt/zl/bin/zephyrlock-scanner" << true;
-        QTest::newRow("same path spelled with a dot") << "/opt/zl/bin/zephyrlock-scanner" << "/opt/zl/bin/./zephyrlock-scanner" << true;
-        QTest::newRow("another installed copy") << "/opt/zl/bin/zephyrlock-scanner" << "/home/x/zephyrlock-scanner" << false;
+        QTest::newRow("same path") << "/opt/zl/bin/zephyrlock-scanner"
+                                   << "/opt/zl/bin/zephyrlock-scanner" << true;
+        QTest::newRow("same path spelled with a dot") << "/opt/zl/bin/zephyrlock-scanner"
+                                                      << "/opt/zl/bin/./zephyrlock-scanner" << true;
+        QTest::newRow("another installed copy") << "/opt/zl/bin/zephyrlock-scanner"
+                                                << "/home/x/zephyrlock-scanner" << false;
     }
     void keyFollowsProgramPath()
     {

@@ -30,11 +30,16 @@ tcKindFilter only(const QString& kind)
 {
     tcKindFilter filter;
     filter.cameras = false;
-    if (kind == QLatin1String("bridges")) filter.bridges = true;
-    if (kind == QLatin1String("recorders")) filter.recorders = true;
-    if (kind == QLatin1String("cameras")) filter.cameras = true;
-    if (kind == QLatin1String("speakers")) filter.speakers = true;
-    if (kind == QLatin1String("other")) filter.other = true;
+    if (kind == QLatin1String("bridges"))
+        filter.bridges = true;
+    if (kind == QLatin1String("recorders"))
+        filter.recorders = true;
+    if (kind == QLatin1String("cameras"))
+        filter.cameras = true;
+    if (kind == QLatin1String("speakers"))
+        filter.speakers = true;
+    if (kind == QLatin1String("other"))
+        filter.other = true;
     return filter;
 }
 
@@ -61,8 +66,8 @@ private slots:
         QVERIFY(merge.added);
         QCOMPARE(merge.row, 0);
         const tcSiteList::Texts& texts = list.texts(0);
-        const QStringList expected{"Gate", "QR-77", "Unknown", kAddrA, "dhcp", "8080",
-                                   kMacA.toUpper(), "Norvo 1.0", "2.4.1", ""};
+        const QStringList expected{"Gate", "QR-77",         "Unknown",   kAddrA,  "dhcp",
+                                   "8080", kMacA.toUpper(), "Norvo 1.0", "2.4.1", ""};
         QCOMPARE(QStringList(texts.begin(), texts.end()), expected);
         QCOMPARE(list.mac(0), kMacA.toUpper());
         QCOMPARE(list.address(0), kAddrA);
@@ -129,33 +134,40 @@ private slots:
             << "Lobby" << kMacA.toUpper() << "" << 1;
         QTest::newRow("a report bringing the missing name leaves the mac empty")
             << Reports{report(Onvif, kAddrA, QString()), report(Onvif, kAddrA, kMacA, named("Lobby"))}
-            << "Lobby" << "" << "" << 1;
+            << "Lobby"
+            << ""
+            << "" << 1;
         QTest::newRow("mac filled when the name is already there")
             << Reports{report(Onvif, kAddrA, QString(), named("Lobby")), report(Onvif, kAddrA, kMacA)}
             << "Lobby" << kMacA.toUpper() << "" << 1;
         QTest::newRow("a listed name is never replaced")
-            << Reports{report(Onvif, kAddrA, kMacA, named("Lobby")), report(Onvif, kAddrA, kMacA, named("Hall"))}
+            << Reports{report(Onvif, kAddrA, kMacA, named("Lobby")),
+                       report(Onvif, kAddrA, kMacA, named("Hall"))}
             << "Lobby" << kMacA.toUpper() << "" << 1;
         QTest::newRow("firmware fills together with the name")
-            << Reports{report(Onvif, kAddrA, QString()),
-                       report(Onvif, kAddrA, QString(), [](tcVideoDevice& d) {
-                           d.siteName = QStringLiteral("Dock");
-                           d.firmware = QStringLiteral("1.2");
-                       })}
-            << "Dock" << "" << "1.2" << 1;
+            << Reports{report(Onvif, kAddrA, QString()), report(Onvif, kAddrA, QString(),
+                                                                [](tcVideoDevice& d) {
+                                                                    d.siteName = QStringLiteral("Dock");
+                                                                    d.firmware = QStringLiteral("1.2");
+                                                                })}
+            << "Dock"
+            << ""
+            << "1.2" << 1;
         QTest::newRow("a filled-in mac matches a later report from another address")
             << Reports{report(Onvif, kAddrA, QString(), named("Lobby")), report(Onvif, kAddrA, kMacA),
                        report(PQSeries, kAddrB, kMacA)}
             << "Lobby" << kMacA.toUpper() << "" << 1;
         QTest::newRow("mac matches regardless of case")
-            << Reports{report(Onvif, kAddrA, kMacA), report(Onvif, kAddrB, kMacA.toUpper())}
-            << "" << kMacA.toUpper() << "" << 1;
+            << Reports{report(Onvif, kAddrA, kMacA), report(Onvif, kAddrB, kMacA.toUpper())} << ""
+            << kMacA.toUpper() << "" << 1;
         QTest::newRow("address only and mac only reports of one device stay apart")
-            << Reports{report(Onvif, kAddrA, QString()), report(Onvif, QString(), kMacA)}
-            << "" << "" << "" << 2;
+            << Reports{report(Onvif, kAddrA, QString()), report(Onvif, QString(), kMacA)} << ""
+            << ""
+            << "" << 2;
         QTest::newRow("empty address and empty mac never match")
-            << Reports{report(Onvif, QString(), QString()), report(Onvif, QString(), QString())}
-            << "" << "" << "" << 2;
+            << Reports{report(Onvif, QString(), QString()), report(Onvif, QString(), QString())} << ""
+            << ""
+            << "" << 2;
     }
     void fillTexts()
     {
@@ -193,22 +205,26 @@ private slots:
             };
         };
         QTest::newRow("everything new is taken over")
-            << report(Norvo2Cam, kAddrA, kMacA) << report(PQSeries, kAddrA, kMacA, with("169.254.3.4", 0, "QR-1", true))
-            << "169.254.3.4" << 0 << "static" << "QR-1" << true;
-        QTest::newRow("dhcp mode")
-            << report(Norvo2Cam, kAddrA, kMacA) << report(Onvif, kAddrA, kMacA, with("", 1, "", false))
-            << "" << 1 << "dhcp" << "" << false;
+            << report(Norvo2Cam, kAddrA, kMacA)
+            << report(PQSeries, kAddrA, kMacA, with("169.254.3.4", 0, "QR-1", true)) << "169.254.3.4" << 0
+            << "static"
+            << "QR-1" << true;
+        QTest::newRow("dhcp mode") << report(Norvo2Cam, kAddrA, kMacA)
+                                   << report(Onvif, kAddrA, kMacA, with("", 1, "", false)) << "" << 1
+                                   << "dhcp"
+                                   << "" << false;
         QTest::newRow("any reported mode other than static shows dhcp")
-            << report(Norvo2Cam, kAddrA, kMacA) << report(Onvif, kAddrA, kMacA, with("", 5, "", false))
-            << "" << 5 << "dhcp" << "" << false;
+            << report(Norvo2Cam, kAddrA, kMacA) << report(Onvif, kAddrA, kMacA, with("", 5, "", false)) << ""
+            << 5 << "dhcp"
+            << "" << false;
         QTest::newRow("a known mode, cloud id and camera flag are kept")
             << report(Norvo2Cam, kAddrA, kMacA, with("169.254.1.1", 0, "QR-1", true))
-            << report(Onvif, kAddrA, kMacA, with("", 1, "QR-2", false))
-            << "169.254.1.1" << 0 << "static" << "QR-1" << true;
+            << report(Onvif, kAddrA, kMacA, with("", 1, "QR-2", false)) << "169.254.1.1" << 0 << "static"
+            << "QR-1" << true;
         QTest::newRow("a later alternative address replaces the listed one")
             << report(Norvo2Cam, kAddrA, kMacA, with("169.254.1.1", 2, "", false))
-            << report(PQSeries, kAddrA, kMacA, with("169.254.9.9", 2, "", false))
-            << "169.254.9.9" << 2 << "" << "" << false;
+            << report(PQSeries, kAddrA, kMacA, with("169.254.9.9", 2, "", false)) << "169.254.9.9" << 2 << ""
+            << "" << false;
     }
     void carriedFields()
     {
@@ -251,9 +267,8 @@ private slots:
         if (reversed)
             list.setRowPrecedes([](int a, int b) { return a > b; });
         QCOMPARE(list.findMatch(kAddrA, kMacA), expectedRow);
-        const auto merge = list.merge(report(Onvif, kAddrA, kMacA, [](tcVideoDevice& d) {
-            d.siteName = QStringLiteral("Both");
-        }));
+        const auto merge = list.merge(
+            report(Onvif, kAddrA, kMacA, [](tcVideoDevice& d) { d.siteName = QStringLiteral("Both"); }));
         QCOMPARE(merge.row, expectedRow);
         QCOMPARE(list.texts(expectedRow)[tcSiteList::colSiteName], QStringLiteral("Both"));
         QCOMPARE(list.texts(1 - expectedRow)[tcSiteList::colSiteName], QString());
@@ -276,27 +291,48 @@ private slots:
         QTest::addColumn<int>("type");
         QTest::addColumn<QString>("model");
         QTest::addColumn<QString>("shownBy");
-        QTest::newRow("0 unknown") << 0 << "" << "00000";
-        QTest::newRow("1 bridge v2") << 1 << "ZL V2" << "10000";
-        QTest::newRow("2 bridge v3") << 2 << "ZL V3" << "10000";
-        QTest::newRow("3 norvo 1.0 camera") << 3 << "NC-310" << "00100";
-        QTest::newRow("4 norvo 2.0 camera") << 4 << "NC-420" << "00100";
-        QTest::newRow("5 onvif camera") << 5 << "Unknown" << "00100";
-        QTest::newRow("5 speaker in the model") << 5 << "IP Speaker 20W" << "00010";
-        QTest::newRow("4 loudspeaker, any case") << 4 << "LOUDSPEAKER" << "00010";
-        QTest::newRow("3 intercom") << 3 << "Door Intercom" << "00010";
-        QTest::newRow("4 model beginning with spip") << 4 << "SPIP-100" << "00010";
-        QTest::newRow("4 spip inside the model is a camera") << 4 << "X-SPIP" << "00100";
-        QTest::newRow("6 pq-series") << 6 << "PQ/PW" << "01000";
-        QTest::newRow("6 pq-series speaker is still a recorder") << 6 << "Speaker" << "01000";
-        QTest::newRow("7 tb series") << 7 << "TB/TF/TJ" << "00000";
-        QTest::newRow("8 kd series") << 8 << "KD" << "00000";
-        QTest::newRow("9 lark recorder") << 9 << "KG" << "00000";
-        QTest::newRow("10 wren recorder") << 10 << "KM" << "00000";
-        QTest::newRow("11 pq-series qr") << 11 << "PQ/PW" << "00000";
-        QTest::newRow("12 ostra server") << 12 << "" << "00001";
-        QTest::newRow("13 ostra decoder") << 13 << "Onvif?" << "00001";
-        QTest::newRow("99 out of range") << 99 << "" << "00000";
+        QTest::newRow("0 unknown") << 0 << ""
+                                   << "00000";
+        QTest::newRow("1 bridge v2") << 1 << "ZL V2"
+                                     << "10000";
+        QTest::newRow("2 bridge v3") << 2 << "ZL V3"
+                                     << "10000";
+        QTest::newRow("3 norvo 1.0 camera") << 3 << "NC-310"
+                                            << "00100";
+        QTest::newRow("4 norvo 2.0 camera") << 4 << "NC-420"
+                                            << "00100";
+        QTest::newRow("5 onvif camera") << 5 << "Unknown"
+                                        << "00100";
+        QTest::newRow("5 speaker in the model") << 5 << "IP Speaker 20W"
+                                                << "00010";
+        QTest::newRow("4 loudspeaker, any case") << 4 << "LOUDSPEAKER"
+                                                 << "00010";
+        QTest::newRow("3 intercom") << 3 << "Door Intercom"
+                                    << "00010";
+        QTest::newRow("4 model beginning with spip") << 4 << "SPIP-100"
+                                                     << "00010";
+        QTest::newRow("4 spip inside the model is a camera") << 4 << "X-SPIP"
+                                                             << "00100";
+        QTest::newRow("6 pq-series") << 6 << "PQ/PW"
+                                     << "01000";
+        QTest::newRow("6 pq-series speaker is still a recorder") << 6 << "Speaker"
+                                                                 << "01000";
+        QTest::newRow("7 tb series") << 7 << "TB/TF/TJ"
+                                     << "00000";
+        QTest::newRow("8 kd series") << 8 << "KD"
+                                     << "00000";
+        QTest::newRow("9 lark recorder") << 9 << "KG"
+                                         << "00000";
+        QTest::newRow("10 wren recorder") << 10 << "KM"
+                                          << "00000";
+        QTest::newRow("11 pq-series qr") << 11 << "PQ/PW"
+                                         << "00000";
+        QTest::newRow("12 ostra server") << 12 << ""
+                                         << "00001";
+        QTest::newRow("13 ostra decoder") << 13 << "Onvif?"
+                                          << "00001";
+        QTest::newRow("99 out of range") << 99 << ""
+                                         << "00000";
     }
     void visibility()
     {
@@ -326,9 +362,12 @@ private slots:
         QTest::addColumn<int>("type");
         QTest::addColumn<QString>("model");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("empty becomes Unknown") << int(Onvif) << "" << "Unknown";
-        QTest::newRow("ostra server keeps an empty model") << int(OstraServer) << "" << "";
-        QTest::newRow("a model is kept") << int(OstraServer) << "OS-1" << "OS-1";
+        QTest::newRow("empty becomes Unknown") << int(Onvif) << ""
+                                               << "Unknown";
+        QTest::newRow("ostra server keeps an empty model") << int(OstraServer) << ""
+                                                           << "";
+        QTest::newRow("a model is kept") << int(OstraServer) << "OS-1"
+                                         << "OS-1";
     }
     void shownModel()
     {

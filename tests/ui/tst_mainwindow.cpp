@@ -39,8 +39,7 @@ void finishCycle(MainWindow& window)
         window.slot_waitTimer();
 }
 
-template <typename T>
-T* child(MainWindow& window, const char* name)
+template <typename T> T* child(MainWindow& window, const char* name)
 {
     T* widget = window.findChild<T*>(QLatin1String(name));
     if (!widget)
@@ -103,16 +102,26 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("checked");
-        QTest::newRow("bridges") << "radShowBridges" << "Bridges" << false;
-        QTest::newRow("recorders") << "radShowRecorders" << "Recorders" << false;
-        QTest::newRow("cameras checked at start") << "radShowCameras" << "Cameras" << true;
-        QTest::newRow("speakers") << "radShowSpeakers" << "Speakers/Mics/Strobes" << false;
-        QTest::newRow("other") << "radShowOther" << "Other" << false;
-        QTest::newRow("refresh") << "btnRefresh" << "Refresh" << false;
-        QTest::newRow("select") << "btnSelect" << "Select All" << false;
-        QTest::newRow("passwords") << "btnUpdatePasswords" << "Update Passwords" << false;
-        QTest::newRow("addresses") << "btnUpdateAddresses" << "Update IP Addresses" << false;
-        QTest::newRow("close") << "btnClose" << "Close" << false;
+        QTest::newRow("bridges") << "radShowBridges"
+                                 << "Bridges" << false;
+        QTest::newRow("recorders") << "radShowRecorders"
+                                   << "Recorders" << false;
+        QTest::newRow("cameras checked at start") << "radShowCameras"
+                                                  << "Cameras" << true;
+        QTest::newRow("speakers") << "radShowSpeakers"
+                                  << "Speakers/Mics/Strobes" << false;
+        QTest::newRow("other") << "radShowOther"
+                               << "Other" << false;
+        QTest::newRow("refresh") << "btnRefresh"
+                                 << "Refresh" << false;
+        QTest::newRow("select") << "btnSelect"
+                                << "Select All" << false;
+        QTest::newRow("passwords") << "btnUpdatePasswords"
+                                   << "Update Passwords" << false;
+        QTest::newRow("addresses") << "btnUpdateAddresses"
+                                   << "Update IP Addresses" << false;
+        QTest::newRow("close") << "btnClose"
+                               << "Close" << false;
     }
     void form()
     {
@@ -139,7 +148,8 @@ private slots:
         QCOMPARE(window.font().pointSize(), 12);
         QCOMPARE(window.windowTitle(), QStringLiteral("Zephyrlock Scanner V1.3.0"));
         QCOMPARE(child<QGroupBox>(window, "grpDiscovered")->title(), QStringLiteral("Discovered Devices"));
-        QCOMPARE(child<QLabel>(window, "lblProgress")->text(), QStringLiteral("Locating sites, please wait..."));
+        QCOMPARE(child<QLabel>(window, "lblProgress")->text(),
+                 QStringLiteral("Locating sites, please wait..."));
         QCOMPARE(child<QLabel>(window, "lblInstr")->text(),
                  QStringLiteral("Double-click a discovered device to open its web interface."));
         QCOMPARE(child<QPushButton>(window, "btnRefresh")->toolTip(),
@@ -168,8 +178,8 @@ private slots:
         QStringList headers;
         for (int i = 0; i < tree->columnCount(); ++i)
             headers << tree->headerItem()->text(i);
-        QCOMPARE(headers, (QStringList{"Site Name", "Cloud ID", "Model", "IP Address", "Type", "Port",
-                                       "MAC", "Protocol", "FW Ver", "Status"}));
+        QCOMPARE(headers, (QStringList{"Site Name", "Cloud ID", "Model", "IP Address", "Type", "Port", "MAC",
+                                       "Protocol", "FW Ver", "Status"}));
         QCOMPARE(tree->selectionMode(), QAbstractItemView::ExtendedSelection);
         QCOMPARE(tree->topLevelItemCount(), 1);
         QCOMPARE(tree->topLevelItem(0)->text(tcSiteList::colMac), QStringLiteral("00:11:22:33:44:55"));
@@ -182,7 +192,8 @@ private slots:
         QTest::addColumn<QString>("label");
         QTest::newRow("no device at all") << Reports{} << "Sites found (0 / 0)";
         QTest::newRow("a kd-series device counts only in the total")
-            << Reports{report(Onvif, "10.1.0.1", ""), report(KDSeries, "10.1.0.2", "")} << "Sites found (1 / 2)";
+            << Reports{report(Onvif, "10.1.0.1", ""), report(KDSeries, "10.1.0.2", "")}
+            << "Sites found (1 / 2)";
         QTest::newRow("a repeated report is one row")
             << Reports{report(Norvo1Cam, "10.1.0.1", "aa:00:00:00:00:01"),
                        report(Norvo2Cam, "10.1.0.1", "aa:00:00:00:00:01"),
@@ -212,7 +223,8 @@ private slots:
         window.slot_locateFoundSite(report(Onvif, "10.1.0.1", ""));
         auto* progress = child<QProgressBar>(window, "prgDiscovery");
         QTRY_COMPARE_WITH_TIMEOUT(progress->value(), 2, 2500);
-        QCOMPARE(child<QLabel>(window, "lblProgress")->text(), QStringLiteral("Locating sites, please wait..."));
+        QCOMPARE(child<QLabel>(window, "lblProgress")->text(),
+                 QStringLiteral("Locating sites, please wait..."));
         QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>(window, "lblProgress")->text(),
                                   QStringLiteral("Sites found (1 / 1)"), 2000);
     }
@@ -227,9 +239,8 @@ private slots:
                  (QStringList{"", "10.0.0.9", "10.0.0.10", "192.168.1.3", "192.168.1.20"}));
         // a late report is sorted in and still merges into its row
         window.slot_locateFoundSite(report(Onvif, "10.0.0.5", ""));
-        window.slot_locateFoundSite(report(Onvif, "10.0.0.5", "", [](tcVideoDevice& d) {
-            d.siteName = QStringLiteral("Late");
-        }));
+        window.slot_locateFoundSite(
+            report(Onvif, "10.0.0.5", "", [](tcVideoDevice& d) { d.siteName = QStringLiteral("Late"); }));
         QCOMPARE(column(window.deviceTree(), tcSiteList::colSiteName).indexOf(QStringLiteral("Late")), 1);
     }
 
@@ -251,9 +262,8 @@ private slots:
         window.slot_locateFoundSite(report(Onvif, "10.0.0.3", "aa:00:00:00:00:03"));
         if (sorted)
             finishCycle(window);
-        window.slot_locateFoundSite(report(Onvif, "10.0.0.20", "aa:00:00:00:00:03", [](tcVideoDevice& d) {
-            d.siteName = QStringLiteral("Both");
-        }));
+        window.slot_locateFoundSite(report(Onvif, "10.0.0.20", "aa:00:00:00:00:03",
+                                           [](tcVideoDevice& d) { d.siteName = QStringLiteral("Both"); }));
         QTreeWidget* tree = window.deviceTree();
         const int named = column(tree, tcSiteList::colSiteName).indexOf(QStringLiteral("Both"));
         QVERIFY(named >= 0);
@@ -266,14 +276,16 @@ private slots:
         MainWindow window;
         const Reports reports{
             report(Norvo1Cam, "10.1.0.1", "aa:00:00:00:00:01", model("")),
-            report(Norvo2Cam, "10.1.0.1", "", [](tcVideoDevice& d) {
-                d.siteName = QStringLiteral("Gate");
-                d.firmware = QStringLiteral("3.1");
-                d.addressMode = 0;
-                d.cloudId = QStringLiteral("QR-9");
-            }),
+            report(Norvo2Cam, "10.1.0.1", "",
+                   [](tcVideoDevice& d) {
+                       d.siteName = QStringLiteral("Gate");
+                       d.firmware = QStringLiteral("3.1");
+                       d.addressMode = 0;
+                       d.cloudId = QStringLiteral("QR-9");
+                   }),
             report(Onvif, "10.1.0.2", ""),
-            report(Onvif, "10.1.0.2", "aa:00:00:00:00:02", [](tcVideoDevice& d) { d.siteName = QStringLiteral("Hall"); }),
+            report(Onvif, "10.1.0.2", "aa:00:00:00:00:02",
+                   [](tcVideoDevice& d) { d.siteName = QStringLiteral("Hall"); }),
             report(Onvif, "10.1.0.2", "aa:00:00:00:00:02"),
             report(PQSeries, "", "AA:00:00:00:00:02", pqCamera()),
         };
@@ -318,10 +330,14 @@ private slots:
         QTest::addColumn<QString>("header");
         QTest::addColumn<bool>("extended");
         QTest::addColumn<QString>("label");
-        QTest::newRow("bridges") << "radShowBridges" << "Cloud ID" << false << "Sites found (1 / 6)";
-        QTest::newRow("recorders") << "radShowRecorders" << "QR Code" << false << "Sites found (1 / 6)";
-        QTest::newRow("speakers") << "radShowSpeakers" << "QR Code" << false << "Sites found (1 / 6)";
-        QTest::newRow("other") << "radShowOther" << "Device Type" << false << "Sites found (2 / 6)";
+        QTest::newRow("bridges") << "radShowBridges"
+                                 << "Cloud ID" << false << "Sites found (1 / 6)";
+        QTest::newRow("recorders") << "radShowRecorders"
+                                   << "QR Code" << false << "Sites found (1 / 6)";
+        QTest::newRow("speakers") << "radShowSpeakers"
+                                  << "QR Code" << false << "Sites found (1 / 6)";
+        QTest::newRow("other") << "radShowOther"
+                               << "Device Type" << false << "Sites found (2 / 6)";
     }
     void kindFilter()
     {
@@ -330,9 +346,11 @@ private slots:
         QFETCH(bool, extended);
         QFETCH(QString, label);
         MainWindow window;
-        const Reports reports{report(ZLServer2, "10.1.0.1", ""),    report(PQSeries, "10.1.0.2", ""),
+        const Reports reports{report(ZLServer2, "10.1.0.1", ""),
+                              report(PQSeries, "10.1.0.2", ""),
                               report(Onvif, "10.1.0.3", "", model("Ceiling Speaker")),
-                              report(OstraServer, "10.1.0.4", ""), report(OstraDecoder, "10.1.0.5", ""),
+                              report(OstraServer, "10.1.0.4", ""),
+                              report(OstraDecoder, "10.1.0.5", ""),
                               report(Norvo2Cam, "10.1.0.6", "")};
         for (const tpVideoDevice& device : reports)
             window.slot_locateFoundSite(device);
@@ -408,7 +426,8 @@ private slots:
         for (int i = 0; i < rows.size(); ++i) {
             const bool pq = rows[i][0] == QLatin1Char('1');
             const bool hidden = rows[i][2] == QLatin1Char('1');
-            window.slot_locateFoundSite(report(hidden ? Norvo2Cam : Onvif, QStringLiteral("10.1.0.%1").arg(i + 1), "",
+            window.slot_locateFoundSite(report(hidden ? Norvo2Cam : Onvif,
+                                               QStringLiteral("10.1.0.%1").arg(i + 1), "",
                                                [&](tcVideoDevice& d) {
                                                    d.pqCamera = pq;
                                                    if (hidden)
@@ -428,7 +447,8 @@ private slots:
             actual << window.itemOf(i)->text(tcSiteList::colStatus);
         QCOMPARE(actual, statuses);
         QCOMPARE(watcher.title, box ? QStringLiteral("Selection Required") : QString());
-        QCOMPARE(watcher.text, box ? QStringLiteral("Please select one or more items to update.") : QString());
+        QCOMPARE(watcher.text,
+                 box ? QStringLiteral("Please select one or more items to update.") : QString());
     }
 
     void updateWithoutRowsDoesNothing()
@@ -456,9 +476,8 @@ private slots:
         QDesktopServices::setUrlHandler(QStringLiteral("https"), &opener, "open");
         MainWindow window;
         window.slot_locateFoundSite(report(Onvif, "10.1.0.1", ""));
-        window.slot_locateFoundSite(report(Onvif, "10.1.0.2", "", [&](tcVideoDevice& d) {
-            d.webPort = quint16(webPort);
-        }));
+        window.slot_locateFoundSite(
+            report(Onvif, "10.1.0.2", "", [&](tcVideoDevice& d) { d.webPort = quint16(webPort); }));
         finishCycle(window);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -483,7 +502,8 @@ private slots:
         QCOMPARE(window.deviceTree()->topLevelItemCount(), 0);
         QCOMPARE(window.sites().count(), 0);
         QVERIFY(weak.isNull());
-        QCOMPARE(child<QLabel>(window, "lblProgress")->text(), QStringLiteral("Locating sites, please wait..."));
+        QCOMPARE(child<QLabel>(window, "lblProgress")->text(),
+                 QStringLiteral("Locating sites, please wait..."));
         QVERIFY(!child<QPushButton>(window, "btnRefresh")->isEnabled());
         QCOMPARE(child<QProgressBar>(window, "prgDiscovery")->value(), 0);
         // the same device is listed again in the new cycle

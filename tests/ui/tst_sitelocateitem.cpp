@@ -15,23 +15,21 @@ private slots:
         const int ip = tcSiteList::colAddress;
         QTest::newRow("addresses by number, not by text")
             << ip << QStringList{"192.168.1.20", "192.168.1.3"} << QStringList{"192.168.1.3", "192.168.1.20"};
-        QTest::newRow("10.0.0.9 before 10.0.0.10")
-            << ip << QStringList{"10.0.0.10", "10.0.0.9", "9.0.0.1"}
-            << QStringList{"9.0.0.1", "10.0.0.9", "10.0.0.10"};
+        QTest::newRow("10.0.0.9 before 10.0.0.10") << ip << QStringList{"10.0.0.10", "10.0.0.9", "9.0.0.1"}
+                                                   << QStringList{"9.0.0.1", "10.0.0.9", "10.0.0.10"};
         QTest::newRow("an empty address is ordered by text")
             << ip << QStringList{"192.168.1.20", "", "192.168.1.3"}
             << QStringList{"", "192.168.1.3", "192.168.1.20"};
         QTest::newRow("unsigned comparison above 128.0.0.0")
             << ip << QStringList{"200.1.1.1", "10.1.1.1", "128.0.0.1"}
             << QStringList{"10.1.1.1", "128.0.0.1", "200.1.1.1"};
-        QTest::newRow("port by number")
-            << int(tcSiteList::colPort) << QStringList{"8080", "80", "443"} << QStringList{"80", "443", "8080"};
+        QTest::newRow("port by number") << int(tcSiteList::colPort) << QStringList{"8080", "80", "443"}
+                                        << QStringList{"80", "443", "8080"};
         QTest::newRow("address type by text")
             << int(tcSiteList::colAddressType) << QStringList{"static", "dhcp", ""}
             << QStringList{"", "dhcp", "static"};
-        QTest::newRow("name by text")
-            << int(tcSiteList::colSiteName) << QStringList{"Lobby", "Dock", "Gate"}
-            << QStringList{"Dock", "Gate", "Lobby"};
+        QTest::newRow("name by text") << int(tcSiteList::colSiteName) << QStringList{"Lobby", "Dock", "Gate"}
+                                      << QStringList{"Dock", "Gate", "Lobby"};
     }
     void ordering()
     {
@@ -52,10 +50,7 @@ private slots:
         QCOMPARE(order, sorted);
     }
 
-    void rowIsOfItemTypeZero()
-    {
-        QCOMPARE(tcSiteLocateItem().type(), 0);
-    }
+    void rowIsOfItemTypeZero() { QCOMPARE(tcSiteLocateItem().type(), 0); }
 };
 
 QTEST_MAIN(tst_SiteLocateItem)
