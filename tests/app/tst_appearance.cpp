@@ -15,8 +15,6 @@ private slots:
         QTest::addColumn<QPalette::ColorRole>("role");
         QTest::addColumn<QColor>("colour");
         const QColor blue(42, 130, 218);
-        QTest::newRow("window") << QPalette::Active << QPalette::Window << QColor(60, 60, 60);
-        QTest::newRow("text white when enabled") << QPalette::Active << QPalette::Text << QColor(Qt::white);
         QTest::newRow("text white when inactive")
             << QPalette::Inactive << QPalette::Text << QColor(Qt::white);
         QTest::newRow("text gray when disabled") << QPalette::Disabled << QPalette::Text << QColor(Qt::gray);
@@ -26,14 +24,9 @@ private slots:
             << QPalette::Disabled << QPalette::WindowText << QColor(Qt::gray);
         QTest::newRow("disabled window keeps the dark background")
             << QPalette::Disabled << QPalette::Window << QColor(60, 60, 60);
-        QTest::newRow("list background") << QPalette::Active << QPalette::Base << QColor(Qt::black);
         QTest::newRow("selected row") << QPalette::Active << QPalette::Highlight << blue;
         QTest::newRow("selected row text")
             << QPalette::Active << QPalette::HighlightedText << QColor(Qt::black);
-        QTest::newRow("selected row of an inactive window")
-            << QPalette::Inactive << QPalette::Highlight << blue;
-        QTest::newRow("link") << QPalette::Active << QPalette::Link << blue;
-        QTest::newRow("bright text") << QPalette::Active << QPalette::BrightText << QColor(Qt::red);
         QTest::newRow("no etched light on disabled texts")
             << QPalette::Disabled << QPalette::Light << QColor(0, 0, 0, 0);
         QTest::newRow("untouched role comes from the base")
