@@ -14,4 +14,5 @@ QByteArray bridgeRequest();
 
 // The record one reply reports, or null when the reply is not a JSON object holding
 // all of "cloudId", "macAddr", "ipAddr" and "webPort".
-std::unique_ptr<tcVideoDevice> parseBridgeReply(const QByteArray& abaDatagram, const tcLocateParams* apParams);
+std::unique_ptr<tcVideoDevice> parseBridgeReply(const QByteArray& abaDatagram,
+                                                const tcLocateParams* apParams);

@@ -14,8 +14,10 @@ QList<QUdpSocket*> openInterfaceSockets(QObject* apParent, const QString& logPre
         if (!socket->bind(address, 0, QAbstractSocket::DontShareAddress)) {
             qDebug("%sbinding to %s failed (%s); trying 0.0.0.0", qPrintable(logPrefix),
                    qPrintable(address.toString()), qPrintable(socket->errorString()));
-            if (!socket->bind(QHostAddress(QStringLiteral("0.0.0.0")), 0, QAbstractSocket::DontShareAddress)) {
-                qDebug("%sbinding to 0.0.0.0 failed (%s)", qPrintable(logPrefix), qPrintable(socket->errorString()));
+            if (!socket->bind(QHostAddress(QStringLiteral("0.0.0.0")), 0,
+                              QAbstractSocket::DontShareAddress)) {
+                qDebug("%sbinding to 0.0.0.0 failed (%s)", qPrintable(logPrefix),
+                       qPrintable(socket->errorString()));
                 qWarning("Unable to bind to local address: %s", qPrintable(address.toString()));
                 delete socket;
                 continue;

@@ -80,7 +80,8 @@ void readTypes(QXmlStreamReader& xml, tcVideoDevice& device)
     const QStringList pieces = splitAtBlanks(text);
     for (const QString& piece : pieces) {
         const QStringRef type = withoutPrefix(QStringRef(&piece));
-        if (sameText(type, QLatin1String("NetworkVideoTransmitter")) || sameText(type, QLatin1String("Device"))) {
+        if (sameText(type, QLatin1String("NetworkVideoTransmitter")) ||
+            sameText(type, QLatin1String("Device"))) {
             device.valid = true;
             return;
         }
@@ -149,7 +150,8 @@ void readXAddrs(QXmlStreamReader& xml, tcVideoDevice& device)
     const QStringList pieces = splitAtBlanks(text);
     for (const QString& piece : pieces) {
         // An IPv6 address cannot be shown or reached by the IPv4-only configuration.
-        if (piece.contains(QLatin1Char('[')) || !piece.startsWith(QLatin1String("http://"), Qt::CaseInsensitive))
+        if (piece.contains(QLatin1Char('[')) ||
+            !piece.startsWith(QLatin1String("http://"), Qt::CaseInsensitive))
             continue;
         const QStringList parts = piece.split(QLatin1Char('/'), Qt::SkipEmptyParts);
         if (parts.size() < 2)
@@ -235,27 +237,31 @@ tcProbeType probeTypeForCount(int acCount)
 
 QByteArray buildProbe(tcProbeType type, const QUuid& messageId)
 {
-    const QLatin1String typeName = type == tcProbeType::NetworkVideoTransmitter ? QLatin1String("NetworkVideoTransmitter")
-                                   : type == tcProbeType::Device               ? QLatin1String("Device")
-                                                                               : QLatin1String("NetworkVideoDisplay");
-    const QLatin1String typeNamespace = type == tcProbeType::Device
-                                            ? QLatin1String("http://www.onvif.org/ver10/device/wsdl")
-                                            : QLatin1String("http://www.onvif.org/ver10/network/wsdl");
-    return QStringLiteral(
-               "<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\""
-               " xmlns:a=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\">"
-               "<s:Header>"
-               "<a:Action s:mustUnderstand=\"1\">http://schemas.xmlsoap.org/ws/2005/04/discovery/Probe</a:Action>"
-               "<a:MessageID>uuid:%1</a:MessageID>"
-               "<a:ReplyTo><a:Address>http://schemas.xmlsoap.org/ws/2004/08/addressing/role/anonymous</a:Address></a:ReplyTo>"
-               "<a:To s:mustUnderstand=\"1\">urn:schemas-xmlsoap-org:ws:2005:04:discovery</a:To>"
-               "</s:Header>"
-               "<s:Body>"
-               "<d:Probe xmlns:d=\"http://schemas.xmlsoap.org/ws/2005/04/discovery\">"
-               "<d:Types xmlns:dp0=\"%2\">dp0:%3</d:Types>"
-               "</d:Probe>"
-               "</s:Body>"
-               "</s:Envelope>")
+    QLatin1String typeName("NetworkVideoDisplay");
+    QLatin1String typeNamespace("http://www.onvif.org/ver10/network/wsdl");
+    if (type == tcProbeType::NetworkVideoTransmitter) {
+        typeName = QLatin1String("NetworkVideoTransmitter");
+    } else if (type == tcProbeType::Device) {
+        typeName = QLatin1String("Device");
+        typeNamespace = QLatin1String("http://www.onvif.org/ver10/device/wsdl");
+    }
+    return QStringLiteral("<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\""
+                          " xmlns:a=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\">"
+                          "<s:Header>"
+                          "<a:Action s:mustUnderstand=\"1\">"
+                          "http://schemas.xmlsoap.org/ws/2005/04/discovery/Probe</a:Action>"
+                          "<a:MessageID>uuid:%1</a:MessageID>"
+                          "<a:ReplyTo><a:Address>"
+                          "http://schemas.xmlsoap.org/ws/2004/08/addressing/role/anonymous"
+                          "</a:Address></a:ReplyTo>"
+                          "<a:To s:mustUnderstand=\"1\">urn:schemas-xmlsoap-org:ws:2005:04:discovery</a:To>"
+                          "</s:Header>"
+                          "<s:Body>"
+                          "<d:Probe xmlns:d=\"http://schemas.xmlsoap.org/ws/2005/04/discovery\">"
+                          "<d:Types xmlns:dp0=\"%2\">dp0:%3</d:Types>"
+                          "</d:Probe>"
+                          "</s:Body>"
+                          "</s:Envelope>")
         .arg(messageId.toString(QUuid::WithoutBraces), typeNamespace, typeName)
         .toUtf8();
 }
@@ -270,7 +276,8 @@ tcDeviceRecords parseProbeMatches(const QByteArray& abaDatagram, const tcLocateP
     forEachChild(xml, QLatin1String("Envelope"), [&]() {
         forEachChild(xml, QLatin1String("Body"), [&]() {
             forEachChild(xml, QLatin1String("ProbeMatches"), [&]() {
-                forEachChild(xml, QLatin1String("ProbeMatch"), [&]() { readProbeMatch(xml, apParams, records); });
+                forEachChild(xml, QLatin1String("ProbeMatch"),
+                             [&]() { readProbeMatch(xml, apParams, records); });
             });
         });
     });

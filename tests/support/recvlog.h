@@ -10,6 +10,18 @@
 
 namespace zltest {
 
+// Starts build/bin/zl-udp-responder on the site side: bound to port, member of group,
+// further arguments (--reply FILE, --delay MS, ...) in extra. True once it is ready.
+inline bool startUdpResponder(tcSiteProcess& responder, int port, const QString& group,
+                              const QStringList& extra)
+{
+    return responder.start(
+        binPath(QStringLiteral("zl-udp-responder")),
+        QStringList{QStringLiteral("--port"), QString::number(port), QStringLiteral("--group"), group} +
+            extra,
+        QStringLiteral("ready"));
+}
+
 struct tcReceivedDatagram
 {
     QString sender;
@@ -24,7 +36,8 @@ public:
     explicit tcRecvLog(tcSiteProcess& responder) : m_responder(responder)
     {
         m_clock.start();
-        QObject::connect(&responder.process(), &QProcess::readyReadStandardOutput, &m_context, [this]() { collect(); });
+        QObject::connect(&responder.process(), &QProcess::readyReadStandardOutput, &m_context,
+                         [this]() { collect(); });
     }
 
     const QVector<tcReceivedDatagram>& datagrams()
@@ -47,8 +60,8 @@ private:
                 continue;
             const int colon = fields.at(1).lastIndexOf(':');
             m_datagrams.append({QString::fromLatin1(fields.at(1).left(colon)),
-                                quint16(fields.at(1).mid(colon + 1).toUInt()), QByteArray::fromHex(fields.at(2)),
-                                m_clock.elapsed()});
+                                quint16(fields.at(1).mid(colon + 1).toUInt()),
+                                QByteArray::fromHex(fields.at(2)), m_clock.elapsed()});
         }
     }
 
