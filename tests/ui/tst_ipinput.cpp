@@ -1,0 +1,243 @@
+#include "tcIpInput.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QtTest>
+
+namespace {
+
+// Keys as typed: digits, '.' and ',' as themselves, B Backspace, L Left, R Right.
+void typeKeys(const QString& keys)
+{
+    for (const QChar key : keys) {
+        QWidget* target = QApplication::focusWidget();
+        QVERIFY(target);
+        switch (key.toLatin1()) {
+        case 'B': QTest::keyClick(target, Qt::Key_Backspace); break;
+        case 'L': QTest::keyClick(target, Qt::Key_Left); break;
+        case 'R': QTest::keyClick(target, Qt::Key_Right); break;
+        default: QTest::keyClick(target, key.toLatin1());
+        }
+        // a user's next key comes after the event loop has run the queued slot
+        QCoreApplication::processEvents();
+    }
+}
+
+} // namespace
+
+class tst_IpInput : public QObject
+{
+    Q_OBJECT
+private:
+    QScopedPointer<tcIpInput> m_input;
+    QList<QLineEdit*> m_fields;
+
+    QStringList fieldTexts() const
+    {
+        QStringList texts;
+        for (const QLineEdit* field : m_fields)
+            texts << field->text();
+        return texts;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_input.reset(new tcIpInput);
+        m_fields = m_input->findChildren<QLineEdit*>();
+        QCOMPARE(m_fields.size(), 4);
+        m_input->show();
+        QApplication::setActiveWindow(m_input.data());
+        QVERIFY(QTest::qWaitForWindowActive(m_input.data()));
+    }
+    void init()
+    {
+        for (QLineEdit* field : qAsConst(m_fields))
+            field->clear();
+    }
+
+    void typing_data()
+    {
+        QTest::addColumn<QStringList>("prefill");
+        QTest::addColumn<int>("startField");
+        QTest::addColumn<int>("startCursor");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<int>("focusField");
+        QTest::addColumn<int>("cursor");
+        QTest::addColumn<QString>("selected");
+
+        const QStringList empty{QString(), QString(), QString(), QString()};
+        const QStringList full{QStringLiteral("192"), QStringLiteral("168"), QStringLiteral("1"),
+                               QStringLiteral("10")};
+        const auto texts = [](const char* a, const char* b, const char* c, const char* d) {
+            return QStringList{QLatin1String(a), QLatin1String(b), QLatin1String(c), QLatin1String(d)};
+        };
+
+        QTest::newRow("1,9,2 moves on after the 2")
+            << empty << 0 << 0 << "192" << texts("192", "", "", "") << 1 << 0 << "";
+        QTest::newRow("2,5,6 leaves 25 and stays")
+            << empty << 0 << 0 << "256" << texts("25", "", "", "") << 0 << 2 << "";
+        QTest::newRow("0 in an empty field gives 0 and moves on")
+            << empty << 0 << 0 << "0" << texts("0", "", "", "") << 1 << 0 << "";
+        QTest::newRow("1 then 0 gives 10 and stays")
+            << empty << 0 << 0 << "10" << texts("10", "", "", "") << 0 << 2 << "";
+        QTest::newRow("0 twice fills two fields")
+            << empty << 0 << 0 << "00" << texts("0", "0", "", "") << 2 << 0 << "";
+        QTest::newRow("'.' in an empty field does nothing")
+            << empty << 0 << 0 << "." << empty << 0 << 0 << "";
+        QTest::newRow("',' in an empty field does nothing")
+            << empty << 0 << 0 << "," << empty << 0 << 0 << "";
+        QTest::newRow("'.' after 10 moves on and is not typed")
+            << empty << 0 << 0 << "10." << texts("10", "", "", "") << 1 << 0 << "";
+        QTest::newRow("',' after 10 moves on and is not typed")
+            << empty << 0 << 0 << "10," << texts("10", "", "", "") << 1 << 0 << "";
+        QTest::newRow("whole address with dots after full fields")
+            << empty << 0 << 0 << "192.168.1.10" << full << 3 << 2 << "";
+        QTest::newRow("address with zero fields")
+            << empty << 0 << 0 << "10.0.0.1" << texts("10", "0", "0", "1") << 3 << 1 << "";
+        QTest::newRow("Backspace at the start of the third field goes to the end of the second")
+            << full << 2 << 0 << "B" << full << 1 << 3 << "";
+        QTest::newRow("Backspace in an empty field goes back")
+            << texts("1", "2", "", "") << 2 << 0 << "B" << texts("1", "2", "", "") << 1 << 1 << "";
+        QTest::newRow("Backspace inside a field deletes")
+            << full << 0 << 3 << "B" << texts("19", "168", "1", "10") << 0 << 2 << "";
+        QTest::newRow("Backspace at the start of the first field stays")
+            << full << 0 << 0 << "B" << full << 0 << 0 << "";
+        QTest::newRow("Backspaces empty a field, go back and delete on there")
+            << full << 3 << 2 << "BBBB" << texts("192", "168", "", "") << 2 << 0 << "";
+        QTest::newRow("Left at the start goes to the end of the previous field")
+            << full << 1 << 0 << "L" << full << 0 << 3 << "";
+        QTest::newRow("Left inside a field moves the cursor only")
+            << full << 1 << 2 << "L" << full << 1 << 1 << "";
+        QTest::newRow("Left at the start of the first field stays")
+            << full << 0 << 0 << "L" << full << 0 << 0 << "";
+        QTest::newRow("Right at the end goes to the next field, all selected")
+            << full << 0 << 3 << "R" << full << 1 << 0 << "168";
+        QTest::newRow("Right in an empty field goes on")
+            << texts("1", "", "", "") << 1 << 0 << "R" << texts("1", "", "", "") << 2 << 0 << "";
+        QTest::newRow("Right inside a field moves the cursor only")
+            << full << 0 << 1 << "R" << full << 0 << 2 << "";
+        QTest::newRow("Right at the end of the last field stays")
+            << full << 3 << 2 << "R" << full << 3 << 2 << "";
+        QTest::newRow("digit typed over the selected next field replaces it")
+            << full << 0 << 3 << "R5" << texts("192", "5", "1", "10") << 1 << 1 << "";
+        QTest::newRow("0 typed over the selected next field moves on")
+            << full << 0 << 3 << "R0" << texts("192", "0", "1", "10") << 2 << 1 << "1";
+        QTest::newRow("0 after a field holding 0 goes on without a second 0")
+            << texts("0", "5", "", "") << 0 << 1 << "0" << texts("0", "5", "", "") << 1 << 1 << "5";
+    }
+    void typing()
+    {
+        QFETCH(QStringList, prefill);
+        QFETCH(int, startField);
+        QFETCH(int, startCursor);
+        QFETCH(QString, keys);
+        QFETCH(QStringList, texts);
+        QFETCH(int, focusField);
+        QFETCH(int, cursor);
+        QFETCH(QString, selected);
+
+        for (int i = 0; i < 4; ++i)
+            m_fields[i]->setText(prefill[i]);
+        m_fields[startField]->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), m_fields[startField]);
+        m_fields[startField]->setCursorPosition(startCursor);
+
+        typeKeys(keys);
+        QCOMPARE(fieldTexts(), texts);
+        QTRY_COMPARE(QApplication::focusWidget(), m_fields[focusField]);
+        QCOMPARE(m_fields[focusField]->cursorPosition(), cursor);
+        QCOMPARE(m_fields[focusField]->selectedText(), selected);
+    }
+
+    // Which keys move on while the key is handled, and which only once the event loop
+    // has run the queued slot.
+    void movesOn_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("cursor");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<int>("focusAtOnce");
+        QTest::addColumn<int>("focusAfterLoop");
+        QTest::newRow("0 in an empty field at once") << "" << 0 << "0" << 1 << 1;
+        QTest::newRow("0 in a field holding 0 at once") << "0" << 1 << "0" << 1 << 1;
+        QTest::newRow("'.' after a digit at once") << "7" << 1 << "." << 1 << 1;
+        QTest::newRow("third digit after the event loop") << "19" << 2 << "2" << 0 << 1;
+        QTest::newRow("three digits in a burst after the event loop") << "" << 0 << "192" << 0 << 1;
+        QTest::newRow("10 in a burst stays") << "" << 0 << "10" << 0 << 0;
+    }
+    void movesOn()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, cursor);
+        QFETCH(QString, keys);
+        QFETCH(int, focusAtOnce);
+        QFETCH(int, focusAfterLoop);
+        m_fields[0]->setText(text);
+        m_fields[0]->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), m_fields[0]);
+        m_fields[0]->setCursorPosition(cursor);
+
+        QTest::keyClicks(m_fields[0], keys);
+        QCOMPARE(QApplication::focusWidget(), m_fields[focusAtOnce]);
+        QCoreApplication::processEvents();
+        QCOMPARE(QApplication::focusWidget(), m_fields[focusAfterLoop]);
+    }
+
+    void text_data()
+    {
+        QTest::addColumn<QStringList>("fields");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("four numbers") << QStringList{"192", "168", "1", "10"} << "192.168.1.10" << true;
+        QTest::newRow("one empty field gives the empty text")
+            << QStringList{"192", "168", "", "10"} << "" << false;
+        QTest::newRow("a number above 255 gives the empty text")
+            << QStringList{"192", "300", "1", "10"} << "" << false;
+        QTest::newRow("leading zeros are kept and refused by the check")
+            << QStringList{"192", "168", "001", "1"} << "192.168.001.1" << false;
+    }
+    void text()
+    {
+        QFETCH(QStringList, fields);
+        QFETCH(QString, expected);
+        QFETCH(bool, valid);
+        // setText bypasses the validator, as a program filling the fields would
+        for (int i = 0; i < 4; ++i)
+            m_fields[i]->setText(fields[i]);
+        QCOMPARE(m_input->text(), expected);
+        QCOMPARE(tcIpInput::isValidAddress(m_input->text()), valid);
+    }
+
+    void isValidAddress_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("private address") << "192.168.1.10" << true;
+        QTest::newRow("all zero") << "0.0.0.0" << true;
+        QTest::newRow("all 255") << "255.255.255.255" << true;
+        QTest::newRow("every range of the octet rule") << "9.99.199.249" << true;
+        QTest::newRow("leading zero in the third number") << "192.168.001.1" << false;
+        QTest::newRow("leading zero in the first number") << "01.2.3.4" << false;
+        QTest::newRow("256") << "256.1.1.1" << false;
+        QTest::newRow("260") << "1.260.1.1" << false;
+        QTest::newRow("three numbers") << "1.2.3" << false;
+        QTest::newRow("five numbers") << "1.2.3.4.5" << false;
+        QTest::newRow("trailing dot") << "1.2.3.4." << false;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("trailing newline") << "1.2.3.4\n" << false;
+        QTest::newRow("leading blank") << " 1.2.3.4" << false;
+        QTest::newRow("letters") << "a.b.c.d" << false;
+        QTest::newRow("comma separators") << "1,2,3,4" << false;
+    }
+    void isValidAddress()
+    {
+        QFETCH(QString, address);
+        QFETCH(bool, valid);
+        QCOMPARE(tcIpInput::isValidAddress(address), valid);
+    }
+};
+
+QTEST_MAIN(tst_IpInput)
+#include "tst_ipinput.moc"
