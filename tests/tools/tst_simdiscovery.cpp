@@ -25,7 +25,10 @@ tcSimDevice device(tcSimKind kind, const QString& address)
 QString dotted(const QByteArray& bytes, int offset)
 {
     return QStringLiteral("%1.%2.%3.%4")
-        .arg(quint8(bytes[offset])).arg(quint8(bytes[offset + 1])).arg(quint8(bytes[offset + 2])).arg(quint8(bytes[offset + 3]));
+        .arg(quint8(bytes[offset]))
+        .arg(quint8(bytes[offset + 1]))
+        .arg(quint8(bytes[offset + 2]))
+        .arg(quint8(bytes[offset + 3]));
 }
 
 QString text(const QByteArray& bytes, int offset, int size)
@@ -57,7 +60,8 @@ QByteArray probe(const QString& messageId, const QString& type, const QString& t
     return QStringLiteral(
                "<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\" "
                "xmlns:a=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\"><s:Header>"
-               "<a:Action s:mustUnderstand=\"1\">http://schemas.xmlsoap.org/ws/2005/04/discovery/Probe</a:Action>"
+               "<a:Action "
+               "s:mustUnderstand=\"1\">http://schemas.xmlsoap.org/ws/2005/04/discovery/Probe</a:Action>"
                "<a:MessageID>%1</a:MessageID><a:ReplyTo><a:Address>"
                "http://schemas.xmlsoap.org/ws/2004/08/addressing/role/anonymous</a:Address></a:ReplyTo>"
                "<a:To s:mustUnderstand=\"1\">urn:schemas-xmlsoap-org:ws:2005:04:discovery</a:To></s:Header>"
@@ -80,9 +84,10 @@ QMap<QString, QString> elementTexts(const QByteArray& xml)
         reader.readNext();
         if (reader.isStartElement()) {
             const QString name = reader.name().toString();
-            if (name != QLatin1String("Envelope") && name != QLatin1String("Header") && name != QLatin1String("Body") &&
-                name != QLatin1String("ProbeMatches") && name != QLatin1String("ProbeMatch") &&
-                name != QLatin1String("EndpointReference") && name != QLatin1String("AppSequence"))
+            if (name != QLatin1String("Envelope") && name != QLatin1String("Header") &&
+                name != QLatin1String("Body") && name != QLatin1String("ProbeMatches") &&
+                name != QLatin1String("ProbeMatch") && name != QLatin1String("EndpointReference") &&
+                name != QLatin1String("AppSequence"))
                 texts.insert(name, reader.readElementText());
         }
     }
@@ -101,13 +106,14 @@ private slots:
         QTest::addColumn<bool>("answered");
         // The default request: magic, version 3, header word 0, length 48, type 1, bytes
         // 22-23 zero, total 48, MAC and address all 0xff, twelve zero bytes.
-        const QByteArray request = QByteArray("iCanIPinstaller\0\0\x03\0\0\x30\x01\0\0\0\x30", 26) + QByteArray(10, '\xff') +
-                                   QByteArray(12, '\0');
+        const QByteArray request = QByteArray("iCanIPinstaller\0\0\x03\0\0\x30\x01\0\0\0\x30", 26) +
+                                   QByteArray(10, '\xff') + QByteArray(12, '\0');
         QTest::newRow("the scanner's 48-byte request") << request << true;
         QTest::newRow("request cut to 47 bytes") << request.left(47) << false;
         QTest::newRow("reply of another device") << QByteArray(request).replace(21, 1, "\x02") << false;
         QTest::newRow("version 2") << QByteArray(request).replace(17, 1, "\x02") << false;
-        QTest::newRow("magic not followed by a zero byte") << QByteArray(request).replace(15, 1, "X") << false;
+        QTest::newRow("magic not followed by a zero byte")
+            << QByteArray(request).replace(15, 1, "X") << false;
         QTest::newRow("header length 40") << QByteArray(request).replace(20, 1, "\x28") << false;
     }
     void norvoRequests()
@@ -124,8 +130,10 @@ private slots:
         QTest::addColumn<int>("addressTag");
         QTest::addColumn<quint32>("ipMode");
         QTest::addColumn<QString>("readName");
-        QTest::newRow("static camera") << "staticIp" << "Front Door" << 4 << 1u << "Front Door";
-        QTest::newRow("DHCP camera reports its address in tag 16") << "dhcp" << "Yard" << 16 << 4u << "Yard";
+        QTest::newRow("static camera") << "staticIp"
+                                       << "Front Door" << 4 << 1u << "Front Door";
+        QTest::newRow("DHCP camera reports its address in tag 16") << "dhcp"
+                                                                   << "Yard" << 16 << 4u << "Yard";
         QTest::newRow("long name cut to fit the 80-byte field with its zero")
             << "staticIp" << QString(100, QLatin1Char('n')) << 4 << 1u << QString(79, QLatin1Char('n'));
         QTest::newRow("cut never splits a UTF-8 character")
@@ -171,7 +179,8 @@ private slots:
         QTest::addColumn<bool>("answered");
         const QByteArray query = QByteArray("MHED\x08\0\x01\0\x01", 9) + QByteArray(131, '\0');
         QTest::newRow("the scanner's 140-byte query") << query << true;
-        QTest::newRow("another device's 256-byte reply") << tcSimPq::reply(device(tcSimKind::PqRecorder, "10.99.1.1")) << false;
+        QTest::newRow("another device's 256-byte reply")
+            << tcSimPq::reply(device(tcSimKind::PqRecorder, "10.99.1.1")) << false;
         QTest::newRow("other command byte") << QByteArray(query).replace(8, 1, "\x02") << false;
         QTest::newRow("magic only") << QByteArray("MHED") << false;
         QTest::newRow("fourth byte not D") << QByteArray(query).replace(3, 1, "X") << false;
@@ -190,12 +199,19 @@ private slots:
         QTest::addColumn<QString>("mode");
         QTest::addColumn<QString>("altAddress");
         QTest::addColumn<QString>("name");
-        QTest::newRow("recorder, static") << int(tcSimKind::PqRecorder) << 1 << "staticIp" << "" << "NVR Office";
-        QTest::newRow("camera, DHCP, link-local second address")
-            << int(tcSimKind::Norvo2) << 2 << "dhcp" << "169.254.10.20" << "Front Door";
+        QTest::newRow("recorder, static") << int(tcSimKind::PqRecorder) << 1 << "staticIp"
+                                          << ""
+                                          << "NVR Office";
+        QTest::newRow("camera, DHCP, link-local second address") << int(tcSimKind::Norvo2) << 2 << "dhcp"
+                                                                 << "169.254.10.20"
+                                                                 << "Front Door";
         QTest::newRow("decoder with a name filling all 20 bytes")
-            << int(tcSimKind::PqDecoder) << 5 << "staticIp" << "" << "ABCDEFGHIJKLMNOPQRST";
-        QTest::newRow("storage server") << int(tcSimKind::PqStorage) << 6 << "staticIp" << "" << "Store";
+            << int(tcSimKind::PqDecoder) << 5 << "staticIp"
+            << ""
+            << "ABCDEFGHIJKLMNOPQRST";
+        QTest::newRow("storage server") << int(tcSimKind::PqStorage) << 6 << "staticIp"
+                                        << ""
+                                        << "Store";
     }
     void pqReply()
     {
@@ -261,12 +277,15 @@ private slots:
         QTest::addColumn<bool>("matched");
         const QString id = QStringLiteral("uuid:6f1c1f2e-0000-4000-8000-000000000001");
         const int camera = int(tcSimKind::Onvif);
-        QTest::newRow("NetworkVideoTransmitter") << probe(id, "NetworkVideoTransmitter", kNetworkNs) << camera << true << true;
+        QTest::newRow("NetworkVideoTransmitter")
+            << probe(id, "NetworkVideoTransmitter", kNetworkNs) << camera << true << true;
         QTest::newRow("Device") << probe(id, "Device", kDeviceNs) << camera << true << true;
         QTest::newRow("NetworkVideoDisplay is not a camera")
             << probe(id, "NetworkVideoDisplay", kNetworkNs) << camera << true << false;
-        QTest::newRow("Device in the wrong namespace") << probe(id, "Device", kNetworkNs) << camera << true << false;
-        QTest::newRow("second-generation camera") << probe(id, "Device", kDeviceNs) << int(tcSimKind::Norvo2) << true << true;
+        QTest::newRow("Device in the wrong namespace")
+            << probe(id, "Device", kNetworkNs) << camera << true << false;
+        QTest::newRow("second-generation camera")
+            << probe(id, "Device", kDeviceNs) << int(tcSimKind::Norvo2) << true << true;
         QTest::newRow("Norvo 1.0 camera does not speak ONVIF")
             << probe(id, "Device", kDeviceNs) << int(tcSimKind::Norvo1) << true << false;
         QTest::newRow("scope prefix ending at a segment")
@@ -274,14 +293,16 @@ private slots:
         QTest::newRow("scope prefix ending inside a segment")
             << probe(id, "Device", kDeviceNs, "onvif://www.onvif.org/typ") << camera << true << false;
         QTest::newRow("ProbeMatches of another device")
-            << tcSimOnvif::probeMatches(device(tcSimKind::Onvif, "10.99.1.1"), id, id) << camera << false << false;
+            << tcSimOnvif::probeMatches(device(tcSimKind::Onvif, "10.99.1.1"), id, id) << camera << false
+            << false;
         QTest::newRow("Probe without MessageID")
             << probe(QString(), "Device", kDeviceNs) << camera << false << false;
-        QTest::newRow("Probe cut short") << probe(id, "Device", kDeviceNs).left(300) << camera << false << false;
-        QTest::newRow("SOAP 1.1 envelope")
-            << probe(id, "Device", kDeviceNs).replace("http://www.w3.org/2003/05/soap-envelope",
-                                                      "http://schemas.xmlsoap.org/soap/envelope/")
-            << camera << false << false;
+        QTest::newRow("Probe cut short")
+            << probe(id, "Device", kDeviceNs).left(300) << camera << false << false;
+        QTest::newRow("SOAP 1.1 envelope") << probe(id, "Device", kDeviceNs)
+                                                  .replace("http://www.w3.org/2003/05/soap-envelope",
+                                                           "http://schemas.xmlsoap.org/soap/envelope/")
+                                           << camera << false << false;
     }
     void onvifProbes()
     {
@@ -303,10 +324,12 @@ private slots:
         QTest::addColumn<int>("port");
         QTest::addColumn<QString>("xaddr"); // the first http:// address without a bracket
         QTest::addColumn<QString>("macScope");
-        QTest::newRow("second-generation camera") << int(tcSimKind::Norvo2) << 80
-                                                  << "http://10.99.1.2/onvif/device_service" << "0a3d91a1b2c3";
+        QTest::newRow("second-generation camera")
+            << int(tcSimKind::Norvo2) << 80 << "http://10.99.1.2/onvif/device_service"
+            << "0a3d91a1b2c3";
         QTest::newRow("third-party camera with an IPv6 address first and port 8080")
-            << int(tcSimKind::Onvif) << 8080 << "http://10.99.1.2:8080/onvif/device_service" << "0a-3d-91-a1-b2-c3";
+            << int(tcSimKind::Onvif) << 8080 << "http://10.99.1.2:8080/onvif/device_service"
+            << "0a-3d-91-a1-b2-c3";
     }
     void onvifProbeMatches()
     {
@@ -317,23 +340,29 @@ private slots:
         tcSimDevice d = device(tcSimKind(kind), QStringLiteral("10.99.1.2"));
         d.port = quint16(port);
         d.name = QStringLiteral("Front Door & Gate");
-        const QMap<QString, QString> t =
-            elementTexts(tcSimOnvif::probeMatches(d, QStringLiteral("uuid:probe-1"), QStringLiteral("uuid:reply-1")));
+        const QMap<QString, QString> t = elementTexts(
+            tcSimOnvif::probeMatches(d, QStringLiteral("uuid:probe-1"), QStringLiteral("uuid:reply-1")));
         QVERIFY(!t.isEmpty());
         QCOMPARE(t.value(QStringLiteral("RelatesTo")), QStringLiteral("uuid:probe-1"));
         QCOMPARE(t.value(QStringLiteral("MessageID")), QStringLiteral("uuid:reply-1"));
-        QCOMPARE(t.value(QStringLiteral("Action")), QStringLiteral("http://schemas.xmlsoap.org/ws/2005/04/discovery/ProbeMatches"));
-        QVERIFY(t.value(QStringLiteral("Types")).split(QLatin1Char(' ')).contains(QStringLiteral("dn:NetworkVideoTransmitter")));
+        QCOMPARE(t.value(QStringLiteral("Action")),
+                 QStringLiteral("http://schemas.xmlsoap.org/ws/2005/04/discovery/ProbeMatches"));
+        QVERIFY(t.value(QStringLiteral("Types"))
+                    .split(QLatin1Char(' '))
+                    .contains(QStringLiteral("dn:NetworkVideoTransmitter")));
         QVERIFY(t.value(QStringLiteral("Address")).endsWith(QStringLiteral("-0a3d91a1b2c3")));
 
         QString first;
-        for (const QString& piece : t.value(QStringLiteral("XAddrs")).split(QLatin1Char(' '), Qt::SkipEmptyParts))
-            if (first.isEmpty() && !piece.contains(QLatin1Char('[')) && piece.startsWith(QLatin1String("http://")))
+        for (const QString& piece :
+             t.value(QStringLiteral("XAddrs")).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            if (first.isEmpty() && !piece.contains(QLatin1Char('[')) &&
+                piece.startsWith(QLatin1String("http://")))
                 first = piece;
         QCOMPARE(first, xaddr);
 
         QString name, hardware, mac;
-        for (const QString& scope : t.value(QStringLiteral("Scopes")).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        for (const QString& scope :
+             t.value(QStringLiteral("Scopes")).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
             const QString decoded = QUrl::fromPercentEncoding(scope.toUtf8());
             if (decoded.startsWith(QLatin1String("onvif://www.onvif.org/name/")))
                 name = decoded.mid(27);
@@ -351,22 +380,26 @@ private slots:
     {
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<QString>("error"); // empty: loads
-        QTest::newRow("minimal device") << QByteArray(R"({"devices":[{"kind":"onvif","address":"10.99.2.20"}]})") << "";
+        QTest::newRow("minimal device")
+            << QByteArray(R"({"devices":[{"kind":"onvif","address":"10.99.2.20"}]})") << "";
         QTest::newRow("misspelt key")
             << QByteArray(R"({"devices":[{"kind":"onvif","address":"10.99.2.20","algoritm":"MD5"}]})")
             << "device 0: unknown key \"algoritm\"";
-        QTest::newRow("unknown kind") << QByteArray(R"({"devices":[{"kind":"dvr","address":"10.99.2.20"}]})")
-                                      << "device 0: \"kind\" must be one of onvif, norvo2, norvo1, pq-recorder, "
-                                         "pq-camera, pq-decoder, pq-storage, bridge";
+        QTest::newRow("unknown kind")
+            << QByteArray(R"({"devices":[{"kind":"dvr","address":"10.99.2.20"}]})")
+            << "device 0: \"kind\" must be one of onvif, norvo2, norvo1, pq-recorder, "
+               "pq-camera, pq-decoder, pq-storage, bridge";
         QTest::newRow("address used twice")
-            << QByteArray(R"({"devices":[{"kind":"onvif","address":"10.99.2.20"},{"kind":"bridge","address":"10.99.2.20"}]})")
+            << QByteArray(
+                   R"({"devices":[{"kind":"onvif","address":"10.99.2.20"},{"kind":"bridge","address":"10.99.2.20"}]})")
             << "device 1: address 10.99.2.20 is used twice";
         QTest::newRow("MAC of five bytes")
             << QByteArray(R"({"devices":[{"kind":"onvif","address":"10.99.2.20","mac":"00:11:22:33:44"}]})")
             << "device 0: \"mac\" must be six hexadecimal bytes";
         QTest::newRow("unknown fault")
             << QByteArray(R"({"devices":[{"kind":"onvif","address":"10.99.2.20","fault":"slow"}]})")
-            << "device 0: \"fault\" must be none, wrong-credentials, no-answer, closed-port, malformed-xml or failed";
+            << "device 0: \"fault\" must be none, wrong-credentials, no-answer, closed-port, malformed-xml "
+               "or failed";
         QTest::newRow("not JSON") << QByteArray("{devices") << "not JSON: ";
     }
     void siteFile()
@@ -383,11 +416,12 @@ private slots:
     {
         tcSimDevices devices;
         QString why;
-        QVERIFY2(loadSiteJson(R"({"devices":[{"kind":"pq-camera","address":"10.99.2.20","altAddress":"169.254.10.20",
+        QVERIFY2(loadSiteJson(
+                     R"({"devices":[{"kind":"pq-camera","address":"10.99.2.20","altAddress":"169.254.10.20",
             "auth":"basic+digest","algorithm":"MD5-sess","authversion":true,"users":{"admin":"X","op":"Y"},
             "fault":"failed","errorCode":"0x1d","faultPaths":["/SetNetBasicConfig"],"protocols":["pq"],
             "network":{"ipSettingMode":"DHCP","dhcpIpMask":null}}]})",
-                              devices, &why),
+                     devices, &why),
                  qPrintable(why));
         const tcSimDevice& d = *devices.front();
         QCOMPARE(d.altAddress, QHostAddress(QStringLiteral("169.254.10.20")));

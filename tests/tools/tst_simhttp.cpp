@@ -36,7 +36,10 @@ tcHttpRequest get(const QByteArray& target, const QByteArray& authorization)
     return r;
 }
 
-QByteArray replaced(QByteArray text, const QByteArray& from, const QByteArray& to) { return text.replace(from, to); }
+QByteArray replaced(QByteArray text, const QByteArray& from, const QByteArray& to)
+{
+    return text.replace(from, to);
+}
 
 } // namespace
 
@@ -52,31 +55,37 @@ private slots:
         QTest::addColumn<QByteArray>("target");
         QTest::addColumn<QByteArray>("body");
 
-        const int complete = tcHttpParse::Complete, incomplete = tcHttpParse::Incomplete, invalid = tcHttpParse::Invalid;
-        QTest::newRow("GET without body") << QByteArray("GET /GetNetBasicConfig HTTP/1.1\r\nHost: a\r\n\r\n")
-                                          << complete << 0 << QByteArray("/GetNetBasicConfig") << QByteArray();
+        const int complete = tcHttpParse::Complete, incomplete = tcHttpParse::Incomplete,
+                  invalid = tcHttpParse::Invalid;
+        QTest::newRow("GET without body")
+            << QByteArray("GET /GetNetBasicConfig HTTP/1.1\r\nHost: a\r\n\r\n") << complete << 0
+            << QByteArray("/GetNetBasicConfig") << QByteArray();
         QTest::newRow("POST with its whole body")
-            << QByteArray("POST /SetNetBasicConfig HTTP/1.1\r\nContent-Length: 5\r\n\r\nhello")
-            << complete << 0 << QByteArray("/SetNetBasicConfig") << QByteArray("hello");
+            << QByteArray("POST /SetNetBasicConfig HTTP/1.1\r\nContent-Length: 5\r\n\r\nhello") << complete
+            << 0 << QByteArray("/SetNetBasicConfig") << QByteArray("hello");
         QTest::newRow("POST whose body is still arriving")
-            << QByteArray("POST /x HTTP/1.1\r\nContent-Length: 10\r\n\r\nhell") << incomplete << 0 << QByteArray() << QByteArray();
-        QTest::newRow("header block not finished") << QByteArray("GET /x HTTP/1.1\r\nHost: a\r\n") << incomplete << 0
-                                                   << QByteArray() << QByteArray();
-        QTest::newRow("leading blank line is skipped") << QByteArray("\r\nGET /a HTTP/1.1\r\n\r\n") << complete << 0
-                                                       << QByteArray("/a") << QByteArray();
-        QTest::newRow("garbage request line") << QByteArray("\x16\x03\x01 hello\r\n\r\n") << invalid << 400
-                                              << QByteArray() << QByteArray();
+            << QByteArray("POST /x HTTP/1.1\r\nContent-Length: 10\r\n\r\nhell") << incomplete << 0
+            << QByteArray() << QByteArray();
+        QTest::newRow("header block not finished") << QByteArray("GET /x HTTP/1.1\r\nHost: a\r\n")
+                                                   << incomplete << 0 << QByteArray() << QByteArray();
+        QTest::newRow("leading blank line is skipped")
+            << QByteArray("\r\nGET /a HTTP/1.1\r\n\r\n") << complete << 0 << QByteArray("/a") << QByteArray();
+        QTest::newRow("garbage request line")
+            << QByteArray("\x16\x03\x01 hello\r\n\r\n") << invalid << 400 << QByteArray() << QByteArray();
         QTest::newRow("binary noise without a line end")
             << QByteArray("\x16\x03\x01\x02\x00\x01", 6) << invalid << 400 << QByteArray() << QByteArray();
         QTest::newRow("bad request line before the headers end")
             << QByteArray("GET /a\r\nHost: x\r\n") << invalid << 400 << QByteArray() << QByteArray();
-        QTest::newRow("not HTTP/1.x") << QByteArray("GET / HTTP/2.0\r\n\r\n") << invalid << 400 << QByteArray() << QByteArray();
-        QTest::newRow("header line without colon") << QByteArray("GET / HTTP/1.1\r\nbroken\r\n\r\n") << invalid << 400
-                                                   << QByteArray() << QByteArray();
-        QTest::newRow("negative content length") << QByteArray("POST / HTTP/1.1\r\nContent-Length: -1\r\n\r\n")
-                                                 << invalid << 400 << QByteArray() << QByteArray();
-        QTest::newRow("body over the limit") << QByteArray("POST / HTTP/1.1\r\nContent-Length: 99999999\r\n\r\n")
-                                             << invalid << 413 << QByteArray() << QByteArray();
+        QTest::newRow("not HTTP/1.x")
+            << QByteArray("GET / HTTP/2.0\r\n\r\n") << invalid << 400 << QByteArray() << QByteArray();
+        QTest::newRow("header line without colon") << QByteArray("GET / HTTP/1.1\r\nbroken\r\n\r\n")
+                                                   << invalid << 400 << QByteArray() << QByteArray();
+        QTest::newRow("negative content length")
+            << QByteArray("POST / HTTP/1.1\r\nContent-Length: -1\r\n\r\n") << invalid << 400 << QByteArray()
+            << QByteArray();
+        QTest::newRow("body over the limit")
+            << QByteArray("POST / HTTP/1.1\r\nContent-Length: 99999999\r\n\r\n") << invalid << 413
+            << QByteArray() << QByteArray();
         QTest::newRow("chunked body") << QByteArray("POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n")
                                       << invalid << 501 << QByteArray() << QByteArray();
         QTest::newRow("endless header without its end")
@@ -103,7 +112,8 @@ private slots:
 
     void parseRequestPipelinedAndInPieces()
     {
-        const QByteArray two = "POST /a HTTP/1.1\r\nContent-Length: 3\r\nConnection: close\r\n\r\nabcGET /b HTTP/1.1\r\n\r\n";
+        const QByteArray two =
+            "POST /a HTTP/1.1\r\nContent-Length: 3\r\nConnection: close\r\n\r\nabcGET /b HTTP/1.1\r\n\r\n";
         // Every cut point before the first request's end leaves it incomplete.
         const int firstEnd = two.indexOf("GET");
         for (int cut = 0; cut < firstEnd; ++cut) {
@@ -123,8 +133,8 @@ private slots:
     void expectContinueIsSeenBeforeTheBody()
     {
         tcHttpRequest request;
-        const tcHttpParse parse =
-            parseHttpRequest("POST /a HTTP/1.1\r\nExpect: 100-continue\r\nContent-Length: 4\r\n\r\n", &request);
+        const tcHttpParse parse = parseHttpRequest(
+            "POST /a HTTP/1.1\r\nExpect: 100-continue\r\nContent-Length: 4\r\n\r\n", &request);
         QCOMPARE(int(parse.state), int(tcHttpParse::Incomplete));
         QVERIFY(parse.headersDone);
         QVERIFY(parse.expectContinue);
@@ -135,18 +145,18 @@ private slots:
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QByteArray>("key");
         QTest::addColumn<QByteArray>("value");
-        QTest::newRow("quoted value with a comma") << QByteArray("realm=\"a, b\", nc=00000001") << QByteArray("realm")
-                                                   << QByteArray("a, b");
-        QTest::newRow("unquoted value after a quoted one") << QByteArray("realm=\"a, b\", nc=00000001") << QByteArray("nc")
-                                                           << QByteArray("00000001");
-        QTest::newRow("key in capitals is lower-cased") << QByteArray("UserName=\"x\"") << QByteArray("username")
-                                                        << QByteArray("x");
+        QTest::newRow("quoted value with a comma")
+            << QByteArray("realm=\"a, b\", nc=00000001") << QByteArray("realm") << QByteArray("a, b");
+        QTest::newRow("unquoted value after a quoted one")
+            << QByteArray("realm=\"a, b\", nc=00000001") << QByteArray("nc") << QByteArray("00000001");
+        QTest::newRow("key in capitals is lower-cased")
+            << QByteArray("UserName=\"x\"") << QByteArray("username") << QByteArray("x");
         QTest::newRow("quoted pair") << QByteArray("realm=\"say \\\"hi\\\"\"") << QByteArray("realm")
                                      << QByteArray("say \"hi\"");
-        QTest::newRow("blanks around the equals sign") << QByteArray("qop = auth ,x=1") << QByteArray("qop")
-                                                       << QByteArray("auth");
-        QTest::newRow("unterminated quote ends at the end") << QByteArray("nonce=\"abc") << QByteArray("nonce")
-                                                            << QByteArray("abc");
+        QTest::newRow("blanks around the equals sign")
+            << QByteArray("qop = auth ,x=1") << QByteArray("qop") << QByteArray("auth");
+        QTest::newRow("unterminated quote ends at the end")
+            << QByteArray("nonce=\"abc") << QByteArray("nonce") << QByteArray("abc");
     }
     void authParams()
     {
@@ -164,10 +174,12 @@ private slots:
         // RFC 2617 3.5 and RFC 7616 3.9.1 (its MD5 response).
         QTest::newRow("RFC 2617") << kRfc2617Header << QByteArray("Circle Of Life") << QByteArray("GET");
         QTest::newRow("RFC 7616 MD5")
-            << QByteArray("Digest username=\"Mufasa\", realm=\"http-auth@example.org\", uri=\"/dir/index.html\", "
-                          "algorithm=MD5, nonce=\"7ypf/xlj9XXwfDPEoM4URrv/xwf94BcCAzFZH4GiTo0v\", nc=00000001, "
-                          "cnonce=\"f2/wE4q74E6zIJEtWaHKaf5wv/H5QzzpXusqGemxURZJ\", qop=auth, "
-                          "response=\"8ca523f5e9506fed4657c9700eebdbec\", opaque=\"FQhe/qaU925kfnzjCev0ciny7QMkPqMAFRtzCUYo5tdS\"")
+            << QByteArray(
+                   "Digest username=\"Mufasa\", realm=\"http-auth@example.org\", uri=\"/dir/index.html\", "
+                   "algorithm=MD5, nonce=\"7ypf/xlj9XXwfDPEoM4URrv/xwf94BcCAzFZH4GiTo0v\", nc=00000001, "
+                   "cnonce=\"f2/wE4q74E6zIJEtWaHKaf5wv/H5QzzpXusqGemxURZJ\", qop=auth, "
+                   "response=\"8ca523f5e9506fed4657c9700eebdbec\", "
+                   "opaque=\"FQhe/qaU925kfnzjCev0ciny7QMkPqMAFRtzCUYo5tdS\"")
             << QByteArray("Circle of Life") << QByteArray("GET");
     }
     void digestPublishedExamples()
@@ -198,7 +210,8 @@ private slots:
         QTest::addColumn<QByteArray>("header");
         QTest::addColumn<QString>("verdict");
 
-        const QString digest = QStringLiteral("digest"), basic = QStringLiteral("basic"), none = QStringLiteral("none");
+        const QString digest = QStringLiteral("digest"), basic = QStringLiteral("basic"),
+                      none = QStringLiteral("none");
         const QString noFault = QStringLiteral("none");
         const QByteArray uri = "/dir/index.html";
         QTest::newRow("RFC 2617 example accepted") << digest << noFault << uri << kRfc2617Header << "ok";
@@ -207,39 +220,51 @@ private slots:
         QTest::newRow("uri of another path") << digest << noFault << QByteArray("/other") << kRfc2617Header
                                              << "refused: uri does not match the request";
         QTest::newRow("nonce the device never gave")
-            << digest << noFault << uri << replaced(kRfc2617Header, "dcd98b71", "00000000") << "refused: unknown nonce";
+            << digest << noFault << uri << replaced(kRfc2617Header, "dcd98b71", "00000000")
+            << "refused: unknown nonce";
         QTest::newRow("opaque not sent back")
             << digest << noFault << uri
-            << replaced(kRfc2617Header, ", opaque=\"5ccc069c403ebaf9f0171e9517f40e41\"", "") << "refused: opaque not returned";
+            << replaced(kRfc2617Header, ", opaque=\"5ccc069c403ebaf9f0171e9517f40e41\"", "")
+            << "refused: opaque not returned";
         QTest::newRow("MD5-sess answer to an MD5 challenge")
-            << digest << noFault << uri << QByteArray(kRfc2617Header + ", algorithm=MD5-sess") << "refused: wrong algorithm";
+            << digest << noFault << uri << QByteArray(kRfc2617Header + ", algorithm=MD5-sess")
+            << "refused: wrong algorithm";
         QTest::newRow("qop left out although offered")
-            << digest << noFault << uri << replaced(kRfc2617Header, "qop=auth, ", "") << "refused: qop missing";
+            << digest << noFault << uri << replaced(kRfc2617Header, "qop=auth, ", "")
+            << "refused: qop missing";
         QTest::newRow("qop auth-int is not offered")
             << digest << noFault << uri << replaced(kRfc2617Header, "qop=auth", "qop=auth-int")
             << "refused: bad qop, nc or cnonce";
         QTest::newRow("response of another password")
-            << digest << noFault << uri << replaced(kRfc2617Header, "6629fae4", "6629fae5") << "refused: wrong response";
-        QTest::newRow("unknown user") << digest << noFault << uri << replaced(kRfc2617Header, "Mufasa", "Simba")
-                                      << "refused: unknown user";
+            << digest << noFault << uri << replaced(kRfc2617Header, "6629fae4", "6629fae5")
+            << "refused: wrong response";
+        QTest::newRow("unknown user")
+            << digest << noFault << uri << replaced(kRfc2617Header, "Mufasa", "Simba")
+            << "refused: unknown user";
         QTest::newRow("Basic to a Digest-only camera")
-            << digest << noFault << uri << QByteArray("Basic " + QByteArray("Mufasa:Circle Of Life").toBase64())
+            << digest << noFault << uri
+            << QByteArray("Basic " + QByteArray("Mufasa:Circle Of Life").toBase64())
             << "refused: Basic not offered";
         QTest::newRow("Basic with the right password")
-            << basic << noFault << uri << QByteArray("Basic " + QByteArray("Mufasa:Circle Of Life").toBase64()) << "ok";
+            << basic << noFault << uri
+            << QByteArray("Basic " + QByteArray("Mufasa:Circle Of Life").toBase64()) << "ok";
         QTest::newRow("Basic with a wrong password")
-            << basic << noFault << uri << QByteArray("Basic " + QByteArray("Mufasa:circle of life").toBase64())
+            << basic << noFault << uri
+            << QByteArray("Basic " + QByteArray("Mufasa:circle of life").toBase64())
             << "refused: wrong user or password";
-        QTest::newRow("Basic that is not Base64") << basic << noFault << uri << QByteArray("Basic %%%")
-                                                  << "refused: malformed credentials";
-        QTest::newRow("Digest to a Basic-only camera") << basic << noFault << uri << kRfc2617Header
-                                                       << "refused: Digest not offered";
-        QTest::newRow("no header to a camera without login") << none << noFault << uri << QByteArray() << "ok";
-        QTest::newRow("no header to a camera with login") << digest << noFault << uri << QByteArray()
-                                                          << "refused: no credentials";
-        QTest::newRow("unknown scheme") << digest << noFault << uri << QByteArray("Bearer abc") << "refused: unknown scheme";
+        QTest::newRow("Basic that is not Base64")
+            << basic << noFault << uri << QByteArray("Basic %%%") << "refused: malformed credentials";
+        QTest::newRow("Digest to a Basic-only camera")
+            << basic << noFault << uri << kRfc2617Header << "refused: Digest not offered";
+        QTest::newRow("no header to a camera without login")
+            << none << noFault << uri << QByteArray() << "ok";
+        QTest::newRow("no header to a camera with login")
+            << digest << noFault << uri << QByteArray() << "refused: no credentials";
+        QTest::newRow("unknown scheme")
+            << digest << noFault << uri << QByteArray("Bearer abc") << "refused: unknown scheme";
         QTest::newRow("right answer to a camera playing wrong credentials")
-            << digest << "wrong-credentials" << uri << kRfc2617Header << "refused: device refuses every login";
+            << digest << "wrong-credentials" << uri << kRfc2617Header
+            << "refused: device refuses every login";
     }
     void login()
     {
@@ -249,7 +274,7 @@ private slots:
         QFETCH(QByteArray, header);
         QFETCH(QString, verdict);
         tcSimDevice d = rfc2617Device();
-        d.auth = auth == QLatin1String("basic") ? tcSimAuth::Basic
+        d.auth = auth == QLatin1String("basic")  ? tcSimAuth::Basic
                  : auth == QLatin1String("none") ? tcSimAuth::None
                                                  : tcSimAuth::Digest;
         if (fault == QLatin1String("wrong-credentials"))
@@ -263,7 +288,9 @@ private slots:
     {
         tcSimDevice d = rfc2617Device();
         QVERIFY(checkLogin(d, get("/dir/index.html", kRfc2617Header)).ok);
-        QCOMPARE(checkLogin(d, get("/dir/index.html", kRfc2617Header)).what.value(QStringLiteral("verdict")).toString(),
+        QCOMPARE(checkLogin(d, get("/dir/index.html", kRfc2617Header))
+                     .what.value(QStringLiteral("verdict"))
+                     .toString(),
                  QStringLiteral("refused: nonce count not increasing"));
     }
 
@@ -275,17 +302,20 @@ private slots:
         QTest::addColumn<bool>("userHash");
         QTest::addColumn<QStringList>("schemes");
         QTest::addColumn<QStringList>("digestKeys");
-        QTest::newRow("Digest with qop") << int(tcSimAuth::Digest) << true << false << false << QStringList{"Digest"}
-                                         << QStringList{"algorithm", "nonce", "opaque", "qop", "realm"};
-        QTest::newRow("Digest without qop") << int(tcSimAuth::Digest) << false << false << false << QStringList{"Digest"}
-                                            << QStringList{"algorithm", "nonce", "opaque", "realm"};
+        QTest::newRow("Digest with qop")
+            << int(tcSimAuth::Digest) << true << false << false << QStringList{"Digest"}
+            << QStringList{"algorithm", "nonce", "opaque", "qop", "realm"};
+        QTest::newRow("Digest without qop")
+            << int(tcSimAuth::Digest) << false << false << false << QStringList{"Digest"}
+            << QStringList{"algorithm", "nonce", "opaque", "realm"};
         QTest::newRow("authversion and userhash")
             << int(tcSimAuth::Digest) << true << true << true << QStringList{"Digest"}
             << QStringList{"algorithm", "authversion", "nonce", "opaque", "qop", "realm", "userhash"};
         QTest::newRow("Basic and Digest, Basic first")
             << int(tcSimAuth::BasicDigest) << true << false << false << QStringList{"Basic", "Digest"}
             << QStringList{"algorithm", "nonce", "opaque", "qop", "realm"};
-        QTest::newRow("Basic only") << int(tcSimAuth::Basic) << true << false << false << QStringList{"Basic"} << QStringList{};
+        QTest::newRow("Basic only") << int(tcSimAuth::Basic) << true << false << false << QStringList{"Basic"}
+                                    << QStringList{};
     }
     void challengesFollowTheLoginMode()
     {
@@ -322,8 +352,10 @@ private slots:
     // were given and keep their results consistent (run under the sanitizer build too).
     void mutatedInputStaysInBounds()
     {
-        const QByteArray request = "POST /SetNetBasicConfig HTTP/1.1\r\nHost: 10.99.2.20\r\nContent-Length: 40\r\n"
-                                   "Authorization: " + kRfc2617Header + "\r\n\r\n<config><tcpIp><staticIp>1</staticIp></tcpIp>";
+        const QByteArray request =
+            "POST /SetNetBasicConfig HTTP/1.1\r\nHost: 10.99.2.20\r\nContent-Length: 40\r\n"
+            "Authorization: " +
+            kRfc2617Header + "\r\n\r\n<config><tcpIp><staticIp>1</staticIp></tcpIp>";
         QRandomGenerator random(5);
         for (int round = 0; round < 3000; ++round) {
             QByteArray bytes = request.left(int(random.bounded(request.size() + 1)));

@@ -112,25 +112,68 @@ private slots:
         QTest::addColumn<QString>("algorithm"); // as the request log shows the client's answer
         QTest::addColumn<QString>("qop");
 
-        QTest::newRow("MD5 qop auth, right password") << "10.99.2.10" << "--digest" << "pwA" << 200 << "MD5" << "auth";
-        QTest::newRow("MD5 qop auth, wrong password") << "10.99.2.10" << "--digest" << "pwB" << 401 << "MD5" << "auth";
-        QTest::newRow("MD5-sess, right password") << "10.99.2.11" << "--digest" << "pwA" << 200 << "MD5-sess" << "auth";
-        QTest::newRow("MD5-sess, wrong password") << "10.99.2.11" << "--digest" << "pwB" << 401 << "MD5-sess" << "auth";
-        QTest::newRow("RFC 2069 without qop, right password") << "10.99.2.12" << "--digest" << "pwA" << 200 << "MD5" << "";
-        QTest::newRow("RFC 2069 without qop, wrong password") << "10.99.2.12" << "--digest" << "pwB" << 401 << "MD5" << "";
+        QTest::newRow("MD5 qop auth, right password") << "10.99.2.10"
+                                                      << "--digest"
+                                                      << "pwA" << 200 << "MD5"
+                                                      << "auth";
+        QTest::newRow("MD5 qop auth, wrong password") << "10.99.2.10"
+                                                      << "--digest"
+                                                      << "pwB" << 401 << "MD5"
+                                                      << "auth";
+        QTest::newRow("MD5-sess, right password") << "10.99.2.11"
+                                                  << "--digest"
+                                                  << "pwA" << 200 << "MD5-sess"
+                                                  << "auth";
+        QTest::newRow("MD5-sess, wrong password") << "10.99.2.11"
+                                                  << "--digest"
+                                                  << "pwB" << 401 << "MD5-sess"
+                                                  << "auth";
+        QTest::newRow("RFC 2069 without qop, right password") << "10.99.2.12"
+                                                              << "--digest"
+                                                              << "pwA" << 200 << "MD5"
+                                                              << "";
+        QTest::newRow("RFC 2069 without qop, wrong password") << "10.99.2.12"
+                                                              << "--digest"
+                                                              << "pwB" << 401 << "MD5"
+                                                              << "";
         // A standard client knows nothing of authversion 1.1: it logs in only when given
         // the hashed password the camera's HA1 is computed over.
         QTest::newRow("authversion 1.1, hashed password")
-            << "10.99.2.13" << "--digest" << QString::fromLatin1(upperMd5("pwA")) << 200 << "MD5" << "auth";
-        QTest::newRow("authversion 1.1, plain password") << "10.99.2.13" << "--digest" << "pwA" << 401 << "MD5" << "auth";
-        QTest::newRow("userhash, right password") << "10.99.2.14" << "--digest" << "pwA" << 200 << "MD5" << "auth";
-        QTest::newRow("userhash, wrong password") << "10.99.2.14" << "--digest" << "pwB" << 401 << "MD5" << "auth";
-        QTest::newRow("Basic, right password") << "10.99.2.15" << "--basic" << "pwA" << 200 << "" << "";
-        QTest::newRow("Basic, wrong password") << "10.99.2.15" << "--basic" << "pwB" << 401 << "" << "";
-        QTest::newRow("Basic+Digest answered in Digest") << "10.99.2.16" << "--digest" << "pwA" << 200 << "MD5" << "auth";
-        QTest::newRow("Basic+Digest answered in Basic") << "10.99.2.16" << "--basic" << "pwA" << 200 << "" << "";
-        QTest::newRow("wrong-credentials fault refuses the right password")
-            << "10.99.2.34" << "--digest" << "pwA" << 401 << "MD5" << "auth";
+            << "10.99.2.13"
+            << "--digest" << QString::fromLatin1(upperMd5("pwA")) << 200 << "MD5"
+            << "auth";
+        QTest::newRow("authversion 1.1, plain password") << "10.99.2.13"
+                                                         << "--digest"
+                                                         << "pwA" << 401 << "MD5"
+                                                         << "auth";
+        QTest::newRow("userhash, right password") << "10.99.2.14"
+                                                  << "--digest"
+                                                  << "pwA" << 200 << "MD5"
+                                                  << "auth";
+        QTest::newRow("userhash, wrong password") << "10.99.2.14"
+                                                  << "--digest"
+                                                  << "pwB" << 401 << "MD5"
+                                                  << "auth";
+        QTest::newRow("Basic, right password") << "10.99.2.15"
+                                               << "--basic"
+                                               << "pwA" << 200 << ""
+                                               << "";
+        QTest::newRow("Basic, wrong password") << "10.99.2.15"
+                                               << "--basic"
+                                               << "pwB" << 401 << ""
+                                               << "";
+        QTest::newRow("Basic+Digest answered in Digest") << "10.99.2.16"
+                                                         << "--digest"
+                                                         << "pwA" << 200 << "MD5"
+                                                         << "auth";
+        QTest::newRow("Basic+Digest answered in Basic") << "10.99.2.16"
+                                                        << "--basic"
+                                                        << "pwA" << 200 << ""
+                                                        << "";
+        QTest::newRow("wrong-credentials fault refuses the right password") << "10.99.2.34"
+                                                                            << "--digest"
+                                                                            << "pwA" << 401 << "MD5"
+                                                                            << "auth";
     }
     void curlLogsIn()
     {
@@ -163,15 +206,18 @@ private slots:
         QCOMPARE(authorization.value(QStringLiteral("qop")).toString(), qop);
         if (!qop.isEmpty())
             QCOMPARE(authorization.value(QStringLiteral("nc")).toString(), QStringLiteral("00000001"));
-        const bool hashedUser = authorization.value(QStringLiteral("userhash")).toString() == QLatin1String("true");
+        const bool hashedUser =
+            authorization.value(QStringLiteral("userhash")).toString() == QLatin1String("true");
         QCOMPARE(hashedUser, address == QLatin1String("10.99.2.14"));
-        QCOMPARE(authorization.value(QStringLiteral("username")).toString() == QLatin1String("admin"), !hashedUser);
+        QCOMPARE(authorization.value(QStringLiteral("username")).toString() == QLatin1String("admin"),
+                 !hashedUser);
     }
 
     void otherPortsAndNoLogin()
     {
         ZL_REQUIRE_SANDBOX();
-        QCOMPARE(curl({"--digest", "-u", "admin:pwA", url("10.99.2.17", "/GetNetBasicConfig", 8080)}).status, 200);
+        QCOMPARE(curl({"--digest", "-u", "admin:pwA", url("10.99.2.17", "/GetNetBasicConfig", 8080)}).status,
+                 200);
         QCOMPARE(curl({url("10.99.2.18", "/GetNetBasicConfig")}).status, 200);
         QCOMPARE(curl({url("10.99.2.18", "/index.html")}).status, 404);
         QCOMPARE(curl({"-X", "POST", url("10.99.2.18", "/GetNetBasicConfig")}).status, 405);
@@ -180,16 +226,20 @@ private slots:
     void acceptedWritePrintsTheNewState()
     {
         ZL_REQUIRE_SANDBOX();
-        const CurlResult r = curl({"--digest", "-u", "admin:pwA", "--data-binary", QString::fromLatin1(kStaticBody),
-                                   url("10.99.2.10", "/SetNetBasicConfig")});
+        const CurlResult r =
+            curl({"--digest", "-u", "admin:pwA", "--data-binary", QString::fromLatin1(kStaticBody),
+                  url("10.99.2.10", "/SetNetBasicConfig")});
         QCOMPARE(r.status, 200);
         QVERIFY(r.body.contains("status=\"success\""));
         QTRY_VERIFY(!events(QStringLiteral("state"), QStringLiteral("10.99.2.10")).isEmpty());
-        const QJsonObject network =
-            events(QStringLiteral("state"), QStringLiteral("10.99.2.10")).last().value(QStringLiteral("network")).toObject();
+        const QJsonObject network = events(QStringLiteral("state"), QStringLiteral("10.99.2.10"))
+                                        .last()
+                                        .value(QStringLiteral("network"))
+                                        .toObject();
         QCOMPARE(network.value(QStringLiteral("staticIp")).toString(), QStringLiteral("10.99.7.7"));
         // The next read reports what was written.
-        QVERIFY(curl({"--digest", "-u", "admin:pwA", url("10.99.2.10", "/GetNetBasicConfig")}).body.contains("10.99.7.7"));
+        QVERIFY(curl({"--digest", "-u", "admin:pwA", url("10.99.2.10", "/GetNetBasicConfig")})
+                    .body.contains("10.99.7.7"));
         // The logged body is the one that was sent.
         QJsonObject logged;
         for (const QJsonObject& o : events(QStringLiteral("request"), QStringLiteral("10.99.2.10")))
@@ -197,15 +247,17 @@ private slots:
                 o.value(QStringLiteral("status")).toInt() == 200)
                 logged = o;
         QCOMPARE(logged.value(QStringLiteral("body")).toString(), QString::fromLatin1(kStaticBody));
-        QCOMPARE(logged.value(QStringLiteral("contentType")).toString(), QStringLiteral("application/x-www-form-urlencoded"));
+        QCOMPARE(logged.value(QStringLiteral("contentType")).toString(),
+                 QStringLiteral("application/x-www-form-urlencoded"));
     }
 
     void faultsLimitedToAPath()
     {
         ZL_REQUIRE_SANDBOX();
         QCOMPARE(curl({"--digest", "-u", "admin:pwA", url("10.99.2.33", "/GetNetBasicConfig")}).status, 200);
-        const CurlResult r = curl({"--digest", "-u", "admin:pwA", "--data-binary", QString::fromLatin1(kStaticBody),
-                                   url("10.99.2.33", "/SetNetBasicConfig")});
+        const CurlResult r =
+            curl({"--digest", "-u", "admin:pwA", "--data-binary", QString::fromLatin1(kStaticBody),
+                  url("10.99.2.33", "/SetNetBasicConfig")});
         QCOMPARE(r.status, 200);
         QVERIFY(r.body.contains("status=\"failed\""));
         QVERIFY(r.body.contains("errorCode=\"0x1d\""));
@@ -258,8 +310,8 @@ private slots:
             << QByteArray("HTTP/1.1 400");
         QTest::newRow("request line of three words that is not HTTP")
             << QByteArray("HELLO there friend\n") << QByteArray("HTTP/1.1 400");
-        QTest::newRow("header block that never ends") << QByteArray("GET / HTTP/1.1\r\nX: " + QByteArray(20000, 'a'))
-                                                      << QByteArray("HTTP/1.1 431");
+        QTest::newRow("header block that never ends")
+            << QByteArray("GET / HTTP/1.1\r\nX: " + QByteArray(20000, 'a')) << QByteArray("HTTP/1.1 431");
         QTest::newRow("body larger than any configuration")
             << QByteArray("POST /SetNetBasicConfig HTTP/1.1\r\nContent-Length: 100000000\r\n\r\n")
             << QByteArray("HTTP/1.1 413");
@@ -298,11 +350,15 @@ private slots:
         // One state line per device of the site file.
         QTRY_COMPARE(events(QStringLiteral("state")).size(), before + 14);
         const QJsonObject wrote = events(QStringLiteral("state"), QStringLiteral("10.99.2.10")).last();
-        QCOMPARE(wrote.value(QStringLiteral("network")).toObject().value(QStringLiteral("staticIp")).toString(),
-                 QStringLiteral("10.99.7.7"));
+        QCOMPARE(
+            wrote.value(QStringLiteral("network")).toObject().value(QStringLiteral("staticIp")).toString(),
+            QStringLiteral("10.99.7.7"));
         // Passwords only as digests.
         QVERIFY(!m_sim.output().contains("\"pwA\""));
-        QCOMPARE(wrote.value(QStringLiteral("passwordSha256")).toObject().value(QStringLiteral("admin")).toString(),
+        QCOMPARE(wrote.value(QStringLiteral("passwordSha256"))
+                     .toObject()
+                     .value(QStringLiteral("admin"))
+                     .toString(),
                  QString::fromLatin1(QCryptographicHash::hash("pwA", QCryptographicHash::Sha256).toHex()));
     }
 };

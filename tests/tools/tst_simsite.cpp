@@ -12,15 +12,16 @@ namespace {
 
 const QByteArray kBridgeRequest("HZLB\0\0\x01\0", 8);
 const QByteArray kPqQuery = QByteArray("MHED\x08\0\x01\0\x01", 9) + QByteArray(131, '\0');
-const QByteArray kNorvoRequest =
-    QByteArray("iCanIPinstaller\0\0\x03\0\0\x30\x01\0\0\0\x30", 26) + QByteArray(10, '\xff') + QByteArray(12, '\0');
+const QByteArray kNorvoRequest = QByteArray("iCanIPinstaller\0\0\x03\0\0\x30\x01\0\0\0\x30", 26) +
+                                 QByteArray(10, '\xff') + QByteArray(12, '\0');
 
 QByteArray probe(const QString& messageId, const QString& type, const QString& typeNamespace)
 {
     return QStringLiteral(
                "<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\" "
                "xmlns:a=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\"><s:Header>"
-               "<a:Action s:mustUnderstand=\"1\">http://schemas.xmlsoap.org/ws/2005/04/discovery/Probe</a:Action>"
+               "<a:Action "
+               "s:mustUnderstand=\"1\">http://schemas.xmlsoap.org/ws/2005/04/discovery/Probe</a:Action>"
                "<a:MessageID>%1</a:MessageID></s:Header><s:Body>"
                "<d:Probe xmlns:d=\"http://schemas.xmlsoap.org/ws/2005/04/discovery\">"
                "<d:Types xmlns:dp0=\"%2\">dp0:%3</d:Types></d:Probe></s:Body></s:Envelope>")
@@ -75,9 +76,10 @@ private slots:
     {
         ZL_REQUIRE_SANDBOX();
         QVERIFY(m_sim.start(zltest::binPath(QStringLiteral("zephyrlock-sim")),
-                            {"--onvif", "4", "--norvo2", "5", "--norvo1", "3", "--pq-recorders", "2", "--pq-cameras", "2",
-                             "--pq-decoders", "1", "--pq-storage", "1", "--bridges", "2", "--seed", "11",
-                             "--onvif-max-delay", "200", "--no-http", "--print-site"},
+                            {"--onvif",           "4",   "--norvo2",     "5",           "--norvo1",      "3",
+                             "--pq-recorders",    "2",   "--pq-cameras", "2",           "--pq-decoders", "1",
+                             "--pq-storage",      "1",   "--bridges",    "2",           "--seed",        "11",
+                             "--onvif-max-delay", "200", "--no-http",    "--print-site"},
                             QStringLiteral("\"event\":\"ready\"")));
         for (const QByteArray& line : m_sim.output().split('\n')) {
             const QJsonObject o = QJsonDocument::fromJson(line).object();
@@ -102,10 +104,12 @@ private slots:
         QVERIFY(socket.bind(QHostAddress(zltest::scanAddress()), 0));
         Collector c;
         c.attach(&socket);
-        QCOMPARE(socket.writeDatagram(kBridgeRequest, QHostAddress(QStringLiteral("239.255.255.250")), 3704), qint64(8));
+        QCOMPARE(socket.writeDatagram(kBridgeRequest, QHostAddress(QStringLiteral("239.255.255.250")), 3704),
+                 qint64(8));
         QTRY_COMPARE(c.senders(), m_byProtocol.value(QStringLiteral("bridge")));
         for (const auto& g : c.got)
-            QCOMPARE(QJsonDocument::fromJson(g.second).object().value(QStringLiteral("ipAddr")).toString(), g.first);
+            QCOMPARE(QJsonDocument::fromJson(g.second).object().value(QStringLiteral("ipAddr")).toString(),
+                     g.first);
     }
 
     void onvifAnswersCameraProbesOnly()
@@ -119,7 +123,8 @@ private slots:
         const QString display = QStringLiteral("uuid:00000000-0000-4000-8000-00000000d15b");
         const QString device = QStringLiteral("uuid:00000000-0000-4000-8000-0000000de71c");
         // A display probe first, then a camera probe: only the camera probe is answered.
-        socket.writeDatagram(probe(display, "NetworkVideoDisplay", "http://www.onvif.org/ver10/network/wsdl"), group, 3702);
+        socket.writeDatagram(probe(display, "NetworkVideoDisplay", "http://www.onvif.org/ver10/network/wsdl"),
+                             group, 3702);
         socket.writeDatagram(probe(device, "Device", "http://www.onvif.org/ver10/device/wsdl"), group, 3702);
         QTRY_COMPARE(c.senders(), m_byProtocol.value(QStringLiteral("onvif")));
         for (const auto& g : c.got)
@@ -130,7 +135,8 @@ private slots:
     {
         ZL_REQUIRE_SANDBOX();
         QUdpSocket socket;
-        QVERIFY(socket.bind(QHostAddress::AnyIPv4, 65534, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint));
+        QVERIFY(socket.bind(QHostAddress::AnyIPv4, 65534,
+                            QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint));
         Collector c;
         c.attach(&socket);
         QCOMPARE(socket.writeDatagram(kNorvoRequest, QHostAddress::Broadcast, 65534), qint64(48));
@@ -145,12 +151,14 @@ private slots:
     {
         ZL_REQUIRE_SANDBOX();
         QUdpSocket socket;
-        QVERIFY(socket.bind(QHostAddress::AnyIPv4, 23456, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint));
+        QVERIFY(socket.bind(QHostAddress::AnyIPv4, 23456,
+                            QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint));
         QVERIFY(socket.joinMulticastGroup(QHostAddress(QStringLiteral("234.55.55.56")),
                                           QNetworkInterface::interfaceFromName(QStringLiteral("zlscan0"))));
         Collector c;
         c.attach(&socket);
-        QCOMPARE(socket.writeDatagram(kPqQuery, QHostAddress(QStringLiteral("234.55.55.55")), 23456), qint64(140));
+        QCOMPARE(socket.writeDatagram(kPqQuery, QHostAddress(QStringLiteral("234.55.55.55")), 23456),
+                 qint64(140));
         QTRY_COMPARE(c.senders(240), m_byProtocol.value(QStringLiteral("pq")));
     }
 };

@@ -138,14 +138,16 @@ int main(int argc, char** argv)
     for (const auto& option : countOptions)
         parser.addOption({option.first, option.second, QStringLiteral("N"), QStringLiteral("0")});
     parser.addOptions({
-        {QStringLiteral("site"), QStringLiteral("JSON file describing devices (see above)."), QStringLiteral("FILE")},
-        {QStringLiteral("seed"), QStringLiteral("Seed of the generated devices."), QStringLiteral("S"), QStringLiteral("1")},
-        {QStringLiteral("base"), QStringLiteral("First address of generated devices."), QStringLiteral("ADDR"),
-         QStringLiteral("10.99.1.1")},
-        {QStringLiteral("password"), QStringLiteral("admin password of generated devices."), QStringLiteral("PW"),
-         QStringLiteral("7093")},
-        {QStringLiteral("interface"), QStringLiteral("Interface of the site (must exist)."), QStringLiteral("IF"),
-         QStringLiteral("zlsite0")},
+        {QStringLiteral("site"), QStringLiteral("JSON file describing devices (see above)."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("seed"), QStringLiteral("Seed of the generated devices."), QStringLiteral("S"),
+         QStringLiteral("1")},
+        {QStringLiteral("base"), QStringLiteral("First address of generated devices."),
+         QStringLiteral("ADDR"), QStringLiteral("10.99.1.1")},
+        {QStringLiteral("password"), QStringLiteral("admin password of generated devices."),
+         QStringLiteral("PW"), QStringLiteral("7093")},
+        {QStringLiteral("interface"), QStringLiteral("Interface of the site (must exist)."),
+         QStringLiteral("IF"), QStringLiteral("zlsite0")},
         {QStringLiteral("prefix"), QStringLiteral("Prefix length of added addresses."), QStringLiteral("N"),
          QStringLiteral("16")},
         {QStringLiteral("no-add-addresses"),
@@ -156,8 +158,8 @@ int main(int argc, char** argv)
         {QStringLiteral("onvif-max-delay"),
          QStringLiteral("Largest random wait before answering a WS-Discovery Probe (APP_MAX_DELAY)."),
          QStringLiteral("MS"), QStringLiteral("500")},
-        {QStringLiteral("spread"), QStringLiteral("Spread the other protocols' replies over MS."), QStringLiteral("MS"),
-         QStringLiteral("0")},
+        {QStringLiteral("spread"), QStringLiteral("Spread the other protocols' replies over MS."),
+         QStringLiteral("MS"), QStringLiteral("0")},
         {QStringLiteral("no-http"), QStringLiteral("No HTTP service (discovery only).")},
         {QStringLiteral("no-discovery"), QStringLiteral("No discovery responders (HTTP only).")},
         {QStringLiteral("print-site"), QStringLiteral("Print every device's state line before ready.")},
@@ -174,7 +176,7 @@ int main(int argc, char** argv)
             return fail(QStringLiteral("%1: %2").arg(file.fileName(), error));
     }
     tcSimCounts counts;
-    int* const countFields[] = {&counts.onvif, &counts.norvo2, &counts.norvo1, &counts.pqRecorders,
+    int* const countFields[] = {&counts.onvif,     &counts.norvo2,     &counts.norvo1,    &counts.pqRecorders,
                                 &counts.pqCameras, &counts.pqDecoders, &counts.pqStorage, &counts.bridges};
     for (int i = 0; i < countOptions.size(); ++i) {
         bool ok = false;
@@ -185,8 +187,8 @@ int main(int argc, char** argv)
     const QHostAddress base(parser.value(QStringLiteral("base")));
     if (base.protocol() != QAbstractSocket::IPv4Protocol)
         return fail(QStringLiteral("--base needs an IPv4 address"));
-    generateSite(counts, parser.value(QStringLiteral("seed")).toUInt(), base, parser.value(QStringLiteral("password")),
-                 devices);
+    generateSite(counts, parser.value(QStringLiteral("seed")).toUInt(), base,
+                 parser.value(QStringLiteral("password")), devices);
     if (devices.empty())
         return fail(QStringLiteral("no devices: give --site or a count option (see --help)"));
 
@@ -195,7 +197,8 @@ int main(int argc, char** argv)
     const QString interfaceName = parser.value(QStringLiteral("interface"));
     const QNetworkInterface interface = QNetworkInterface::interfaceFromName(interfaceName);
     if (!interface.isValid())
-        return fail(QStringLiteral("interface %1 not found; run inside the site namespace").arg(interfaceName));
+        return fail(
+            QStringLiteral("interface %1 not found; run inside the site namespace").arg(interfaceName));
 
     raiseFileLimit();
 

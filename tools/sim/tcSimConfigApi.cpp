@@ -37,7 +37,8 @@ bool validIpv4(const QString& text)
     for (const QString& part : parts) {
         bool ok = false;
         const uint value = part.toUInt(&ok);
-        if (!ok || part.isEmpty() || part.size() > 3 || value > 255 || (part.size() > 1 && part.startsWith('0')))
+        if (!ok || part.isEmpty() || part.size() > 3 || value > 255 ||
+            (part.size() > 1 && part.startsWith('0')))
             return false;
     }
     return true;
@@ -71,7 +72,9 @@ tcSimResponse setNetwork(tcSimDevice& d, const tcHttpRequest& request)
     QMap<QString, QString> in;
     if (!readConfigDocument(request.body, &in))
         return failed("invalidXml");
-    auto value = [&](const char* key) { return in.value(QStringLiteral("tcpIp/") + QLatin1String(key)).trimmed(); };
+    auto value = [&](const char* key) {
+        return in.value(QStringLiteral("tcpIp/") + QLatin1String(key)).trimmed();
+    };
 
     const QString mode = value("ipSettingMode");
     const bool dhcp = mode.compare(QLatin1String("dhcp"), Qt::CaseInsensitive) == 0;
@@ -87,27 +90,32 @@ tcSimResponse setNetwork(tcSimDevice& d, const tcHttpRequest& request)
     if (!mask.isEmpty() && !validMask(mask))
         return failed("invalidParam");
     const QString dnsFromDhcp = value("dnsFromDhcpSwitch");
-    if (!dnsFromDhcp.isEmpty() && dnsFromDhcp != QLatin1String("true") && dnsFromDhcp != QLatin1String("false"))
+    if (!dnsFromDhcp.isEmpty() && dnsFromDhcp != QLatin1String("true") &&
+        dnsFromDhcp != QLatin1String("false"))
         return failed("invalidParam");
 
     d.network[QStringLiteral("ipSettingMode")] = dhcp ? QStringLiteral("dhcp") : QStringLiteral("staticIp");
-    for (const char* key : {"staticIp", "staticIpRoute", "staticIpMask", "dnsFromDhcpSwitch", "dnsServer1", "dnsServer2"})
+    for (const char* key :
+         {"staticIp", "staticIpRoute", "staticIpMask", "dnsFromDhcpSwitch", "dnsServer1", "dnsServer2"})
         if (in.contains(QStringLiteral("tcpIp/") + QLatin1String(key)))
             d.network[QLatin1String(key)] = value(key);
     // The site's DHCP server hands the camera the address it already has; the lease
     // shows in the dhcp* elements the device reports (those it reports at all).
-    const QPair<const char*, QString> lease[] = {{"dhcpIp", d.address.toString()},
-                                                 {"dhcpIpMask", d.network.value(QStringLiteral("staticIpMask"))},
-                                                 {"dhcpIpRoute", d.network.value(QStringLiteral("staticIpRoute"))}};
+    const QPair<const char*, QString> lease[] = {
+        {"dhcpIp", d.address.toString()},
+        {"dhcpIpMask", d.network.value(QStringLiteral("staticIpMask"))},
+        {"dhcpIpRoute", d.network.value(QStringLiteral("staticIpRoute"))}};
     for (const auto& entry : lease)
-        if (dhcp && d.network.contains(QLatin1String(entry.first)) && d.network.value(QLatin1String(entry.first)).isEmpty())
+        if (dhcp && d.network.contains(QLatin1String(entry.first)) &&
+            d.network.value(QLatin1String(entry.first)).isEmpty())
             d.network[QLatin1String(entry.first)] = entry.second;
     return success();
 }
 
 bool decodePassword(const QString& base64, QString* password)
 {
-    const auto decoded = QByteArray::fromBase64Encoding(base64.trimmed().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+    const auto decoded =
+        QByteArray::fromBase64Encoding(base64.trimmed().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
     *password = QString::fromUtf8(decoded.decoded);
     return decoded && !password->isEmpty();
 }

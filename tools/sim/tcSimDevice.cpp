@@ -9,10 +9,11 @@
 #include <cstdio>
 
 const QStringList kSimNetworkKeys = {
-    QStringLiteral("ipSettingMode"), QStringLiteral("staticIp"),     QStringLiteral("staticIpRoute"),
-    QStringLiteral("staticIpMask"),  QStringLiteral("dhcpIp"),       QStringLiteral("dhcpIpRoute"),
-    QStringLiteral("dhcpIpMask"),    QStringLiteral("dnsFromDhcpSwitch"), QStringLiteral("dnsServer1"),
-    QStringLiteral("dnsServer2"),
+    QStringLiteral("ipSettingMode"), QStringLiteral("staticIp"),
+    QStringLiteral("staticIpRoute"), QStringLiteral("staticIpMask"),
+    QStringLiteral("dhcpIp"),        QStringLiteral("dhcpIpRoute"),
+    QStringLiteral("dhcpIpMask"),    QStringLiteral("dnsFromDhcpSwitch"),
+    QStringLiteral("dnsServer1"),    QStringLiteral("dnsServer2"),
 };
 
 namespace {
@@ -46,12 +47,16 @@ const KindInfo& kindInfo(tcSimKind kind)
     return kKinds[0];
 }
 
-const char* const kFaults[] = {"none", "wrong-credentials", "no-answer", "closed-port", "malformed-xml", "failed"};
+const char* const kFaults[] = {"none",        "wrong-credentials", "no-answer",
+                               "closed-port", "malformed-xml",     "failed"};
 const char* const kAuths[] = {"none", "basic", "digest", "basic+digest"};
 const char* const kProtocolNames[] = {"onvif", "norvo", "pq", "bridge"};
 
 // The maker's own products carry its address block 0a:3d:91.
-bool makerMac(tcSimKind kind) { return kind == tcSimKind::Norvo2 || kind == tcSimKind::Bridge; }
+bool makerMac(tcSimKind kind)
+{
+    return kind == tcSimKind::Norvo2 || kind == tcSimKind::Bridge;
+}
 
 std::array<quint8, 6> macFor(tcSimKind kind, quint32 seedBits)
 {
@@ -84,7 +89,8 @@ void fillDefaults(tcSimDevice& d, int index)
     if (d.users.isEmpty())
         d.users.insert(QStringLiteral("admin"), QStringLiteral("7093"));
     if (d.opaque.isEmpty())
-        d.opaque = QCryptographicHash::hash("opaque:" + d.macHex().toLatin1(), QCryptographicHash::Md5).toHex();
+        d.opaque =
+            QCryptographicHash::hash("opaque:" + d.macHex().toLatin1(), QCryptographicHash::Md5).toHex();
 }
 
 bool readString(const QJsonObject& o, const char* key, QString* out, QString* error)
@@ -139,8 +145,7 @@ bool parseMac(const QString& text, std::array<quint8, 6>* mac)
     return true;
 }
 
-template <size_t N>
-int indexOf(const char* const (&names)[N], const QString& text)
+template <size_t N> int indexOf(const char* const (&names)[N], const QString& text)
 {
     for (size_t i = 0; i < N; ++i)
         if (text == QLatin1String(names[i]))
@@ -151,9 +156,9 @@ int indexOf(const char* const (&names)[N], const QString& text)
 bool parseDevice(const QJsonObject& o, int index, tcSimDevice& d, QString* error)
 {
     static const QSet<QString> known = {
-        "kind", "address", "altAddress", "port", "name", "model", "firmware", "cloudId", "mac",
-        "protocols", "http", "auth", "algorithm", "qop", "authversion", "userhash", "realm",
-        "users", "fault", "faultPaths", "errorCode", "network"};
+        "kind",  "address",   "altAddress", "port",       "name",      "model",  "firmware",    "cloudId",
+        "mac",   "protocols", "http",       "auth",       "algorithm", "qop",    "authversion", "userhash",
+        "realm", "users",     "fault",      "faultPaths", "errorCode", "network"};
     for (auto it = o.begin(); it != o.end(); ++it)
         if (!known.contains(it.key())) {
             *error = QStringLiteral("unknown key \"%1\"").arg(it.key());
@@ -290,7 +295,10 @@ QString tcSimDevice::macText() const
     return parts.join(QLatin1Char(':'));
 }
 
-QString tcSimDevice::macHex() const { return macText().remove(QLatin1Char(':')); }
+QString tcSimDevice::macHex() const
+{
+    return macText().remove(QLatin1Char(':'));
+}
 
 bool tcSimDevice::faultApplies(const QString& path) const
 {
@@ -299,7 +307,8 @@ bool tcSimDevice::faultApplies(const QString& path) const
 
 bool tcSimDevice::dhcpMode() const
 {
-    return network.value(QStringLiteral("ipSettingMode")).compare(QLatin1String("dhcp"), Qt::CaseInsensitive) == 0;
+    return network.value(QStringLiteral("ipSettingMode"))
+               .compare(QLatin1String("dhcp"), Qt::CaseInsensitive) == 0;
 }
 
 QJsonObject tcSimDevice::stateJson() const
@@ -331,13 +340,17 @@ QJsonObject tcSimDevice::stateJson() const
     // to the value it expects without printing the credential.
     QJsonObject userList;
     for (auto it = users.begin(); it != users.end(); ++it)
-        userList.insert(it.key(),
-                        QString::fromLatin1(QCryptographicHash::hash(it.value().toUtf8(), QCryptographicHash::Sha256).toHex()));
+        userList.insert(
+            it.key(), QString::fromLatin1(
+                          QCryptographicHash::hash(it.value().toUtf8(), QCryptographicHash::Sha256).toHex()));
     o.insert(QStringLiteral("passwordSha256"), userList);
     return o;
 }
 
-QString simKindText(tcSimKind kind) { return QString::fromLatin1(kindInfo(kind).text); }
+QString simKindText(tcSimKind kind)
+{
+    return QString::fromLatin1(kindInfo(kind).text);
+}
 
 bool parseSimKind(const QString& text, tcSimKind* kind)
 {
@@ -349,9 +362,18 @@ bool parseSimKind(const QString& text, tcSimKind* kind)
     return false;
 }
 
-QString simFaultText(tcSimFault fault) { return QString::fromLatin1(kFaults[int(fault)]); }
-QString simAuthText(tcSimAuth auth) { return QString::fromLatin1(kAuths[int(auth)]); }
-unsigned defaultProtocols(tcSimKind kind) { return kindInfo(kind).protocols; }
+QString simFaultText(tcSimFault fault)
+{
+    return QString::fromLatin1(kFaults[int(fault)]);
+}
+QString simAuthText(tcSimAuth auth)
+{
+    return QString::fromLatin1(kAuths[int(auth)]);
+}
+unsigned defaultProtocols(tcSimKind kind)
+{
+    return kindInfo(kind).protocols;
+}
 
 void setDefaultNetwork(tcSimDevice& d, const QHostAddress& gateway)
 {
@@ -374,7 +396,8 @@ bool loadSiteJson(const QByteArray& json, tcSimDevices& devices, QString* error)
     QJsonParseError parseError{};
     const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
     if (doc.isNull()) {
-        *error = QStringLiteral("not JSON: %1 at offset %2").arg(parseError.errorString()).arg(parseError.offset);
+        *error =
+            QStringLiteral("not JSON: %1 at offset %2").arg(parseError.errorString()).arg(parseError.offset);
         return false;
     }
     const QJsonValue list = doc.object().value(QLatin1String("devices"));
@@ -390,11 +413,15 @@ bool loadSiteJson(const QByteArray& json, tcSimDevices& devices, QString* error)
         auto device = std::make_unique<tcSimDevice>();
         QString why;
         if (!v.isObject() || !parseDevice(v.toObject(), int(devices.size()), *device, &why)) {
-            *error = QStringLiteral("device %1: %2").arg(index).arg(v.isObject() ? why : QStringLiteral("not an object"));
+            *error = QStringLiteral("device %1: %2")
+                         .arg(index)
+                         .arg(v.isObject() ? why : QStringLiteral("not an object"));
             return false;
         }
         if (taken.contains(device->address.toIPv4Address())) {
-            *error = QStringLiteral("device %1: address %2 is used twice").arg(index).arg(device->address.toString());
+            *error = QStringLiteral("device %1: address %2 is used twice")
+                         .arg(index)
+                         .arg(device->address.toString());
             return false;
         }
         taken.insert(device->address.toIPv4Address());
@@ -407,8 +434,8 @@ bool loadSiteJson(const QByteArray& json, tcSimDevices& devices, QString* error)
 void generateSite(const tcSimCounts& counts, quint32 seed, const QHostAddress& base, const QString& password,
                   tcSimDevices& devices)
 {
-    static const char* const places[] = {"Lobby", "Front Door", "Loading Bay", "Car Park", "Stairs B",
-                                         "Server Room", "Yard", "Reception", "Corridor 2", "Gate"};
+    static const char* const places[] = {"Lobby",       "Front Door", "Loading Bay", "Car Park",   "Stairs B",
+                                         "Server Room", "Yard",       "Reception",   "Corridor 2", "Gate"};
     QRandomGenerator rng(seed);
     QSet<quint32> taken;
     for (const auto& d : devices)
@@ -421,10 +448,10 @@ void generateSite(const tcSimCounts& counts, quint32 seed, const QHostAddress& b
         return QHostAddress(next++);
     };
     const QPair<tcSimKind, int> plan[] = {
-        {tcSimKind::Onvif, counts.onvif},           {tcSimKind::Norvo2, counts.norvo2},
-        {tcSimKind::Norvo1, counts.norvo1},         {tcSimKind::PqRecorder, counts.pqRecorders},
-        {tcSimKind::PqCamera, counts.pqCameras},    {tcSimKind::PqDecoder, counts.pqDecoders},
-        {tcSimKind::PqStorage, counts.pqStorage},   {tcSimKind::Bridge, counts.bridges},
+        {tcSimKind::Onvif, counts.onvif},         {tcSimKind::Norvo2, counts.norvo2},
+        {tcSimKind::Norvo1, counts.norvo1},       {tcSimKind::PqRecorder, counts.pqRecorders},
+        {tcSimKind::PqCamera, counts.pqCameras},  {tcSimKind::PqDecoder, counts.pqDecoders},
+        {tcSimKind::PqStorage, counts.pqStorage}, {tcSimKind::Bridge, counts.bridges},
     };
     for (const auto& step : plan) {
         for (int i = 0; i < step.second; ++i) {

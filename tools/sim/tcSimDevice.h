@@ -51,7 +51,7 @@ struct tcSimDevice
     bool authVersion = false;                  // HA1 over the upper-case hex MD5 of the password
     bool userHash = false;                     // offer userhash=true
     QString realm;
-    QByteArray opaque; // the Digest opaque value the device hands out and expects back
+    QByteArray opaque;            // the Digest opaque value the device hands out and expects back
     QMap<QString, QString> users; // name -> password; "admin" is the administrator
 
     tcSimFault fault = tcSimFault::None;
@@ -92,14 +92,14 @@ bool loadSiteJson(const QByteArray& json, tcSimDevices& devices, QString* error)
 
 struct tcSimCounts
 {
-    int onvif = 0, norvo2 = 0, norvo1 = 0, pqRecorders = 0, pqCameras = 0, pqDecoders = 0,
-        pqStorage = 0, bridges = 0;
+    int onvif = 0, norvo2 = 0, norvo1 = 0, pqRecorders = 0, pqCameras = 0, pqDecoders = 0, pqStorage = 0,
+        bridges = 0;
 };
 
 // Appends generated devices, deterministic for a seed; addresses count up from base,
 // skipping .0, .255 and addresses already taken.
-void generateSite(const tcSimCounts& counts, quint32 seed, const QHostAddress& base,
-                  const QString& password, tcSimDevices& devices);
+void generateSite(const tcSimCounts& counts, quint32 seed, const QHostAddress& base, const QString& password,
+                  tcSimDevices& devices);
 
 // Writes one compact JSON object and a newline to stdout and flushes.
 void emitJsonLine(const QJsonObject& object);

@@ -53,14 +53,20 @@ QByteArray macBytes(const tcSimDevice& d)
 // many cameras make it.
 QString endpointUuid(const tcSimDevice& d)
 {
-    const QString h = QString::fromLatin1(QCryptographicHash::hash(macBytes(d), QCryptographicHash::Md5).toHex());
-    return QStringLiteral("%1-%2-%3-%4-%5").arg(h.left(8), h.mid(8, 4), h.mid(12, 4), h.mid(16, 4), d.macHex());
+    const QString h =
+        QString::fromLatin1(QCryptographicHash::hash(macBytes(d), QCryptographicHash::Md5).toHex());
+    return QStringLiteral("%1-%2-%3-%4-%5")
+        .arg(h.left(8), h.mid(8, 4), h.mid(12, 4), h.mid(16, 4), d.macHex());
 }
 
-QString scopeValue(const QString& text) { return QString::fromLatin1(QUrl::toPercentEncoding(text)); }
+QString scopeValue(const QString& text)
+{
+    return QString::fromLatin1(QUrl::toPercentEncoding(text));
+}
 
 // One name of a Types list resolved against the namespaces in scope.
-QPair<QString, QString> resolveQName(const QString& qname, const QVector<QXmlStreamNamespaceDeclarations>& scopes)
+QPair<QString, QString> resolveQName(const QString& qname,
+                                     const QVector<QXmlStreamNamespaceDeclarations>& scopes)
 {
     const int colon = qname.indexOf(QLatin1Char(':'));
     const QString prefix = colon < 0 ? QString() : qname.left(colon);
@@ -132,9 +138,10 @@ bool parseProbe(const QByteArray& datagram, Probe* probe)
             } else if (path.size() == 3 && path[1] == QLatin1String(kSoapNs) + QLatin1String("|Body")) {
                 sawProbe = path[2] == QLatin1String(kDiscoveryNs) + QLatin1String("|Probe");
             } else if (path.size() == 4 && sawProbe) {
-                QString* text = path[3] == QLatin1String(kDiscoveryNs) + QLatin1String("|Types")    ? &typesText
-                                : path[3] == QLatin1String(kDiscoveryNs) + QLatin1String("|Scopes") ? &scopesText
-                                                                                                     : nullptr;
+                QString* text = path[3] == QLatin1String(kDiscoveryNs) + QLatin1String("|Types") ? &typesText
+                                : path[3] == QLatin1String(kDiscoveryNs) + QLatin1String("|Scopes")
+                                    ? &scopesText
+                                    : nullptr;
                 if (!text)
                     continue;
                 const QVector<QXmlStreamNamespaceDeclarations> inScope = declared;
@@ -174,7 +181,8 @@ bool matches(const tcSimDevice& device, const Probe& probe)
         bool found = false;
         for (const QString& scope : mine)
             found = found || scope == wanted ||
-                    (scope.startsWith(wanted) && (wanted.endsWith(QLatin1Char('/')) || scope.at(wanted.size()) == QLatin1Char('/')));
+                    (scope.startsWith(wanted) &&
+                     (wanted.endsWith(QLatin1Char('/')) || scope.at(wanted.size()) == QLatin1Char('/')));
         if (!found)
             return false;
     }
@@ -185,7 +193,8 @@ QStringList scopes(const tcSimDevice& d)
 {
     const QString root = QLatin1String(kScopeRoot);
     // The maker's cameras write the MAC as 12 hex digits; the third-party ones with dashes.
-    const QString mac = d.kind == tcSimKind::Norvo2 ? d.macHex() : d.macText().replace(QLatin1Char(':'), QLatin1Char('-'));
+    const QString mac =
+        d.kind == tcSimKind::Norvo2 ? d.macHex() : d.macText().replace(QLatin1Char(':'), QLatin1Char('-'));
     return {root + QStringLiteral("type/video_encoder"),
             root + QStringLiteral("type/Network_Video_Transmitter"),
             root + QStringLiteral("Profile/Streaming"),
@@ -196,8 +205,10 @@ QStringList scopes(const tcSimDevice& d)
 
 QByteArray probeMatches(const tcSimDevice& d, const QString& relatesTo, const QString& messageId)
 {
-    QString xaddrs = d.port == 80 ? QStringLiteral("http://%1/onvif/device_service").arg(d.address.toString())
-                                  : QStringLiteral("http://%1:%2/onvif/device_service").arg(d.address.toString()).arg(d.port);
+    QString xaddrs =
+        d.port == 80
+            ? QStringLiteral("http://%1/onvif/device_service").arg(d.address.toString())
+            : QStringLiteral("http://%1:%2/onvif/device_service").arg(d.address.toString()).arg(d.port);
     if (d.kind == tcSimKind::Onvif) {
         // Many third-party cameras list their IPv6 link-local address first.
         const auto& m = d.mac;
@@ -210,7 +221,8 @@ QByteArray probeMatches(const tcSimDevice& d, const QString& relatesTo, const QS
     const QString text =
         QStringLiteral(
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-            "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"%1\" xmlns:wsa=\"%2\" xmlns:d=\"%3\" xmlns:dn=\"%4\" xmlns:tds=\"%5\">"
+            "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"%1\" xmlns:wsa=\"%2\" xmlns:d=\"%3\" xmlns:dn=\"%4\" "
+            "xmlns:tds=\"%5\">"
             "<SOAP-ENV:Header>"
             "<wsa:MessageID>%6</wsa:MessageID>"
             "<wsa:RelatesTo>%7</wsa:RelatesTo>"
@@ -236,13 +248,19 @@ QByteArray probeMatches(const tcSimDevice& d, const QString& relatesTo, const QS
 
 namespace tcSimBridge {
 
-bool isRequest(const QByteArray& datagram) { return datagram == QByteArray("HZLB\0\0\x01\0", 8); }
+bool isRequest(const QByteArray& datagram)
+{
+    return datagram == QByteArray("HZLB\0\0\x01\0", 8);
+}
 
 QByteArray reply(const tcSimDevice& d)
 {
-    const QJsonObject o{{QStringLiteral("siteName"), d.name},     {QStringLiteral("cloudId"), d.cloudId},
-                        {QStringLiteral("model"), d.model},       {QStringLiteral("macAddr"), d.macHex()},
-                        {QStringLiteral("ipAddr"), d.address.toString()}, {QStringLiteral("webPort"), d.port},
+    const QJsonObject o{{QStringLiteral("siteName"), d.name},
+                        {QStringLiteral("cloudId"), d.cloudId},
+                        {QStringLiteral("model"), d.model},
+                        {QStringLiteral("macAddr"), d.macHex()},
+                        {QStringLiteral("ipAddr"), d.address.toString()},
+                        {QStringLiteral("webPort"), d.port},
                         {QStringLiteral("firmware"), d.firmware}};
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
@@ -261,8 +279,8 @@ bool isRequest(const QByteArray& datagram)
 QByteArray reply(const tcSimDevice& d)
 {
     QByteArray out("iCanIPinstaller\0", 16);
-    out += be16(3);             // version
-    out += be16(0);             // header word
+    out += be16(3); // version
+    out += be16(0); // header word
     out += char(kHeaderSize);
     out += char(2);             // packet type: reply
     out += QByteArray(2, '\0'); // header bytes 22, 23
@@ -291,7 +309,8 @@ namespace tcSimPq {
 bool isQuery(const QByteArray& datagram)
 {
     // Replies (240 bytes and more) travel on the same port and are not queries.
-    return datagram.size() >= 9 && datagram.size() < 240 && datagram.startsWith(QByteArray("MHED\x08\0\x01\0\x01", 9));
+    return datagram.size() >= 9 && datagram.size() < 240 &&
+           datagram.startsWith(QByteArray("MHED\x08\0\x01\0\x01", 9));
 }
 
 quint8 kindByte(tcSimKind kind)
@@ -300,14 +319,10 @@ quint8 kindByte(tcSimKind kind)
     case tcSimKind::Norvo2:
     case tcSimKind::PqCamera:
     case tcSimKind::Onvif:
-    case tcSimKind::Norvo1:
-        return 2;
-    case tcSimKind::PqDecoder:
-        return 5;
-    case tcSimKind::PqStorage:
-        return 6;
-    default:
-        return 1;
+    case tcSimKind::Norvo1: return 2;
+    case tcSimKind::PqDecoder: return 5;
+    case tcSimKind::PqStorage: return 6;
+    default: return 1;
     }
 }
 
@@ -315,14 +330,17 @@ QByteArray reply(const tcSimDevice& d)
 {
     std::array<char, kReplySize> buffer{};
     char* p = buffer.data();
-    auto put = [&](int offset, const QByteArray& bytes) { std::copy(bytes.begin(), bytes.end(), p + offset); };
+    auto put = [&](int offset, const QByteArray& bytes) {
+        std::copy(bytes.begin(), bytes.end(), p + offset);
+    };
     put(0, "MHED");
     put(12, utf8Cut(d.name, 20));
     put(32, macBytes(d));
     put(40, ipv4Bytes(d.address));
     const bool dhcp = d.dhcpMode();
     put(44, ipv4Bytes(d.network.value(dhcp ? QStringLiteral("dhcpIpMask") : QStringLiteral("staticIpMask"))));
-    put(48, ipv4Bytes(d.network.value(dhcp ? QStringLiteral("dhcpIpRoute") : QStringLiteral("staticIpRoute"))));
+    put(48,
+        ipv4Bytes(d.network.value(dhcp ? QStringLiteral("dhcpIpRoute") : QStringLiteral("staticIpRoute"))));
     const QRegularExpressionMatch version =
         QRegularExpression(QStringLiteral("^(\\d+)\\.(\\d+)\\.(\\d+) (\\d+)$")).match(d.firmware);
     if (version.hasMatch()) {

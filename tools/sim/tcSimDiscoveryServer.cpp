@@ -21,16 +21,20 @@ constexpr quint16 kOnvifPort = 3702;
 constexpr quint16 kBridgePort = 3704;
 constexpr quint16 kNorvoPort = 65534;
 constexpr quint16 kPqPort = 23456;
-constexpr int kBatch = 256;        // datagrams per event-loop turn
-constexpr int kMaxTries = 200;     // retries of a datagram the kernel had no room for
+constexpr int kBatch = 256;    // datagrams per event-loop turn
+constexpr int kMaxTries = 200; // retries of a datagram the kernel had no room for
 constexpr int kRecentProbes = 64;
 
-void warn(const QString& text) { std::fprintf(stderr, "zephyrlock-sim: %s\n", qPrintable(text)); }
+void warn(const QString& text)
+{
+    std::fprintf(stderr, "zephyrlock-sim: %s\n", qPrintable(text));
+}
 
 // sendmsg with IP_PKTINFO: the datagram leaves from `source` (one of the interface's
 // addresses) although the socket is bound to the any-address, so every simulated
 // device answers from its own address. Returns 0 or the errno.
-int sendFrom(qintptr fd, const QByteArray& bytes, const QHostAddress& to, quint16 port, const QHostAddress& source)
+int sendFrom(qintptr fd, const QByteArray& bytes, const QHostAddress& to, quint16 port,
+             const QHostAddress& source)
 {
     sockaddr_in destination{};
     destination.sin_family = AF_INET;
@@ -77,7 +81,8 @@ QUdpSocket* tcSimDiscoveryServer::open(quint16 port, const QHostAddress& group, 
         return nullptr;
     }
     if (!group.isNull() && !socket->joinMulticastGroup(group, m_options.interface)) {
-        *error = QStringLiteral("cannot join %1 on %2: %3").arg(group.toString(), m_options.interface.name(), socket->errorString());
+        *error = QStringLiteral("cannot join %1 on %2: %3")
+                     .arg(group.toString(), m_options.interface.name(), socket->errorString());
         return nullptr;
     }
     socket->setMulticastInterface(m_options.interface);
@@ -146,8 +151,8 @@ void tcSimDiscoveryServer::slot_flush()
         auto it = m_queue.begin();
         Pending pending = it->second;
         m_queue.erase(it);
-        const int error = sendFrom(pending.socket->socketDescriptor(), pending.bytes, pending.to, pending.port,
-                                   pending.source);
+        const int error = sendFrom(pending.socket->socketDescriptor(), pending.bytes, pending.to,
+                                   pending.port, pending.source);
         if (error == 0) {
             ++sent;
             continue;
@@ -182,7 +187,8 @@ void tcSimDiscoveryServer::slot_onvif()
             if (!tcSimOnvif::matches(*d, probe))
                 continue;
             const QString id = QStringLiteral("uuid:") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-            const int delay = m_options.onvifMaxDelayMs > 0 ? int(m_random.bounded(m_options.onvifMaxDelayMs + 1)) : 0;
+            const int delay =
+                m_options.onvifMaxDelayMs > 0 ? int(m_random.bounded(m_options.onvifMaxDelayMs + 1)) : 0;
             schedule(m_onvif, *d, tcSimOnvif::probeMatches(*d, probe.messageId, id), query.senderAddress(),
                      quint16(query.senderPort()), delay);
         }
@@ -197,7 +203,8 @@ void tcSimDiscoveryServer::slot_bridge()
             continue;
         for (const auto& d : m_devices)
             if (d->protocols & ProtoBridge)
-                schedule(m_bridge, *d, tcSimBridge::reply(*d), query.senderAddress(), quint16(query.senderPort()), spread());
+                schedule(m_bridge, *d, tcSimBridge::reply(*d), query.senderAddress(),
+                         quint16(query.senderPort()), spread());
     }
 }
 

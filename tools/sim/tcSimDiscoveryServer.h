@@ -24,8 +24,8 @@ struct tcSimDiscoveryOptions
     // WS-Discovery (April 2005) APP_MAX_DELAY: a target waits a random time up to this
     // before it answers a multicast Probe.
     int onvifMaxDelayMs = 500;
-    int spreadMs = 0;   // the other protocols' replies spread over this window
-    quint32 seed = 1;   // for the delays
+    int spreadMs = 0; // the other protocols' replies spread over this window
+    quint32 seed = 1; // for the delays
     bool sendFromDeviceAddress = true;
     int bufferBytes = 8 * 1024 * 1024;
 };
@@ -34,7 +34,8 @@ class tcSimDiscoveryServer : public QObject
 {
     Q_OBJECT
 public:
-    tcSimDiscoveryServer(const tcSimDevices& devices, const tcSimDiscoveryOptions& options, QObject* parent = nullptr);
+    tcSimDiscoveryServer(const tcSimDevices& devices, const tcSimDiscoveryOptions& options,
+                         QObject* parent = nullptr);
 
     // Binds and joins what the site's devices need. False, with the reason in *error.
     bool start(QString* error);
@@ -49,8 +50,8 @@ private slots:
 
 private:
     QUdpSocket* open(quint16 port, const QHostAddress& group, QString* error);
-    void schedule(QUdpSocket* socket, const tcSimDevice& device, const QByteArray& bytes, const QHostAddress& to,
-                  quint16 port, int delayMs);
+    void schedule(QUdpSocket* socket, const tcSimDevice& device, const QByteArray& bytes,
+                  const QHostAddress& to, quint16 port, int delayMs);
     int spread();
 
     struct Pending

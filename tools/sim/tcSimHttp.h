@@ -31,9 +31,9 @@ constexpr int kMaxBodyBytes = 64 * 1024;
 struct tcHttpParse
 {
     enum State { Incomplete, Complete, Invalid } state = Incomplete;
-    int consumed = 0;          // bytes of the buffer taken by a complete request
-    int errorStatus = 0;       // for Invalid: the status to answer with before closing
-    bool headersDone = false;  // the header block is in (the body may still be arriving)
+    int consumed = 0;         // bytes of the buffer taken by a complete request
+    int errorStatus = 0;      // for Invalid: the status to answer with before closing
+    bool headersDone = false; // the header block is in (the body may still be arriving)
     bool expectContinue = false;
 };
 

@@ -7,7 +7,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
-tcSimHttpServer::tcSimHttpServer(const tcSimDevices& devices, const tcSimHttpOptions& options, QObject* parent)
+tcSimHttpServer::tcSimHttpServer(const tcSimDevices& devices, const tcSimHttpOptions& options,
+                                 QObject* parent)
     : QObject(parent), m_devices(devices), m_options(options)
 {
 }
@@ -23,7 +24,9 @@ bool tcSimHttpServer::listen(QString* error)
             auto* server = new QTcpServer(this);
             if (!server->listen(address, device->port)) {
                 *error = QStringLiteral("cannot listen on %1:%2: %3")
-                             .arg(address.toString()).arg(device->port).arg(server->errorString());
+                             .arg(address.toString())
+                             .arg(device->port)
+                             .arg(server->errorString());
                 return false;
             }
             tcSimDevice* d = device.get();
@@ -48,8 +51,8 @@ void tcSimHttpServer::accept(QTcpServer* server, tcSimDevice* device)
     }
 }
 
-tcSimHttpConnection::tcSimHttpConnection(QTcpSocket* socket, tcSimDevice* device, const tcSimHttpOptions& options,
-                                         QObject* parent)
+tcSimHttpConnection::tcSimHttpConnection(QTcpSocket* socket, tcSimDevice* device,
+                                         const tcSimHttpOptions& options, QObject* parent)
     : QObject(parent), m_socket(socket), m_device(device), m_options(options)
 {
     socket->setParent(this);

@@ -14,8 +14,8 @@ class QTcpSocket;
 struct tcSimHttpOptions
 {
     bool logRequests = false;
-    int timeoutMs = 10000;       // an idle or unfinished request is dropped after this
-    int maxConnections = 4096;   // beyond this, new connections are closed at once
+    int timeoutMs = 10000;     // an idle or unfinished request is dropped after this
+    int maxConnections = 4096; // beyond this, new connections are closed at once
 };
 
 class tcSimHttpServer : public QObject
@@ -44,7 +44,8 @@ class tcSimHttpConnection : public QObject
 {
     Q_OBJECT
 public:
-    tcSimHttpConnection(QTcpSocket* socket, tcSimDevice* device, const tcSimHttpOptions& options, QObject* parent);
+    tcSimHttpConnection(QTcpSocket* socket, tcSimDevice* device, const tcSimHttpOptions& options,
+                        QObject* parent);
 
 private slots:
     void slot_readyRead();

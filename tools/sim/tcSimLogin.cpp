@@ -12,8 +12,14 @@ QByteArray md5Hex(const QByteArray& data)
     return QCryptographicHash::hash(data, QCryptographicHash::Md5).toHex();
 }
 
-bool digestAllowed(const tcSimDevice& d) { return d.auth == tcSimAuth::Digest || d.auth == tcSimAuth::BasicDigest; }
-bool basicAllowed(const tcSimDevice& d) { return d.auth == tcSimAuth::Basic || d.auth == tcSimAuth::BasicDigest; }
+bool digestAllowed(const tcSimDevice& d)
+{
+    return d.auth == tcSimAuth::Digest || d.auth == tcSimAuth::BasicDigest;
+}
+bool basicAllowed(const tcSimDevice& d)
+{
+    return d.auth == tcSimAuth::Basic || d.auth == tcSimAuth::BasicDigest;
+}
 
 tcLogin refuse(tcLogin login, const QString& why)
 {
@@ -99,7 +105,8 @@ tcLogin checkDigest(tcSimDevice& d, const tcHttpRequest& request, const QByteArr
 
 tcLogin checkBasic(const tcSimDevice& d, const QByteArray& credentials, tcLogin login)
 {
-    const auto decoded = QByteArray::fromBase64Encoding(credentials.trimmed(), QByteArray::AbortOnBase64DecodingErrors);
+    const auto decoded =
+        QByteArray::fromBase64Encoding(credentials.trimmed(), QByteArray::AbortOnBase64DecodingErrors);
     const int colon = decoded.decoded.indexOf(':');
     const QString user = colon < 0 ? QString() : QString::fromUtf8(decoded.decoded.left(colon));
     login.what.insert(QStringLiteral("username"), user);
@@ -200,7 +207,8 @@ tcLogin checkLogin(tcSimDevice& d, const tcHttpRequest& request)
     if (!header.isEmpty())
         login.what.insert(QStringLiteral("scheme"), QString::fromLatin1(scheme));
 
-    const bool refuseAll = d.fault == tcSimFault::WrongCredentials && d.faultApplies(QString::fromLatin1(request.path()));
+    const bool refuseAll =
+        d.fault == tcSimFault::WrongCredentials && d.faultApplies(QString::fromLatin1(request.path()));
     if (d.auth == tcSimAuth::None && !refuseAll)
         return accept(login, QStringLiteral("admin"));
     if (header.isEmpty())

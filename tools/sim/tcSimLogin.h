@@ -32,8 +32,8 @@ QList<QByteArray> challengeValues(tcSimDevice& device);
 struct tcLogin
 {
     bool ok = false;
-    QString user;      // the user logged in as (on success)
-    QJsonObject what;  // the header as the request log shows it, and the verdict
+    QString user;     // the user logged in as (on success)
+    QJsonObject what; // the header as the request log shows it, and the verdict
 };
 
 // Checks the request's Authorization header against the device's users and login mode.
