@@ -4,6 +4,8 @@
 #include "tcSiteLocatePQSeries.h"
 #include "tcSpecificLocator.h"
 
+#include <algorithm>
+
 tcSiteLocate::tcSiteLocate(QObject* apParent, QSharedPointer<tcLocateParams> apParams)
     : QObject(apParent)
 {
@@ -36,4 +38,10 @@ void tcSiteLocate::stop()
 {
     for (tcSpecificLocator* locator : qAsConst(m_locators))
         locator->stop();
+}
+
+bool tcSiteLocate::anyQuerySent() const
+{
+    return std::any_of(m_locators.cbegin(), m_locators.cend(),
+                       [](const tcSpecificLocator* locator) { return locator->hasSentQuery(); });
 }

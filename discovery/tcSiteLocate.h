@@ -25,6 +25,9 @@ public:
     void stop();
 
     const QList<tcSpecificLocator*>& locators() const { return m_locators; }
+    // Whether any locator got a query out since it was last started; false means no
+    // discovery can take place on this host (no socket, or no network to send on).
+    bool anyQuerySent() const;
 
 signals:
     void sig_locateFoundSite(tpVideoDevice apDvc);
