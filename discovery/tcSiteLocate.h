@@ -15,6 +15,11 @@ class tcSiteLocate : public QObject
 {
     Q_OBJECT
 public:
+    // A discovery cycle: start(), then this many ticks of this length, after which the
+    // list counts as final; the locators close their sockets at about the same moment.
+    static constexpr int kCycleTicks = 3;
+    static constexpr int kCycleTickMs = 1000;
+
     tcSiteLocate(QObject* apParent, QSharedPointer<tcLocateParams> apParams);
     ~tcSiteLocate() override;
 
