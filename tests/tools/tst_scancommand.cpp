@@ -115,7 +115,7 @@ class tst_ScanCommand : public QObject
         const tcPQReply replies[] = {
             {"Gate PQ", "000a3d1d2e3f", "10.99.0.42", 2, 80, 0, "CAM042", "PQ-D2",
              QByteArray::fromHex("03020195030000")},
-            {"Lobby", "0a3d91000001", "10.99.0.43", 2, 443, 1, "CAM043", "PQ-B4"},
+            {"Atrium", "0a3d91000001", "10.99.0.43", 2, 443, 1, "CAM043", "PQ-B4"},
             {"NVR", "00aabbccdd50", "10.99.0.50", 1, 80, 0, "NVR050", "PQ-8"},
             {"Store", "00aabbccdd60", "10.99.0.60", 6, 80, 0, "ST060", ""},
         };
