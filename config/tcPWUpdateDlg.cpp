@@ -67,7 +67,8 @@ void tcPWUpdateDlg::slot_updateClicked()
     oldPassword = ui->edtOldPassword->text().simplified();
     newPassword = ui->edtNewPassword->text().simplified();
 
-    const struct {
+    const struct
+    {
         bool failed;
         QString title;
         QString message;
@@ -94,9 +95,9 @@ void tcPWUpdateDlg::slot_updateClicked()
         }
     }
 
-    const QString question = items->size() < 2
-                                 ? tr("Are you sure you want to change the password for the selected site?")
-                                 : tr("Are you sure you want to change the password for all the selected sites?");
+    const QString question =
+        items->size() < 2 ? tr("Are you sure you want to change the password for the selected site?")
+                          : tr("Are you sure you want to change the password for all the selected sites?");
     if (QMessageBox::question(this, tr("Confirm Update"), question, QMessageBox::Yes | QMessageBox::No,
                               QMessageBox::No) != QMessageBox::Yes)
         return;

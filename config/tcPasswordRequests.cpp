@@ -24,29 +24,30 @@ const QString& modifyPasswordTemplate()
 
 const QString& modifyIntegrateUserTemplate()
 {
-    static const QString text = QLatin1String("<?xml version=\"1.0\" encoding=\"utf-8\" ?>"
-                                              "<config version=\"1.7\" xmlns=\"") +
-                                QLatin1String(kConfigNamespace) +
-                                QLatin1String("\">"
-                                              " <types>"
-                                              "  <userType>"
-                                              "   <enum>administrator</enum>"
-                                              "   <enum>advance</enum>"
-                                              "   <enum>normal</enum>"
-                                              "  </userType>"
-                                              " </types>"
-                                              " <user type=\"list\" maxCount=\"16\">"
-                                              "  <itemType>"
-                                              "   <userType type=\"userType\" />"
-                                              "   <userName type=\"string\" maxLen=\"15\" />"
-                                              "   <password type=\"string\" maxLen=\"63\" />"
-                                              "  </itemType>"
-                                              "  <item>"
-                                              "   <userName type=\"string\" maxLen=\"15\"><![CDATA[%1]]></userName>"
-                                              "   <password type=\"string\" maxLen=\"63\"><![CDATA[%2]]></password>"
-                                              "  </item>"
-                                              " </user>"
-                                              "</config>");
+    static const QString text =
+        QLatin1String("<?xml version=\"1.0\" encoding=\"utf-8\" ?>"
+                      "<config version=\"1.7\" xmlns=\"") +
+        QLatin1String(kConfigNamespace) +
+        QLatin1String("\">"
+                      " <types>"
+                      "  <userType>"
+                      "   <enum>administrator</enum>"
+                      "   <enum>advance</enum>"
+                      "   <enum>normal</enum>"
+                      "  </userType>"
+                      " </types>"
+                      " <user type=\"list\" maxCount=\"16\">"
+                      "  <itemType>"
+                      "   <userType type=\"userType\" />"
+                      "   <userName type=\"string\" maxLen=\"15\" />"
+                      "   <password type=\"string\" maxLen=\"63\" />"
+                      "  </itemType>"
+                      "  <item>"
+                      "   <userName type=\"string\" maxLen=\"15\"><![CDATA[%1]]></userName>"
+                      "   <password type=\"string\" maxLen=\"63\"><![CDATA[%2]]></password>"
+                      "  </item>"
+                      " </user>"
+                      "</config>");
     return text;
 }
 
@@ -65,13 +66,15 @@ QString tcPasswordRequests::passwordBase64(const QString& password)
     return QString::fromLatin1(password.toUtf8().toBase64());
 }
 
-QByteArray tcPasswordRequests::modifyPasswordBody(const QString& oldPasswordB64, const QString& newPasswordB64)
+QByteArray tcPasswordRequests::modifyPasswordBody(const QString& oldPasswordB64,
+                                                  const QString& newPasswordB64)
 {
     // one pass of arg(): a value holding "%2" is not substituted again
     return modifyPasswordTemplate().arg(oldPasswordB64, newPasswordB64).toUtf8();
 }
 
-QByteArray tcPasswordRequests::modifyIntegrateUserBody(const QString& targetUser, const QString& newPasswordB64)
+QByteArray tcPasswordRequests::modifyIntegrateUserBody(const QString& targetUser,
+                                                       const QString& newPasswordB64)
 {
     return modifyIntegrateUserTemplate().arg(cdataSafe(targetUser), newPasswordB64).toUtf8();
 }

@@ -224,26 +224,26 @@ private slots:
         QTest::newRow("admin user empty") << tcEntry{"", "pw", "operator", "old1", "new1", "new1"} << required
                                           << "Please enter a user name with administrator access."
                                           << "edtAdminUser";
-        QTest::newRow("admin user only blanks") << tcEntry{"   ", "pw", "operator", "old1", "new1", "new1"}
-                                                << required
-                                                << "Please enter a user name with administrator access."
-                                                << "edtAdminUser";
+        QTest::newRow("admin user only blanks")
+            << tcEntry{"   ", "pw", "operator", "old1", "new1", "new1"} << required
+            << "Please enter a user name with administrator access."
+            << "edtAdminUser";
         QTest::newRow("admin password empty") << tcEntry{"admin", "", "operator", "old1", "new1", "new1"}
                                               << required << "Please enter the password for the admin user."
                                               << "edtAdminPass";
-        QTest::newRow("user to change empty") << tcEntry{"admin", "pw", " ", "old1", "new1", "new1"} << required
-                                              << "Please enter a user name."
-                                              << "edtUserName";
+        QTest::newRow("user to change empty")
+            << tcEntry{"admin", "pw", " ", "old1", "new1", "new1"} << required << "Please enter a user name."
+            << "edtUserName";
         QTest::newRow("current password empty") << tcEntry{"admin", "pw", "operator", "", "new1", "new1"}
                                                 << required << "Please enter the current password."
                                                 << "edtOldPassword";
         QTest::newRow("new password empty") << tcEntry{"admin", "pw", "operator", "old1", "", ""} << required
                                             << "Please enter a new password."
                                             << "edtNewPassword";
-        QTest::newRow("new equals current") << tcEntry{"admin", "pw", "operator", "old1", "old1", "old1"}
-                                            << invalid
-                                            << "The new password must not be the same as the old password."
-                                            << "edtNewPassword";
+        QTest::newRow("new equals current")
+            << tcEntry{"admin", "pw", "operator", "old1", "old1", "old1"} << invalid
+            << "The new password must not be the same as the old password."
+            << "edtNewPassword";
         QTest::newRow("new equals current once blanks are simplified")
             << tcEntry{"admin", "pw", "operator", "a  b", " a b", " a b"} << invalid
             << "The new password must not be the same as the old password."
@@ -251,9 +251,10 @@ private slots:
         QTest::newRow("confirmation differs") << tcEntry{"admin", "pw", "operator", "old1", "new1", "new2"}
                                               << invalid << "Passwords do not match."
                                               << "edtConfirmPassword";
-        QTest::newRow("confirmation differs in case") << tcEntry{"admin", "pw", "operator", "old1", "new1", "NEW1"}
-                                                      << invalid << "Passwords do not match."
-                                                      << "edtConfirmPassword";
+        QTest::newRow("confirmation differs in case")
+            << tcEntry{"admin", "pw", "operator", "old1", "new1", "NEW1"} << invalid
+            << "Passwords do not match."
+            << "edtConfirmPassword";
         QTest::newRow("several faults: the first in order is reported")
             << tcEntry{"admin", "", "", "", "", "x"} << required
             << "Please enter the password for the admin user."
@@ -292,7 +293,8 @@ private slots:
         QTest::addColumn<QStringList>("sites");
         QTest::addColumn<tcEntry>("entry");
         QTest::addColumn<QString>("question");
-        const QString one = QStringLiteral("Are you sure you want to change the password for the selected site?");
+        const QString one =
+            QStringLiteral("Are you sure you want to change the password for the selected site?");
         const QString all =
             QStringLiteral("Are you sure you want to change the password for all the selected sites?");
         QTest::newRow("one site") << QStringList{"10.99.9.1"}
@@ -300,9 +302,11 @@ private slots:
         QTest::newRow("two sites") << QStringList{"10.99.9.1", "10.99.9.2"}
                                    << tcEntry{"admin", "pw", "operator", "old1", "new1", "new1"} << all;
         QTest::newRow("new password equal to the current one but for case")
-            << QStringList{"10.99.9.1"} << tcEntry{"admin", "pw", "operator", "Secret", "secret", "secret"} << one;
+            << QStringList{"10.99.9.1"} << tcEntry{"admin", "pw", "operator", "Secret", "secret", "secret"}
+            << one;
         QTest::newRow("confirmation equal once blanks are simplified")
-            << QStringList{"10.99.9.1"} << tcEntry{"admin", "pw", "operator", "old1", "new 1", " new  1 "} << one;
+            << QStringList{"10.99.9.1"} << tcEntry{"admin", "pw", "operator", "old1", "new 1", " new  1 "}
+            << one;
     }
     void confirmation()
     {
@@ -383,7 +387,8 @@ private slots:
         QTest::newRow("no login asked: no challenge, no Authorization")
             << QByteArrayList{camera("10.99.5.1", R"("auth":"none")")} << entry << QStringList{"10.99.5.1"}
             << QStringList{"Success"} << one
-            << QStringList{"10.99.5.1 user - - 200", "10.99.5.1 password - - 200"} << QStringList{"10.99.5.1"};
+            << QStringList{"10.99.5.1 user - - 200", "10.99.5.1 password - - 200"}
+            << QStringList{"10.99.5.1"};
         QTest::newRow("Basic only: admin login for the user request")
             << QByteArrayList{camera("10.99.5.2", R"("auth":"basic")")} << entry << QStringList{"10.99.5.2"}
             << QStringList{"Success"} << one
@@ -395,26 +400,27 @@ private slots:
             << QByteArrayList{camera("10.99.5.3", R"("auth":"basic")")}
             << tcEntry{"admin", "wrong", "operator", "old1", "new2", "new2"} << QStringList{"10.99.5.3"}
             << QStringList{"Success"} << one
-            << QStringList{"10.99.5.3 user - - 401", "10.99.5.3 user Basic admin 401", "10.99.5.3 password - - 401",
-                           "10.99.5.3 password Basic operator 200"}
+            << QStringList{"10.99.5.3 user - - 401", "10.99.5.3 user Basic admin 401",
+                           "10.99.5.3 password - - 401", "10.99.5.3 password Basic operator 200"}
             << QStringList{"10.99.5.3"};
         QTest::newRow("second 401 on both requests: Login Failed")
-            << QByteArrayList{camera("10.99.5.4")} << tcEntry{"admin", "wrong", "operator", "bad", "new2", "new2"}
-            << QStringList{"10.99.5.4"} << QStringList{"Login Failed"} << none
+            << QByteArrayList{camera("10.99.5.4")}
+            << tcEntry{"admin", "wrong", "operator", "bad", "new2", "new2"} << QStringList{"10.99.5.4"}
+            << QStringList{"Login Failed"} << none
             << QStringList{"10.99.5.4 user - - 401", "10.99.5.4 user Digest/auth admin 401",
                            "10.99.5.4 password - - 401", "10.99.5.4 password Digest/auth operator 401"}
             << QStringList();
         QTest::newRow("Digest with qop auth")
-            << QByteArrayList{camera("10.99.5.5")} << entry << QStringList{"10.99.5.5"} << QStringList{"Success"}
-            << one
+            << QByteArrayList{camera("10.99.5.5")} << entry << QStringList{"10.99.5.5"}
+            << QStringList{"Success"} << one
             << QStringList{"10.99.5.5 user - - 401", "10.99.5.5 user Digest/auth admin 200",
                            "10.99.5.5 password - - 401", "10.99.5.5 password Digest/auth operator 401"}
             << QStringList{"10.99.5.5"};
         QTest::newRow("Digest without qop")
             << QByteArrayList{camera("10.99.5.6", R"("qop":false)")} << entry << QStringList{"10.99.5.6"}
             << QStringList{"Success"} << one
-            << QStringList{"10.99.5.6 user - - 401", "10.99.5.6 user Digest admin 200", "10.99.5.6 password - - 401",
-                           "10.99.5.6 password Digest operator 401"}
+            << QStringList{"10.99.5.6 user - - 401", "10.99.5.6 user Digest admin 200",
+                           "10.99.5.6 password - - 401", "10.99.5.6 password Digest operator 401"}
             << QStringList{"10.99.5.6"};
         QTest::newRow("authversion answered with qop auth even when not offered")
             << QByteArrayList{camera("10.99.5.7", R"("qop":false,"authversion":true)")} << entry
@@ -435,8 +441,9 @@ private slots:
                            "10.99.5.9 password - - 401", "10.99.5.9 password Digest/auth operator 401"}
             << QStringList{"10.99.5.9"};
         QTest::newRow("user request Failed, password request Success")
-            << QByteArrayList{camera("10.99.5.10",
-                                     R"("fault":"failed","errorCode":"0x1d","faultPaths":["/ModifyIntegrateUser"])")}
+            << QByteArrayList{camera(
+                   "10.99.5.10",
+                   R"("fault":"failed","errorCode":"0x1d","faultPaths":["/ModifyIntegrateUser"])")}
             << entry << QStringList{"10.99.5.10"} << QStringList{"Success"} << one
             << QStringList{"10.99.5.10 user - - 401", "10.99.5.10 user Digest/auth admin 200",
                            "10.99.5.10 password - - 401", "10.99.5.10 password Digest/auth operator 200"}
@@ -448,20 +455,22 @@ private slots:
                            "10.99.5.11 password - - 401", "10.99.5.11 password Digest/auth operator 200"}
             << QStringList();
         QTest::newRow("second 401 on the user request: the password request still goes out")
-            << QByteArrayList{camera("10.99.5.12", R"("fault":"wrong-credentials","faultPaths":["/ModifyIntegrateUser"])")}
+            << QByteArrayList{camera("10.99.5.12",
+                                     R"("fault":"wrong-credentials","faultPaths":["/ModifyIntegrateUser"])")}
             << entry << QStringList{"10.99.5.12"} << QStringList{"Success"} << one
             << QStringList{"10.99.5.12 user - - 401", "10.99.5.12 user Digest/auth admin 401",
                            "10.99.5.12 password - - 401", "10.99.5.12 password Digest/auth operator 200"}
             << QStringList{"10.99.5.12"};
         QTest::newRow("new password equal to the current one but for case")
-            << QByteArrayList{camera("10.99.5.13")} << tcEntry{"admin", "7093", "operator", "old1", "OLD1", "OLD1"}
-            << QStringList{"10.99.5.13"} << QStringList{"Success"} << one
+            << QByteArrayList{camera("10.99.5.13")}
+            << tcEntry{"admin", "7093", "operator", "old1", "OLD1", "OLD1"} << QStringList{"10.99.5.13"}
+            << QStringList{"Success"} << one
             << QStringList{"10.99.5.13 user - - 401", "10.99.5.13 user Digest/auth admin 200",
                            "10.99.5.13 password - - 401", "10.99.5.13 password Digest/auth operator 401"}
             << QStringList{"10.99.5.13"};
         QTest::newRow("web port other than 80")
-            << QByteArrayList{camera("10.99.5.14", R"("port":8080)")} << entry << QStringList{"10.99.5.14:8080"}
-            << QStringList{"Success"} << one
+            << QByteArrayList{camera("10.99.5.14", R"("port":8080)")} << entry
+            << QStringList{"10.99.5.14:8080"} << QStringList{"Success"} << one
             << QStringList{"10.99.5.14 user - - 401", "10.99.5.14 user Digest/auth admin 200",
                            "10.99.5.14 password - - 401", "10.99.5.14 password Digest/auth operator 401"}
             << QStringList{"10.99.5.14"};
@@ -470,18 +479,18 @@ private slots:
                               camera("10.99.5.17", R"("fault":"failed","errorCode":"0x1d")")}
             << entry << QStringList{"10.99.5.15", "10.99.5.16", "10.99.5.17"}
             << QStringList{"Network Error", "Success", "Failed"} << one
-            << QStringList{"10.99.5.16 user - - 401", "10.99.5.16 user Digest/auth admin 200",
+            << QStringList{"10.99.5.16 user - - 401",     "10.99.5.16 user Digest/auth admin 200",
                            "10.99.5.16 password - - 401", "10.99.5.16 password Digest/auth operator 401",
-                           "10.99.5.17 user - - 401", "10.99.5.17 user Digest/auth admin 200",
+                           "10.99.5.17 user - - 401",     "10.99.5.17 user Digest/auth admin 200",
                            "10.99.5.17 password - - 401", "10.99.5.17 password Digest/auth operator 200"}
             << QStringList{"10.99.5.16"};
         // Each request gives up after the transfer time-out; the run then goes on.
         QTest::newRow("a camera that never answers")
             << QByteArrayList{camera("10.99.5.18", R"("fault":"no-answer")"), camera("10.99.5.19")} << entry
             << QStringList{"10.99.5.18", "10.99.5.19"} << QStringList{"Network Error", "Success"} << one
-            << QStringList{"10.99.5.18 user - - 0", "10.99.5.18 password - - 0", "10.99.5.19 user - - 401",
-                           "10.99.5.19 user Digest/auth admin 200", "10.99.5.19 password - - 401",
-                           "10.99.5.19 password Digest/auth operator 401"}
+            << QStringList{"10.99.5.18 user - - 0",       "10.99.5.18 password - - 0",
+                           "10.99.5.19 user - - 401",     "10.99.5.19 user Digest/auth admin 200",
+                           "10.99.5.19 password - - 401", "10.99.5.19 password Digest/auth operator 401"}
             << QStringList{"10.99.5.19"};
     }
     void run()
@@ -510,7 +519,8 @@ private slots:
         QCOMPARE(update->text(), QStringLiteral("Stop"));
         QVERIFY(!child<QPushButton>(dialog, "btnClose")->isEnabled());
         // a camera that never answers holds each of its two requests for the time-out
-        QTRY_COMPARE_WITH_TIMEOUT(update->text(), QStringLiteral("Done"), 3 * tcPWUpdateDlg::kTransferTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(update->text(), QStringLiteral("Done"),
+                                  3 * tcPWUpdateDlg::kTransferTimeoutMs);
 
         QCOMPARE(rows.statuses(), statuses);
         QCOMPARE(child<QLabel>(dialog, "lblResults")->text(), label);
@@ -550,13 +560,14 @@ private slots:
         }
         QCOMPARE(received, requests);
 
-        const QString newSha =
-            QString::fromLatin1(QCryptographicHash::hash(entry.newPass.toUtf8(), QCryptographicHash::Sha256).toHex());
+        const QString newSha = QString::fromLatin1(
+            QCryptographicHash::hash(entry.newPass.toUtf8(), QCryptographicHash::Sha256).toHex());
         QStringList changed;
         for (const QJsonObject& state : simEvents(QStringLiteral("state"))) {
             const QString device = state.value(QStringLiteral("device")).toString();
             const bool isNew =
-                state.value(QStringLiteral("passwordSha256")).toObject().value(QStringLiteral("operator")) == newSha;
+                state.value(QStringLiteral("passwordSha256")).toObject().value(QStringLiteral("operator")) ==
+                newSha;
             if (isNew && !changed.contains(device))
                 changed << device;
         }
