@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "tcPWUpdateDlg.h"
 #include "tcSiteLocate.h"
 #include "tcSiteLocateItem.h"
 #include "ui_MainWindow.h"
@@ -297,5 +298,6 @@ void MainWindow::runAddressDialog(const QList<QTreeWidgetItem*>& rows)
 
 void MainWindow::runPasswordDialog(const QList<QTreeWidgetItem*>& rows)
 {
-    Q_UNUSED(rows)
+    tcPWUpdateDlg dialog(this, rows, statusColumn);
+    dialog.exec();
 }
