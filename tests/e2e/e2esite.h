@@ -4,7 +4,9 @@
 // each device; and the steps a user takes in the main window.
 
 #include "MainWindow.h"
+#include "tcSiteLocate.h"
 #include "tcSiteLocateItem.h"
+#include "tcSpecificLocator.h"
 #include "zltest.h"
 
 #include <QJsonArray>
@@ -144,6 +146,14 @@ inline bool waitForCycleEnd(const MainWindow& window)
 {
     QPushButton* refresh = button(window, "btnRefresh");
     return refresh && QTest::qWaitFor([refresh] { return refresh->isEnabled(); }, 10000);
+}
+
+// How many locators still have their sockets open.
+inline int runningLocators(const MainWindow& window)
+{
+    const auto& locators = window.coordinator()->locators();
+    return int(std::count_if(locators.begin(), locators.end(),
+                             [](const tcSpecificLocator* locator) { return locator->isRunning(); }));
 }
 
 inline void click(QAbstractButton* button)

@@ -70,6 +70,8 @@ private slots:
         m_window.reset(new MainWindow);
         m_window->show();
         QVERIFY2(e2e::waitForCycleEnd(*m_window), "the discovery cycle did not end");
+        // A Refresh pressed now must reach every locator: none may still be running.
+        QCOMPARE(e2e::runningLocators(*m_window), 0);
     }
 
     void cleanupTestCase()
@@ -171,17 +173,19 @@ private slots:
 
     void refreshListsTheSiteAgain()
     {
-        QMap<QString, QStringList> before;
+        QStringList before;
         for (QTreeWidgetItem* row : e2e::rowsByAddress(*m_window))
-            before.insert(row->text(3), e2e::rowTexts(row));
+            before << e2e::rowTexts(row).join(QLatin1Char('|'));
         QPushButton* refresh = e2e::button(*m_window, "btnRefresh");
         e2e::click(refresh);
         QVERIFY(!refresh->isEnabled());
+        QCOMPARE(e2e::runningLocators(*m_window), m_window->coordinator()->locators().size());
         QVERIFY(e2e::waitForCycleEnd(*m_window));
-        QMap<QString, QStringList> after;
+        QCOMPARE(e2e::runningLocators(*m_window), 0);
+        QStringList after;
         for (QTreeWidgetItem* row : e2e::rowsByAddress(*m_window))
-            after.insert(row->text(3), e2e::rowTexts(row));
-        QCOMPARE(after.size(), m_window->deviceTree()->topLevelItemCount());
+            after << e2e::rowTexts(row).join(QLatin1Char('|'));
+        QCOMPARE(m_window->deviceTree()->topLevelItemCount(), m_site.size());
         QCOMPARE(after, before);
     }
 };
