@@ -1,6 +1,6 @@
 // zl-bench-scale: one discovery cycle against a large simulated site, through the same
-// engine as the window (tcSiteLocate reporting into tcSiteList, counted at the third
-// 1000 ms tick), or with --window through the window itself (offscreen, counted when
+// engine as the window (tcSiteLocate reporting into tcSiteList, counted at the window's
+// cycle end), or with --window through the window itself (offscreen, counted when
 // its cycle ends). Prints the share of the site's devices listed, per kind, and the CPU
 // time the cycle cost. Runs on the scan side; scripts/bench-scale starts the site and
 // this program. Not a test: it asserts nothing and is not registered with CTest.
@@ -152,16 +152,18 @@ int main(int argc, char** argv)
             engineList.merge(apDvc);
             countReport(apDvc);
         });
-        // Counted as the window counts: at the third tick of a 1000 ms timer.
-        ticks.setInterval(1000);
+        // Counted as the window counts: at the last tick of its precise wait timer,
+        // started after the locators.
+        ticks.setTimerType(Qt::PreciseTimer);
+        ticks.setInterval(tcSiteLocate::kCycleTickMs);
         QObject::connect(&ticks, &QTimer::timeout, &app, [&] {
-            if (++tick < 3)
+            if (++tick < tcSiteLocate::kCycleTicks)
                 return;
             ticks.stop();
             endCycle();
         });
-        ticks.start();
         engine->start();
+        ticks.start();
     }
     app.exec();
 
