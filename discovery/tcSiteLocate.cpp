@@ -1,5 +1,9 @@
 #include "tcSiteLocate.h"
 
+#include "tcSiteLocateONSIP.h"
+#include "tcSiteLocateOnvif.h"
+#include "tcSiteLocatePQSeries.h"
+#include "tcSiteLocateZL.h"
 #include "tcSpecificLocator.h"
 
 tcSiteLocate::tcSiteLocate(QObject* apParent, QSharedPointer<tcLocateParams> apParams)
@@ -9,7 +13,10 @@ tcSiteLocate::tcSiteLocate(QObject* apParent, QSharedPointer<tcLocateParams> apP
     if (!apParams)
         return;
     // Creation order is start order: Norvo 1.0, ONVIF, PQ-series, bridge.
-    Q_UNUSED(apParams)
+    m_locators.append(new tcSiteLocateONSIP(this, apParams));
+    m_locators.append(new tcSiteLocateOnvif(this, apParams));
+    m_locators.append(new tcSiteLocatePQSeries(this, apParams));
+    m_locators.append(new tcSiteLocateZL(this, apParams));
 }
 
 tcSiteLocate::~tcSiteLocate()

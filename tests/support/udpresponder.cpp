@@ -75,9 +75,13 @@ int main(int argc, char** argv)
         }
     }
 
+    // A broadcast reply comes back to this very socket; answering it would never end.
+    const QList<QHostAddress> ownAddresses = QNetworkInterface::allAddresses();
     QObject::connect(&socket, &QUdpSocket::readyRead, [&]() {
         while (socket.hasPendingDatagrams()) {
             const QNetworkDatagram datagram = socket.receiveDatagram();
+            if (ownAddresses.contains(datagram.senderAddress()))
+                continue;
             std::printf("recv %s:%u %s\n", qPrintable(datagram.senderAddress().toString()), datagram.senderPort(),
                         datagram.data().toHex().constData());
             std::fflush(stdout);

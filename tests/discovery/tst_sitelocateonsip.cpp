@@ -1,0 +1,256 @@
+#include "logcapture.h"
+#include "norvodatagram.h"
+#include "responderio.h"
+#include "tcONSIPPacket.h"
+#include "tcSiteLocate.h"
+#include "tcSiteLocateONSIP.h"
+#include "zltest.h"
+
+#include <QNetworkDatagram>
+#include <QUdpSocket>
+#include <QtTest>
+
+using zltest::be16Bytes;
+using zltest::be32Bytes;
+using zltest::norvoReply;
+using zltest::norvoTag;
+using zltest::norvoTextTag;
+using zltest::tcNorvoHeader;
+
+namespace {
+
+const QString kPrefix = QStringLiteral("Norvo 1.0 discovery: ");
+
+QByteArray addressTag(int tag, const char* dotted)
+{
+    QByteArray bytes;
+    for (const QString& part : QString::fromLatin1(dotted).split(QLatin1Char('.')))
+        bytes += char(part.toInt());
+    return norvoTag(tag, bytes);
+}
+
+} // namespace
+
+class tst_SiteLocateONSIP : public QObject
+{
+    Q_OBJECT
+    QSharedPointer<tcLocateParams> m_params = QSharedPointer<tcLocateParams>::create();
+
+private slots:
+    void initTestCase() { registerVideoDeviceMetaType(); }
+
+    void reply_data()
+    {
+        QTest::addColumn<QByteArray>("datagram");
+        QTest::addColumn<bool>("reported");
+        QTest::addColumn<QString>("ipAddress");
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<int>("webPort");
+        QTest::addColumn<int>("altPort");
+        QTest::addColumn<QStringList>("log");
+
+        const QByteArray all =
+            addressTag(4, "10.0.0.4") + addressTag(9, "10.0.0.9") + addressTag(16, "10.0.0.16");
+
+        QTest::newRow("static mode takes tag 4") << norvoReply("Cam", 1, all) << true << "10.0.0.4"
+                                                 << "Norvo 1.0" << 80 << 80 << QStringList{};
+        QTest::newRow("PPP mode takes tag 9") << norvoReply("Cam", 2, all) << true << "10.0.0.9"
+                                              << "Norvo 1.0" << 80 << 80 << QStringList{};
+        QTest::newRow("DHCP mode takes tag 16") << norvoReply("Cam", 4, all) << true << "10.0.0.16"
+                                                << "Norvo 1.0" << 80 << 80 << QStringList{};
+        QTest::newRow("static mode without tag 4")
+            << norvoReply("Cam", 1, addressTag(16, "10.0.0.16")) << true << ""
+            << "Norvo 1.0" << 80 << 80 << QStringList{kPrefix + "Missing static IP address"};
+        QTest::newRow("PPP mode without tag 9")
+            << norvoReply("Cam", 2, addressTag(4, "10.0.0.4")) << true << ""
+            << "Norvo 1.0" << 80 << 80 << QStringList{kPrefix + "Missing PPP IP address"};
+        QTest::newRow("DHCP mode without tag 16")
+            << norvoReply("Cam", 4) << true << ""
+            << "Norvo 1.0" << 80 << 80 << QStringList{kPrefix + "Missing DHCP IP address"};
+        QTest::newRow("other mode sets no address, silently") << norvoReply("Cam", 3, all) << true << ""
+                                                              << "Norvo 1.0" << 80 << 80 << QStringList{};
+        QTest::newRow("web port from tag 3, second port from tag 28's low half")
+            << norvoReply("Cam", 1, norvoTag(3, be16Bytes(8080) + be16Bytes(1)), 0x00020051) << true << ""
+            << "Norvo 1.0" << 8080 << 81 << QStringList{kPrefix + "Missing static IP address"};
+        QTest::newRow("foreign model is kept")
+            << norvoReply("Cam", 4, norvoTextTag(39, "ACME Dome")) << true << ""
+            << "ACME Dome" << 80 << 80 << QStringList{kPrefix + "Missing DHCP IP address"};
+        QTest::newRow("model naming norvo in any case falls back")
+            << norvoReply("Cam", 4, norvoTextTag(39, "nOrVo Dome")) << true << ""
+            << "Norvo 1.0" << 80 << 80 << QStringList{kPrefix + "Missing DHCP IP address"};
+        QTest::newRow("K model without G is kept")
+            << norvoReply("Cam", 3, norvoTextTag(39, "KM-16")) << true << ""
+            << "KM-16" << 80 << 80 << QStringList{};
+        QTest::newRow("KG recorder is discarded silently")
+            << norvoReply("Rec", 3, norvoTextTag(39, "KG-2000")) << false << ""
+            << "" << 0 << 0 << QStringList{};
+        QTest::newRow("kg in lower case, G anywhere")
+            << norvoReply("Rec", 3, norvoTextTag(39, "k16-xg")) << false << ""
+            << "" << 0 << 0 << QStringList{};
+        QTest::newRow("G without a leading K is kept")
+            << norvoReply("Cam", 3, norvoTextTag(39, "GK-1")) << true << ""
+            << "GK-1" << 80 << 80 << QStringList{};
+        QTest::newRow("missing port tag")
+            << tcNorvoHeader().datagram(norvoTag(1, be32Bytes(1)) + norvoTextTag(2, "Cam")) << false << ""
+            << "" << 0 << 0 << QStringList{kPrefix + "Data missing: Mode=1, Port=0, Name=1"};
+        QTest::newRow("missing mode and name")
+            << tcNorvoHeader().datagram(norvoTag(28, be32Bytes(80))) << false << ""
+            << "" << 0 << 0 << QStringList{kPrefix + "Data missing: Mode=0, Port=1, Name=0"};
+        QTest::newRow("request echo is silent") << tcONSIPPacket().buildRequest() << false << ""
+                                                << "" << 0 << 0 << QStringList{};
+        tcNorvoHeader typeThree;
+        typeThree.packetType = 3;
+        QTest::newRow("packet type 3") << typeThree.datagram() << false << ""
+                                       << "" << 0 << 0 << QStringList{kPrefix + "Invalid UDP packet type: 3"};
+        tcNorvoHeader badVersion;
+        badVersion.version = 4;
+        QTest::newRow("invalid datagram gives the reason, then the verdict")
+            << badVersion.datagram() << false << ""
+            << "" << 0 << 0 << QStringList{"bad version: 4", kPrefix + "Invalid datagram"};
+    }
+    void reply()
+    {
+        QFETCH(QByteArray, datagram);
+        QFETCH(bool, reported);
+        QFETCH(QString, ipAddress);
+        QFETCH(QString, model);
+        QFETCH(int, webPort);
+        QFETCH(int, altPort);
+        QFETCH(QStringList, log);
+
+        zltest::tcLogCapture capture;
+        const std::unique_ptr<tcVideoDevice> device = parseNorvoReply(datagram, m_params.data());
+        QCOMPARE(capture.lines(QtDebugMsg), log);
+        QCOMPARE(bool(device), reported);
+        if (!device)
+            return;
+        QCOMPARE(device->type, qint32(Norvo1Cam));
+        QCOMPARE(device->ipAddress, ipAddress);
+        QCOMPARE(device->model, model);
+        QCOMPARE(int(device->webPort), webPort);
+        QCOMPARE(int(device->altPort), altPort);
+        QCOMPARE(int(device->displayPort()), altPort);
+        QCOMPARE(device->macAddress, QStringLiteral("00:0a:3d:1d:2e:3f"));
+        QCOMPARE(device->siteName, QStringLiteral("Cam"));
+        QCOMPARE(device->userName, m_params->userName);
+    }
+
+    // The request on the wire, as the site side receives it, and its local echo, which
+    // the locator reads and ignores without a word.
+    void requestOnTheWire()
+    {
+        ZL_REQUIRE_SANDBOX();
+        zltest::tcSiteProcess responder;
+        QVERIFY(responder.start(zltest::binPath("zl-udp-responder"), {"--port", "65534"}, "ready"));
+        QUdpSocket localListener;
+        QVERIFY(localListener.bind(QHostAddress::AnyIPv4, tcSiteLocateONSIP::kPort,
+                                   QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint));
+
+        tcSiteLocate coordinator(nullptr, {});
+        QSignalSpy found(&coordinator, &tcSiteLocate::sig_locateFoundSite);
+        zltest::tcLogCapture capture;
+        tcSiteLocateONSIP locator(&coordinator, m_params);
+        locator.start(2, 300);
+        QVERIFY(locator.isRunning());
+        auto* socket = locator.findChild<QUdpSocket*>();
+        QVERIFY(socket);
+        QVERIFY(socket->socketOption(QAbstractSocket::ReceiveBufferSizeSocketOption).toInt() >=
+                kDiscoveryReceiveBuffer);
+        QTRY_VERIFY_WITH_TIMEOUT(!locator.isRunning(), 5000);
+
+        const QString expected =
+            QStringLiteral("recv %1:65534 %2")
+                .arg(zltest::scanAddress(), QString::fromLatin1(tcONSIPPacket().buildRequest().toHex()));
+        QTRY_COMPARE_WITH_TIMEOUT(zltest::recvLines(responder.output()), QStringList({expected, expected}),
+                                  3000);
+        int echoes = 0;
+        while (localListener.hasPendingDatagrams()) {
+            QCOMPARE(localListener.receiveDatagram().data(), tcONSIPPacket().buildRequest());
+            ++echoes;
+        }
+        QCOMPARE(echoes, 2);
+        QCOMPARE(found.count(), 0);
+        QCOMPARE(capture.linesStartingWith(kPrefix), QStringList());
+    }
+
+    // Broadcast replies from the site side, a KG recorder among them.
+    void repliesBecomeDevices()
+    {
+        ZL_REQUIRE_SANDBOX();
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString lobby = dir.filePath("lobby"), recorder = dir.filePath("recorder"),
+                      gate = dir.filePath("gate");
+        QVERIFY(zltest::writeFixture(lobby, norvoReply("Lobby", 1, addressTag(4, "10.99.0.50"))));
+        QVERIFY(zltest::writeFixture(
+            recorder, norvoReply("Rec", 1, addressTag(4, "10.99.0.51") + norvoTextTag(39, "KG-16"))));
+        QVERIFY(zltest::writeFixture(gate, norvoReply("Gate", 4, addressTag(16, "10.99.0.52"))));
+        zltest::tcSiteProcess responder;
+        QVERIFY(responder.start(zltest::binPath("zl-udp-responder"),
+                                {"--port", "65534", "--reply", lobby, "--reply", recorder, "--reply", gate,
+                                 "--to", "255.255.255.255:65534"},
+                                "ready"));
+
+        tcSiteLocate coordinator(nullptr, {});
+        QSignalSpy found(&coordinator, &tcSiteLocate::sig_locateFoundSite);
+        tcSiteLocateONSIP locator(&coordinator, m_params);
+        locator.start(1, 1000);
+        QTRY_VERIFY_WITH_TIMEOUT(!locator.isRunning(), 5000);
+        QStringList seen;
+        for (const QList<QVariant>& args : qAsConst(found)) {
+            const tpVideoDevice device = args.at(0).value<tpVideoDevice>();
+            seen << device->siteName + QLatin1Char(' ') + device->ipAddress;
+        }
+        QCOMPARE(seen, QStringList({"Lobby 10.99.0.50", "Gate 10.99.0.52"}));
+        QCOMPARE(zltest::recvLines(responder.output()).size(), 1);
+    }
+
+    // Replies already waiting behind a discarded KG reply are read in the same pass, not
+    // left for a later readiness notification that may never come.
+    void repliesPendingBehindKGAreRead()
+    {
+        ZL_REQUIRE_SANDBOX();
+        tcSiteLocate coordinator(nullptr, {});
+        QSignalSpy found(&coordinator, &tcSiteLocate::sig_locateFoundSite);
+        tcSiteLocateONSIP locator(&coordinator, m_params);
+        locator.start(1, 60000);
+        // Connected after the locator, so it runs once the locator's first pass is over.
+        int foundAfterFirstPass = -1;
+        auto* socket = locator.findChild<QUdpSocket*>();
+        QVERIFY(socket);
+        connect(socket, &QUdpSocket::readyRead, this, [&]() {
+            if (foundAfterFirstPass < 0)
+                foundAfterFirstPass = found.count();
+        });
+        QUdpSocket sender;
+        const QHostAddress loopback(QHostAddress::LocalHost);
+        const QByteArray recorder = norvoReply("Rec", 3, norvoTextTag(39, "KG-16"));
+        const QByteArray camera = norvoReply("Cam", 3);
+        QCOMPARE(sender.writeDatagram(recorder, loopback, 65534), qint64(recorder.size()));
+        QCOMPARE(sender.writeDatagram(camera, loopback, 65534), qint64(camera.size()));
+        QVERIFY(found.wait(3000));
+        QCOMPARE(foundAfterFirstPass, 1);
+        QCOMPARE(found.count(), 1);
+        QCOMPARE(found.at(0).at(0).value<tpVideoDevice>()->siteName, QStringLiteral("Cam"));
+    }
+
+    // The port is taken without sharing: the locator warns, runs its cycle and sends nothing.
+    void bindFailure()
+    {
+        ZL_REQUIRE_SANDBOX();
+        QUdpSocket blocker;
+        QVERIFY(blocker.bind(QHostAddress::AnyIPv4, tcSiteLocateONSIP::kPort, QUdpSocket::DontShareAddress));
+        tcSiteLocate coordinator(nullptr, {});
+        zltest::tcLogCapture capture;
+        tcSiteLocateONSIP locator(&coordinator, m_params);
+        locator.start(2, 100);
+        QVERIFY(locator.isRunning());
+        QCOMPARE(capture.lines(QtWarningMsg), QStringList{kPrefix + "Unable to bind to 0.0.0.0:65534"});
+        QVERIFY(!locator.findChild<QUdpSocket*>());
+        QTRY_VERIFY_WITH_TIMEOUT(!locator.isRunning(), 3000);
+        QVERIFY(!blocker.hasPendingDatagrams());
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_SiteLocateONSIP)
+#include "tst_sitelocateonsip.moc"

@@ -1,0 +1,339 @@
+#include "logcapture.h"
+#include "responderio.h"
+#include "tcSiteLocate.h"
+#include "tcSiteLocateONSIP.h"
+#include "tcSiteLocatePQSeries.h"
+#include "zltest.h"
+
+#include <QUdpSocket>
+#include <QtTest>
+
+namespace {
+
+const QString kPrefix = QStringLiteral("PQ discovery: ");
+
+// A 240-byte reply: a recorder named "NVR" with cloud id "QR0001" and model "PQ-8",
+// every other field zero. patch() overwrites bytes at an offset.
+QByteArray pqReply()
+{
+    QByteArray reply(240, '\0');
+    reply.replace(0, 4, "MHED");
+    reply.replace(12, 3, "NVR");
+    reply.replace(140, 6, "QR0001");
+    reply.replace(196, 4, "PQ-8");
+    reply[64] = 1;
+    return reply;
+}
+
+QByteArray patched(QByteArray bytes, int offset, const QByteArray& with)
+{
+    bytes.replace(offset, with.size(), with);
+    return bytes;
+}
+
+// Binding the port without sharing succeeds only when no socket holds it.
+bool portIsFree()
+{
+    QUdpSocket probe;
+    return probe.bind(QHostAddress::AnyIPv4, tcSiteLocatePQSeries::kPort, QUdpSocket::DontShareAddress);
+}
+
+template <typename T> T* locatorOf(tcSiteLocate& coordinator)
+{
+    for (tcSpecificLocator* locator : coordinator.locators()) {
+        if (auto* found = qobject_cast<T*>(locator))
+            return found;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class tst_SiteLocatePQSeries : public QObject
+{
+    Q_OBJECT
+    QSharedPointer<tcLocateParams> m_params = QSharedPointer<tcLocateParams>::create();
+
+private slots:
+    void initTestCase() { registerVideoDeviceMetaType(); }
+
+    void query()
+    {
+        const QByteArray expected =
+            QByteArray("MHED\x08", 5) + QByteArray::fromHex("00010001") + QByteArray(131, '\0');
+        QCOMPARE(buildPQQuery(), expected);
+        QCOMPARE(expected.size(), 140);
+    }
+
+    void notAReply_data()
+    {
+        QTest::addColumn<QByteArray>("datagram");
+        QTest::newRow("239 bytes") << pqReply().left(239);
+        QTest::newRow("fourth byte not D") << patched(pqReply(), 3, "X");
+        QTest::newRow("magic in lower case") << patched(pqReply(), 0, "mhed");
+        QTest::newRow("the query itself") << buildPQQuery();
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("240 zero bytes") << QByteArray(240, '\0');
+    }
+    void notAReply()
+    {
+        QFETCH(QByteArray, datagram);
+        zltest::tcLogCapture capture;
+        QVERIFY(!parsePQReply(datagram, m_params.data()));
+        QCOMPARE(capture.lines(), QStringList());
+    }
+
+    void everyTruncationSkipped()
+    {
+        const QByteArray full = pqReply();
+        QVERIFY(parsePQReply(full, m_params.data()));
+        for (int size = 0; size < full.size(); ++size)
+            QVERIFY2(!parsePQReply(full.left(size), m_params.data()), qPrintable(QString::number(size)));
+    }
+
+    void kinds_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QByteArray>("mac");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<bool>("pqCamera");
+        QTest::addColumn<QString>("cloudId");
+        QTest::addColumn<QString>("macAddress");
+
+        const QByteArray maker = QByteArray::fromHex("0A3D91001122");
+        const QByteArray foreign = QByteArray::fromHex("001122334455");
+        QTest::newRow("camera with the maker's MAC") << 2 << maker << int(Norvo2Cam) << true << "QR0001"
+                                                     << "0a:3d:91:00:11:22";
+        QTest::newRow("camera with a foreign MAC") << 2 << foreign << int(Onvif) << true << "QR0001"
+                                                   << "00:11:22:33:44:55";
+        QTest::newRow("camera whose MAC only resembles the prefix")
+            << 2 << QByteArray::fromHex("0A3D92001122") << int(Onvif) << true << "QR0001"
+            << "0a:3d:92:00:11:22";
+        QTest::newRow("decoder") << 5 << maker << int(OstraDecoder) << false << "DECODER"
+                                 << "0a:3d:91:00:11:22";
+        QTest::newRow("storage server") << 6 << foreign << int(OstraServer) << false << "STORAGE"
+                                        << "00:11:22:33:44:55";
+        QTest::newRow("kind 1 is a recorder") << 1 << maker << int(PQSeries) << false << "QR0001"
+                                              << "0a:3d:91:00:11:22";
+        QTest::newRow("kind 3 is a recorder") << 3 << foreign << int(PQSeries) << false << "QR0001"
+                                              << "00:11:22:33:44:55";
+        QTest::newRow("kind 130 is a recorder") << 130 << foreign << int(PQSeries) << false << "QR0001"
+                                                << "00:11:22:33:44:55";
+    }
+    void kinds()
+    {
+        QFETCH(int, kind);
+        QFETCH(QByteArray, mac);
+        QFETCH(int, type);
+        QFETCH(bool, pqCamera);
+        QFETCH(QString, cloudId);
+        QFETCH(QString, macAddress);
+        const QByteArray reply = patched(patched(pqReply(), 64, QByteArray(1, char(kind))), 32, mac);
+        const std::unique_ptr<tcVideoDevice> device = parsePQReply(reply, m_params.data());
+        QVERIFY(device);
+        QCOMPARE(device->type, type);
+        QCOMPARE(device->pqCamera, pqCamera);
+        QCOMPARE(device->cloudId, cloudId);
+        QCOMPARE(device->macAddress, macAddress);
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(device->rawMac.data()), 6), mac);
+    }
+
+    void fields_data()
+    {
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("firmware A.B.C from bytes 55, 54, 53, build little-endian")
+            << 53 << QByteArray::fromHex("03020195030000") << "firmware"
+            << "1.2.3 917";
+        QTest::newRow("firmware build uses all four bytes") << 53
+                                                            << QByteArray::fromHex("ff0000"
+                                                                                   "00000080")
+                                                            << "firmware"
+                                                            << "0.0.255 2147483648";
+        QTest::newRow("web port 0x51 0x00") << 60 << QByteArray::fromHex("5100") << "webPort"
+                                            << "81";
+        QTest::newRow("web port 0x00 0x01") << 60 << QByteArray::fromHex("0001") << "webPort"
+                                            << "256";
+        QTest::newRow("address with bytes above 127") << 40 << QByteArray::fromHex("c0a801c8") << "ipAddress"
+                                                      << "192.168.1.200";
+        QTest::newRow("second address 0.0.0.0 stays empty") << 128 << QByteArray(4, '\0') << "altAddress"
+                                                            << "";
+        QTest::newRow("second address 10.0.0.1") << 128 << QByteArray::fromHex("0a000001") << "altAddress"
+                                                 << "10.0.0.1";
+        QTest::newRow("model of sixteen bytes, the next byte ignored")
+            << 196 << QByteArray("ABCDEFGHIJKLMNOPQ") << "model"
+            << "ABCDEFGHIJKLMNOP";
+        QTest::newRow("name of twenty bytes, the MAC after it ignored")
+            << 12 << QByteArray("Warehouse-North-Gate") + QByteArray::fromHex("41") << "siteName"
+            << "Warehouse-North-Gate";
+        QTest::newRow("name in UTF-8") << 12
+                                       << QString::fromUtf8("Kamera S\xc3\xbc"
+                                                            "d")
+                                                  .toUtf8() +
+                                              '\0'
+                                       << "siteName"
+                                       << QString::fromUtf8("Kamera S\xc3\xbc"
+                                                            "d");
+        QTest::newRow("cloud id of twelve bytes") << 140 << QByteArray("ABCDEFGHIJKLM") << "cloudId"
+                                                  << "ABCDEFGHIJKL";
+        QTest::newRow("address mode 0 is static") << 138 << QByteArray(1, '\0') << "addressMode"
+                                                  << "0";
+        QTest::newRow("address mode 1 is DHCP") << 138 << QByteArray(1, '\1') << "addressMode"
+                                                << "1";
+        QTest::newRow("any other address mode is DHCP") << 138 << QByteArray(1, '\7') << "addressMode"
+                                                        << "1";
+    }
+    void fields()
+    {
+        QFETCH(int, offset);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, field);
+        QFETCH(QString, expected);
+        const std::unique_ptr<tcVideoDevice> device =
+            parsePQReply(patched(pqReply(), offset, bytes), m_params.data());
+        QVERIFY(device);
+        const QMap<QString, QString> values{
+            {"firmware", device->firmware},   {"webPort", QString::number(device->webPort)},
+            {"ipAddress", device->ipAddress}, {"altAddress", device->altAddress},
+            {"model", device->model},         {"siteName", device->siteName},
+            {"cloudId", device->cloudId},     {"addressMode", QString::number(device->addressMode)},
+        };
+        QVERIFY(values.contains(field));
+        QCOMPARE(values.value(field), expected);
+    }
+
+    void rawNetworkBlock()
+    {
+        QByteArray reply = pqReply();
+        for (int i = 32; i < 52; ++i)
+            reply[i] = char(i);
+        for (int i = 112; i < 120; ++i)
+            reply[i] = char(i);
+        const std::unique_ptr<tcVideoDevice> device = parsePQReply(reply, m_params.data());
+        QVERIFY(device);
+        const auto bytes = [](const auto& array) {
+            return QByteArray(reinterpret_cast<const char*>(array.data()), int(array.size()));
+        };
+        QCOMPARE(bytes(device->rawMac), reply.mid(32, 6));
+        QCOMPARE(bytes(device->rawAddress), reply.mid(40, 4));
+        QCOMPARE(bytes(device->rawMask), reply.mid(44, 4));
+        QCOMPARE(bytes(device->rawGateway), reply.mid(48, 4));
+        QCOMPARE(bytes(device->rawExtra), reply.mid(112, 8));
+        QCOMPARE(device->ipAddress, QStringLiteral("40.41.42.43"));
+        QCOMPARE(device->password, m_params->password);
+    }
+
+    // The query on the wire, as the site side receives it; a second start during the
+    // cycle sends nothing more.
+    void queryOnTheWire()
+    {
+        ZL_REQUIRE_SANDBOX();
+        zltest::tcSiteProcess responder;
+        QVERIFY(responder.start(zltest::binPath("zl-udp-responder"),
+                                {"--port", "23456", "--group", "234.55.55.55"}, "ready"));
+        tcSiteLocate coordinator(nullptr, {});
+        zltest::tcLogCapture capture;
+        tcSiteLocatePQSeries locator(&coordinator, m_params);
+        locator.start(2, 400);
+        QVERIFY(locator.isRunning());
+        auto* socket = locator.findChild<QUdpSocket*>();
+        QVERIFY(socket);
+        QVERIFY(socket->socketOption(QAbstractSocket::ReceiveBufferSizeSocketOption).toInt() >=
+                kDiscoveryReceiveBuffer);
+        QTRY_COMPARE_WITH_TIMEOUT(zltest::recvLines(responder.output()).size(), 1, 3000);
+        locator.start(2, 400);
+        QTRY_VERIFY_WITH_TIMEOUT(!locator.isRunning(), 5000);
+        QVERIFY(portIsFree());
+
+        const QString expected = QStringLiteral("recv %1:23456 %2")
+                                     .arg(zltest::scanAddress(), QString::fromLatin1(buildPQQuery().toHex()));
+        QCOMPARE(zltest::recvLines(responder.output()), QStringList({expected, expected}));
+        QCOMPARE(capture.linesStartingWith(kPrefix), QStringList());
+    }
+
+    // Multicast replies from the site side, a short datagram among them.
+    void repliesBecomeDevices()
+    {
+        ZL_REQUIRE_SANDBOX();
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString camera = dir.filePath("camera"), shortOne = dir.filePath("short"),
+                      recorder = dir.filePath("recorder");
+        QVERIFY(zltest::writeFixture(
+            camera, patched(patched(pqReply(), 64, "\x02"), 32, QByteArray::fromHex("0a3d91000001"))));
+        QVERIFY(zltest::writeFixture(shortOne, pqReply().left(239)));
+        QVERIFY(zltest::writeFixture(recorder, patched(pqReply(), 12, QByteArray("Rec", 4))));
+        zltest::tcSiteProcess responder;
+        QVERIFY(responder.start(zltest::binPath("zl-udp-responder"),
+                                {"--port", "23456", "--group", "234.55.55.55", "--reply", camera, "--reply",
+                                 shortOne, "--reply", recorder, "--to", "234.55.55.56:23456"},
+                                "ready"));
+
+        tcSiteLocate coordinator(nullptr, {});
+        QSignalSpy found(&coordinator, &tcSiteLocate::sig_locateFoundSite);
+        zltest::tcLogCapture capture;
+        tcSiteLocatePQSeries locator(&coordinator, m_params);
+        locator.start(1, 1000);
+        QTRY_VERIFY_WITH_TIMEOUT(!locator.isRunning(), 5000);
+        QStringList seen;
+        for (const QList<QVariant>& args : qAsConst(found)) {
+            const tpVideoDevice device = args.at(0).value<tpVideoDevice>();
+            seen << QStringLiteral("%1 %2 %3")
+                        .arg(device->siteName, protocolText(device->type), device->macAddress);
+        }
+        QCOMPARE(seen, QStringList({"NVR Norvo 2.0 0a:3d:91:00:00:01", "Rec PQ/PW 00:00:00:00:00:00"}));
+        QCOMPARE(capture.linesStartingWith(kPrefix), QStringList());
+    }
+
+    // The coordinator's stop frees the PQ port at once and leaves the other locators running.
+    void coordinatorStopReleasesOnlyPQ()
+    {
+        ZL_REQUIRE_SANDBOX();
+        tcSiteLocate coordinator(nullptr, m_params);
+        auto* norvo = locatorOf<tcSiteLocateONSIP>(coordinator);
+        auto* pq = locatorOf<tcSiteLocatePQSeries>(coordinator);
+        QVERIFY(norvo && pq);
+        QVERIFY(coordinator.locators().indexOf(norvo) < coordinator.locators().indexOf(pq));
+
+        coordinator.start(2, 60000);
+        QVERIFY(pq->isRunning());
+        QVERIFY(!portIsFree());
+        coordinator.stop();
+        QVERIFY(portIsFree());
+        QVERIFY(!pq->isRunning());
+        for (tcSpecificLocator* locator : coordinator.locators()) {
+            if (locator != pq)
+                QVERIFY2(locator->isRunning(), locator->metaObject()->className());
+        }
+        // A later start opens a fresh socket.
+        pq->start(1, 60000);
+        QVERIFY(pq->isRunning());
+        QVERIFY(!portIsFree());
+    }
+
+    void bindFailure()
+    {
+        ZL_REQUIRE_SANDBOX();
+        QUdpSocket blocker;
+        QVERIFY(
+            blocker.bind(QHostAddress::AnyIPv4, tcSiteLocatePQSeries::kPort, QUdpSocket::DontShareAddress));
+        tcSiteLocate coordinator(nullptr, {});
+        zltest::tcLogCapture capture;
+        tcSiteLocatePQSeries locator(&coordinator, m_params);
+        locator.start(2, 100);
+        QVERIFY(!locator.isRunning());
+        QVERIFY(!locator.findChild<QUdpSocket*>());
+        const QStringList warnings = capture.lines(QtWarningMsg);
+        QCOMPARE(warnings.size(), 1);
+        QVERIFY2(warnings.first().startsWith(kPrefix +
+                                             QStringLiteral("Unable to bind to address: 0.0.0.0:23456 / %1:")
+                                                 .arg(int(QAbstractSocket::AddressInUseError))),
+                 qPrintable(warnings.first()));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_SiteLocatePQSeries)
+#include "tst_sitelocatepqseries.moc"
