@@ -55,23 +55,30 @@ QStringList column(QTreeWidget* tree, int column)
     return texts;
 }
 
-// Answers the next modal message box, remembering its title and text.
+// Answers the next modal message box, remembering its title and text, and closes an
+// update dialog, remembering its title and its count of chosen rows.
 class tcBoxWatcher : public QObject
 {
 public:
     tcBoxWatcher()
     {
         connect(&m_timer, &QTimer::timeout, this, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
                 title = box->windowTitle();
                 text = box->text();
                 box->accept();
+            } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+                const auto* results = dialog->findChild<QLabel*>(QStringLiteral("lblResults"));
+                dialogShown = dialog->windowTitle() + QStringLiteral(": ") + (results ? results->text() : QString());
+                dialog->reject();
             }
         });
         m_timer.start(20);
     }
     QString title;
     QString text;
+    QString dialogShown;
 
 private:
     QTimer m_timer;
@@ -395,25 +402,33 @@ private slots:
     }
 
     // Rows described as "<pq camera><selected><hidden>" flags; the status texts after
-    // pressing the button, and whether the "Selection Required" box came up.
+    // pressing the button, whether the "Selection Required" box came up, and the update
+    // dialog that ran over the chosen rows.
     void updateButtons_data()
     {
         QTest::addColumn<QString>("button");
         QTest::addColumn<QStringList>("rows");
         QTest::addColumn<QStringList>("statuses");
         QTest::addColumn<bool>("box");
+        QTest::addColumn<QString>("dialog");
         for (const char* button : {"btnUpdateAddresses", "btnUpdatePasswords"}) {
             const QString b = QLatin1String(button);
+            const bool addresses = b == QLatin1String("btnUpdateAddresses");
+            const auto dialog = [addresses](int chosen) {
+                return addresses ? QStringLiteral("Update Network Settings: %1 item(s) selected.").arg(chosen)
+                                 : QString();
+            };
             QTest::addRow("%s: nothing selected", button)
-                << b << QStringList{"100", "100"} << QStringList{"", ""} << true;
+                << b << QStringList{"100", "100"} << QStringList{"", ""} << true << QString();
             QTest::addRow("%s: selected rows none of them a pq camera", button)
-                << b << QStringList{"010", "010"} << QStringList{"", ""} << true;
+                << b << QStringList{"010", "010"} << QStringList{"", ""} << true << QString();
             QTest::addRow("%s: selected pq cameras are marked, the rest cleared", button)
-                << b << QStringList{"110", "100", "010", "110"} << QStringList{"---", "", "", "---"} << false;
+                << b << QStringList{"110", "100", "010", "110"} << QStringList{"---", "", "", "---"} << false
+                << dialog(2);
             QTest::addRow("%s: a selected pq camera hidden by the filter is left out", button)
-                << b << QStringList{"111", "110"} << QStringList{"", "---"} << false;
+                << b << QStringList{"111", "110"} << QStringList{"", "---"} << false << dialog(1);
             QTest::addRow("%s: only hidden ones selected", button)
-                << b << QStringList{"111"} << QStringList{""} << true;
+                << b << QStringList{"111"} << QStringList{""} << true << QString();
         }
     }
     void updateButtons()
@@ -422,6 +437,7 @@ private slots:
         QFETCH(QStringList, rows);
         QFETCH(QStringList, statuses);
         QFETCH(bool, box);
+        QFETCH(QString, dialog);
         MainWindow window;
         for (int i = 0; i < rows.size(); ++i) {
             const bool pq = rows[i][0] == QLatin1Char('1');
@@ -449,6 +465,7 @@ private slots:
         QCOMPARE(watcher.title, box ? QStringLiteral("Selection Required") : QString());
         QCOMPARE(watcher.text,
                  box ? QStringLiteral("Please select one or more items to update.") : QString());
+        QCOMPARE(watcher.dialogShown, dialog);
     }
 
     void updateWithoutRowsDoesNothing()
