@@ -158,6 +158,8 @@ public:
 
     void fill(const tcFormEntry& entry)
     {
+        // The offscreen platform does not give the focus back when a message box closes.
+        QVERIFY(show());
         typeText("edtAdminUser", entry.user);
         typeText("edtAdminPass", entry.password);
         auto* dhcpBox = widget<QCheckBox>("chkEnableDHCP");
