@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "tcIPUpdateDlg.h"
+#include "tcPWUpdateDlg.h"
 #include "tcSiteLocate.h"
 #include "tcSiteLocateItem.h"
 #include "ui_MainWindow.h"
@@ -299,5 +300,6 @@ void MainWindow::runAddressDialog(const QList<QTreeWidgetItem*>& rows)
 
 void MainWindow::runPasswordDialog(const QList<QTreeWidgetItem*>& rows)
 {
-    Q_UNUSED(rows)
+    tcPWUpdateDlg dialog(this, rows, statusColumn);
+    dialog.exec();
 }
