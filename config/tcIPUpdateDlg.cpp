@@ -70,8 +70,9 @@ tcIPUpdateDlg::~tcIPUpdateDlg()
 void tcIPUpdateDlg::slot_enableDHCP(bool afChecked)
 {
     const bool wasBlocked = ui->chkDNSViaDHCP->blockSignals(true);
-    for (QWidget* widget : {static_cast<QWidget*>(ui->frmIPAddrBegin), static_cast<QWidget*>(ui->frmSubnetMask),
-                            static_cast<QWidget*>(ui->frmGateway), static_cast<QWidget*>(ui->chkDNSViaDHCP)})
+    for (QWidget* widget :
+         {static_cast<QWidget*>(ui->frmIPAddrBegin), static_cast<QWidget*>(ui->frmSubnetMask),
+          static_cast<QWidget*>(ui->frmGateway), static_cast<QWidget*>(ui->chkDNSViaDHCP)})
         widget->setEnabled(!afChecked);
     if (afChecked)
         ui->chkDNSViaDHCP->setChecked(true);
@@ -168,7 +169,8 @@ bool tcIPUpdateDlg::readPlan()
     }
     const auto [start, mask, gw, dns1, dns2] = values;
     if ((mask & (start ^ gw)) != 0)
-        return refuse(tr("Invalid Entry"), tr("Starting IP address and gateway address must be on the same subnet."),
+        return refuse(tr("Invalid Entry"),
+                      tr("Starting IP address and gateway address must be on the same subnet."),
                       ui->frmGateway);
     startAddress = networkOrder(start);
     subnetMask = networkOrder(mask);
@@ -177,7 +179,8 @@ bool tcIPUpdateDlg::readPlan()
     alternateDns = networkOrder(dns2);
     // Only the last byte advances, so the plan must end at .255 at the latest.
     if (startAddress[3] + siteCount > 256)
-        return refuse(tr("Invalid Entry"), tr("Starting IP address is too high for the number of sites selected."),
+        return refuse(tr("Invalid Entry"),
+                      tr("Starting IP address is too high for the number of sites selected."),
                       ui->frmIPAddrBegin);
     return true;
 }
@@ -217,7 +220,8 @@ void tcIPUpdateDlg::readSite(QTreeWidgetItem* apItem)
 }
 
 // An empty body is the read, any other the write.
-void tcIPUpdateDlg::send(QTreeWidgetItem* apItem, const QByteArray& abaBody, int aiNonceCount, bool afAnswered)
+void tcIPUpdateDlg::send(QTreeWidgetItem* apItem, const QByteArray& abaBody, int aiNonceCount,
+                         bool afAnswered)
 {
     const tpVideoDevice device = apItem->data(0, Qt::UserRole).value<tpVideoDevice>();
     if (!device) {
@@ -234,9 +238,10 @@ void tcIPUpdateDlg::send(QTreeWidgetItem* apItem, const QByteArray& abaBody, int
 
     QNetworkRequest request(url);
     const QString method = write ? QStringLiteral("POST") : QStringLiteral("GET");
-    request.setRawHeader("Authorization", tcHttpAuth::authorizationValue(aiNonceCount, clientNonce, challenge, method,
-                                                                         path, adminUser, adminPassword)
-                                              .toUtf8());
+    request.setRawHeader("Authorization",
+                         tcHttpAuth::authorizationValue(aiNonceCount, clientNonce, challenge, method, path,
+                                                        adminUser, adminPassword)
+                             .toUtf8());
     if (write)
         request.setRawHeader("Accept", "*/*");
     request.setRawHeader("Connection", "Close");
@@ -244,13 +249,15 @@ void tcIPUpdateDlg::send(QTreeWidgetItem* apItem, const QByteArray& abaBody, int
     QNetworkReply* reply = nullptr;
     if (write) {
         // The devices expect the XML under the form content type, not text/xml.
-        request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
+        request.setHeader(QNetworkRequest::ContentTypeHeader,
+                          QByteArrayLiteral("application/x-www-form-urlencoded"));
         reply = network.post(request, abaBody);
     } else {
         reply = network.get(request);
     }
-    connect(reply, &QNetworkReply::finished, this,
-            [this, reply, apItem, abaBody, afAnswered] { replyFinished(reply, apItem, abaBody, afAnswered); });
+    connect(reply, &QNetworkReply::finished, this, [this, reply, apItem, abaBody, afAnswered] {
+        replyFinished(reply, apItem, abaBody, afAnswered);
+    });
 }
 
 void tcIPUpdateDlg::replyFinished(QNetworkReply* apReply, QTreeWidgetItem* apItem, const QByteArray& abaBody,
@@ -331,7 +338,8 @@ void tcIPUpdateDlg::writeReply(QTreeWidgetItem* apItem, const QByteArray& abaRep
     const tcWriteVerdict verdict = parseWriteReply(abaReply);
     if (verdict.success) {
         apItem->setData(ipColumn, Qt::DisplayRole, dhcp ? QStringLiteral("0.0.0.0") : assignedAddress);
-        apItem->setData(ipColumn + 1, Qt::DisplayRole, dhcp ? QStringLiteral("dhcp") : QStringLiteral("static"));
+        apItem->setData(ipColumn + 1, Qt::DisplayRole,
+                        dhcp ? QStringLiteral("dhcp") : QStringLiteral("static"));
     }
     endSite(apItem, verdict.text, verdict.success);
 }

@@ -26,7 +26,8 @@ tcFormEntry plan(const char* start, const char* mask, const char* gateway)
     return entry;
 }
 
-const QString kConfirmOne = QStringLiteral("Are you sure you want to update network settings for the selected site?");
+const QString kConfirmOne =
+    QStringLiteral("Are you sure you want to update network settings for the selected site?");
 const QString kConfirmAll =
     QStringLiteral("Are you sure you want to update network settings for all the selected sites?");
 
@@ -71,9 +72,10 @@ private slots:
     {
         tcDialogDriver driver(sites(1));
         QVERIFY(driver.show());
-        const QList<QWidget*> fields{driver.widget<tcIpInput>("frmIPAddrBegin"),
-                                     driver.widget<tcIpInput>("frmSubnetMask"), driver.widget<tcIpInput>("frmGateway"),
-                                     driver.widget<tcIpInput>("frmPrefDNS"), driver.widget<tcIpInput>("frmAltDNS")};
+        const QList<QWidget*> fields{
+            driver.widget<tcIpInput>("frmIPAddrBegin"), driver.widget<tcIpInput>("frmSubnetMask"),
+            driver.widget<tcIpInput>("frmGateway"), driver.widget<tcIpInput>("frmPrefDNS"),
+            driver.widget<tcIpInput>("frmAltDNS")};
         const auto enabled = [&] {
             QList<bool> states;
             for (const QWidget* field : fields)
@@ -110,9 +112,9 @@ private slots:
 
         tcFormEntry e = good;
         e.user.clear();
-        QTest::newRow("empty user name") << 2 << e << entryRequired
-                                         << "Please enter a user name with administrator access."
-                                         << "edtAdminUser" << false;
+        QTest::newRow("empty user name")
+            << 2 << e << entryRequired << "Please enter a user name with administrator access."
+            << "edtAdminUser" << false;
         e.user = QStringLiteral("   ");
         e.password.clear();
         QTest::newRow("user name of blanks comes before an empty password")
@@ -120,57 +122,63 @@ private slots:
             << "edtAdminUser" << false;
         e = good;
         e.password = QStringLiteral("    ");
-        QTest::newRow("password of blanks only") << 2 << e << entryRequired
-                                                 << "Please enter the password for the admin user."
-                                                 << "edtAdminPass" << false;
+        QTest::newRow("password of blanks only")
+            << 2 << e << entryRequired << "Please enter the password for the admin user."
+            << "edtAdminPass" << false;
 
         e = good;
         e.start = QStringLiteral("10.99.2.");
         e.mask.clear();
         QTest::newRow("starting address with an empty octet, checked before the mask")
-            << 2 << e << invalid << "Please enter a valid starting IP address." << "frmIPAddrBegin" << true;
+            << 2 << e << invalid << "Please enter a valid starting IP address."
+            << "frmIPAddrBegin" << true;
         e = good;
         e.mask.clear();
-        QTest::newRow("empty mask") << 2 << e << invalid << "Please enter a valid subnet mask." << "frmSubnetMask"
-                                    << true;
+        QTest::newRow("empty mask") << 2 << e << invalid << "Please enter a valid subnet mask."
+                                    << "frmSubnetMask" << true;
         e = good;
         e.gateway = QStringLiteral("10.99..1");
         QTest::newRow("gateway with an empty octet")
-            << 2 << e << invalid << "Please enter a valid gateway address." << "frmGateway" << true;
+            << 2 << e << invalid << "Please enter a valid gateway address."
+            << "frmGateway" << true;
         e = good;
         e.dns1 = QStringLiteral("8.8.8");
         QTest::newRow("primary DNS with three octets")
-            << 2 << e << invalid << "Please enter a valid primary DNS address." << "frmPrefDNS" << true;
+            << 2 << e << invalid << "Please enter a valid primary DNS address."
+            << "frmPrefDNS" << true;
         e = good;
         e.dns2.clear();
-        QTest::newRow("empty alternate DNS") << 2 << e << invalid
-                                             << "Please enter a valid alternate DNS address or 0.0.0.0."
-                                             << "frmAltDNS" << true;
+        QTest::newRow("empty alternate DNS")
+            << 2 << e << invalid << "Please enter a valid alternate DNS address or 0.0.0.0."
+            << "frmAltDNS" << true;
 
         QTest::newRow("gateway on another /24")
             << 2 << plan("192.168.1.10", "255.255.255.0", "192.168.2.1") << invalid
-            << "Starting IP address and gateway address must be on the same subnet." << "frmGateway" << false;
-        QTest::newRow("the same gateway inside a /16") << 2 << plan("192.168.1.10", "255.255.0.0", "192.168.2.1")
-                                                       << confirm << kConfirmAll << "" << false;
+            << "Starting IP address and gateway address must be on the same subnet."
+            << "frmGateway" << false;
+        QTest::newRow("the same gateway inside a /16")
+            << 2 << plan("192.168.1.10", "255.255.0.0", "192.168.2.1") << confirm << kConfirmAll << ""
+            << false;
         QTest::newRow("a mask of 0.0.0.0 accepts any gateway")
             << 2 << plan("192.168.1.10", "0.0.0.0", "10.1.1.1") << confirm << kConfirmAll << "" << false;
 
-        QTest::newRow(".250 with 6 sites ends at .255") << 6 << plan("10.99.2.250", "255.255.0.0", "10.99.0.1")
-                                                        << confirm << kConfirmAll << "" << false;
+        QTest::newRow(".250 with 6 sites ends at .255")
+            << 6 << plan("10.99.2.250", "255.255.0.0", "10.99.0.1") << confirm << kConfirmAll << "" << false;
         QTest::newRow(".250 with 7 sites is too high")
             << 7 << plan("10.99.2.250", "255.255.0.0", "10.99.0.1") << invalid
-            << "Starting IP address is too high for the number of sites selected." << "frmIPAddrBegin" << false;
-        QTest::newRow(".255 with one site") << 1 << plan("10.99.2.255", "255.255.0.0", "10.99.0.1") << confirm
-                                            << kConfirmOne << "" << false;
-        QTest::newRow("a starting .0 passes the form") << 2 << plan("10.99.2.0", "255.255.0.0", "10.99.0.1")
-                                                       << confirm << kConfirmAll << "" << false;
+            << "Starting IP address is too high for the number of sites selected."
+            << "frmIPAddrBegin" << false;
+        QTest::newRow(".255 with one site")
+            << 1 << plan("10.99.2.255", "255.255.0.0", "10.99.0.1") << confirm << kConfirmOne << "" << false;
+        QTest::newRow("a starting .0 passes the form")
+            << 2 << plan("10.99.2.0", "255.255.0.0", "10.99.0.1") << confirm << kConfirmAll << "" << false;
 
         e = tcFormEntry();
         e.dhcp = true;
-        QTest::newRow("DHCP leaves the empty address fields unchecked") << 1 << e << confirm << kConfirmOne << ""
-                                                                        << false;
-        QTest::newRow("DHCP with 300 sites has no address limit") << 300 << e << confirm << kConfirmAll << ""
-                                                                  << false;
+        QTest::newRow("DHCP leaves the empty address fields unchecked")
+            << 1 << e << confirm << kConfirmOne << "" << false;
+        QTest::newRow("DHCP with 300 sites has no address limit")
+            << 300 << e << confirm << kConfirmAll << "" << false;
     }
     void checks()
     {

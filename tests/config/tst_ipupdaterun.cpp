@@ -57,7 +57,8 @@ public:
             if (!nc.isEmpty())
                 scheme += QLatin1Char(' ') + nc;
             lines << QStringLiteral("%1 %2 %3 %4 -> %5")
-                         .arg(r.value(QStringLiteral("local")).toString(), r.value(QStringLiteral("method")).toString(),
+                         .arg(r.value(QStringLiteral("local")).toString(),
+                              r.value(QStringLiteral("method")).toString(),
                               r.value(QStringLiteral("path")).toString(), scheme)
                          .arg(r.value(QStringLiteral("status")).toInt());
         }
@@ -80,9 +81,12 @@ public:
                 texts.insert(xml.name().toString(), xml.readElementText());
             }
             lines << QStringLiteral("%1 ip=%2 gw=%3 mask=%4 dhcpMask=%5 dns=%6,%7 dnsFromDhcp=%8")
-                         .arg(texts.value(QStringLiteral("ipSettingMode")), texts.value(QStringLiteral("staticIp")),
-                              texts.value(QStringLiteral("staticIpRoute")), texts.value(QStringLiteral("staticIpMask")),
-                              texts.value(QStringLiteral("dhcpIpMask")), texts.value(QStringLiteral("dnsServer1")),
+                         .arg(texts.value(QStringLiteral("ipSettingMode")),
+                              texts.value(QStringLiteral("staticIp")),
+                              texts.value(QStringLiteral("staticIpRoute")),
+                              texts.value(QStringLiteral("staticIpMask")),
+                              texts.value(QStringLiteral("dhcpIpMask")),
+                              texts.value(QStringLiteral("dnsServer1")),
                               texts.value(QStringLiteral("dnsServer2")),
                               texts.value(QStringLiteral("dnsFromDhcpSwitch")));
         }
@@ -134,11 +138,13 @@ tcFormEntry staticFrom(const char* start)
 // device refused Basic.
 QStringList basicSite(const QString& address)
 {
-    return {address + " GET /GetNetBasicConfig Basic -> 200", address + " POST /SetNetBasicConfig Basic -> 200"};
+    return {address + " GET /GetNetBasicConfig Basic -> 200",
+            address + " POST /SetNetBasicConfig Basic -> 200"};
 }
 QStringList digestSite(const QString& address)
 {
-    return {address + " GET /GetNetBasicConfig Basic -> 401", address + " GET /GetNetBasicConfig Digest 00000001 -> 200",
+    return {address + " GET /GetNetBasicConfig Basic -> 401",
+            address + " GET /GetNetBasicConfig Digest 00000001 -> 200",
             address + " POST /SetNetBasicConfig Digest 00000002 -> 200"};
 }
 
@@ -195,15 +201,16 @@ private slots:
 
         QTest::newRow("Basic accepted at once: read 0, write 0")
             << device("10.99.2.20", "\"auth\": \"basic\"") << rows({a}) << plan << success
-            << QStringList{"10.99.3.20"} << statik << basicSite(a) << QStringList{staticWrite("10.99.3.20")} << false;
+            << QStringList{"10.99.3.20"} << statik << basicSite(a) << QStringList{staticWrite("10.99.3.20")}
+            << false;
 
         QTest::newRow("Digest on the read: 1, then 2 on the write")
             << device("10.99.2.20") << rows({a}) << plan << success << QStringList{"10.99.3.20"} << statik
             << digestSite(a) << QStringList{staticWrite("10.99.3.20")} << false;
 
         QTest::newRow("Digest on the read and a fresh challenge on the write: 1, 2, 3")
-            << device("10.99.2.20", "\"nonceUses\": 1") << rows({a}) << plan << success << QStringList{"10.99.3.20"}
-            << statik
+            << device("10.99.2.20", "\"nonceUses\": 1") << rows({a}) << plan << success
+            << QStringList{"10.99.3.20"} << statik
             << QStringList{a + " GET /GetNetBasicConfig Basic -> 401",
                            a + " GET /GetNetBasicConfig Digest 00000001 -> 200",
                            a + " POST /SetNetBasicConfig Digest 00000002 -> 401",
@@ -211,9 +218,11 @@ private slots:
             << QStringList{staticWrite("10.99.3.20")} << false;
 
         QTest::newRow("Digest only on the write: 0, then 1")
-            << device("10.99.2.20", "\"auth\": \"basic\", \"authPaths\": {\"/SetNetBasicConfig\": \"digest\"}")
+            << device("10.99.2.20",
+                      "\"auth\": \"basic\", \"authPaths\": {\"/SetNetBasicConfig\": \"digest\"}")
             << rows({a}) << plan << success << QStringList{"10.99.3.20"} << statik
-            << QStringList{a + " GET /GetNetBasicConfig Basic -> 200", a + " POST /SetNetBasicConfig Basic -> 401",
+            << QStringList{a + " GET /GetNetBasicConfig Basic -> 200",
+                           a + " POST /SetNetBasicConfig Basic -> 401",
                            a + " POST /SetNetBasicConfig Digest 00000001 -> 200"}
             << QStringList{staticWrite("10.99.3.20")} << false;
 
@@ -223,9 +232,10 @@ private slots:
             << QStringList{staticWrite("10.99.3.20")} << false;
 
         QTest::newRow("Digest without qop: no nonce count is sent")
-            << device("10.99.2.20", "\"qop\": false") << rows({a}) << plan << success << QStringList{"10.99.3.20"}
-            << statik
-            << QStringList{a + " GET /GetNetBasicConfig Basic -> 401", a + " GET /GetNetBasicConfig Digest -> 200",
+            << device("10.99.2.20", "\"qop\": false") << rows({a}) << plan << success
+            << QStringList{"10.99.3.20"} << statik
+            << QStringList{a + " GET /GetNetBasicConfig Basic -> 401",
+                           a + " GET /GetNetBasicConfig Digest -> 200",
                            a + " POST /SetNetBasicConfig Digest -> 200"}
             << QStringList{staticWrite("10.99.3.20")} << false;
 
@@ -244,7 +254,8 @@ private slots:
             << QStringList() << false;
 
         QTest::newRow("Digest refused on the write's answer: Login Failed, no address column change")
-            << device("10.99.2.20", "\"fault\": \"wrong-credentials\", \"faultPaths\": [\"/SetNetBasicConfig\"]")
+            << device("10.99.2.20",
+                      "\"fault\": \"wrong-credentials\", \"faultPaths\": [\"/SetNetBasicConfig\"]")
             << rows({a}) << plan << QStringList{"Login Failed"} << QStringList{a} << statik
             << QStringList{a + " GET /GetNetBasicConfig Basic -> 401",
                            a + " GET /GetNetBasicConfig Digest 00000001 -> 200",
@@ -253,20 +264,21 @@ private slots:
             << QStringList() << false;
 
         QTest::newRow("DHCP on a device already in DHCP: one read, no write")
-            << device("10.99.2.20", "\"auth\": \"basic\", \"network\": {\"ipSettingMode\": \"DHCP\"}") << rows({a})
-            << dhcp << success << QStringList{a} << statik
+            << device("10.99.2.20", "\"auth\": \"basic\", \"network\": {\"ipSettingMode\": \"DHCP\"}")
+            << rows({a}) << dhcp << success << QStringList{a} << statik
             << QStringList{a + " GET /GetNetBasicConfig Basic -> 200"} << QStringList() << false;
 
         QTest::newRow("DHCP on a static device keeps its own static values and DNS")
-            << device("10.99.2.20", "\"network\": {\"dnsServer1\": \"10.99.0.8\", \"dnsServer2\": \"10.99.0.9\"}")
+            << device("10.99.2.20",
+                      "\"network\": {\"dnsServer1\": \"10.99.0.8\", \"dnsServer2\": \"10.99.0.9\"}")
             << rows({a}) << dhcp << success << QStringList{"0.0.0.0"} << QStringList{"dhcp"} << digestSite(a)
             << QStringList{"dhcp ip=10.99.2.20 gw=10.99.0.1 mask=255.255.0.0 dhcpMask= "
                            "dns=10.99.0.8,10.99.0.9 dnsFromDhcp=true"}
             << false;
 
         QTest::newRow("failed read with errorCode")
-            << device("10.99.2.20", "\"fault\": \"failed\", \"errorCode\": \"noPermission\"") << rows({a}) << plan
-            << QStringList{"noPermission"} << QStringList{a} << statik
+            << device("10.99.2.20", "\"fault\": \"failed\", \"errorCode\": \"noPermission\"") << rows({a})
+            << plan << QStringList{"noPermission"} << QStringList{a} << statik
             << QStringList{a + " GET /GetNetBasicConfig Basic -> 401",
                            a + " GET /GetNetBasicConfig Digest 00000001 -> 200"}
             << QStringList() << false;
@@ -279,16 +291,17 @@ private slots:
             << QStringList() << false;
 
         QTest::newRow("failed write with errorCode")
-            << device("10.99.2.20", "\"auth\": \"basic\", \"fault\": \"failed\", \"errorCode\": \"invalidParam\", "
-                                    "\"faultPaths\": [\"/SetNetBasicConfig\"]")
+            << device("10.99.2.20",
+                      "\"auth\": \"basic\", \"fault\": \"failed\", \"errorCode\": \"invalidParam\", "
+                      "\"faultPaths\": [\"/SetNetBasicConfig\"]")
             << rows({a}) << plan << QStringList{"invalidParam"} << QStringList{a} << statik << basicSite(a)
             << QStringList{staticWrite("10.99.3.20")} << false;
 
         QTest::newRow("failed write without errorCode")
             << device("10.99.2.20", "\"auth\": \"basic\", \"fault\": \"failed\", \"errorCode\": \"\", "
                                     "\"faultPaths\": [\"/SetNetBasicConfig\"]")
-            << rows({a}) << plan << QStringList{"Invalid Response"} << QStringList{a} << statik << basicSite(a)
-            << QStringList{staticWrite("10.99.3.20")} << false;
+            << rows({a}) << plan << QStringList{"Invalid Response"} << QStringList{a} << statik
+            << basicSite(a) << QStringList{staticWrite("10.99.3.20")} << false;
 
         QTest::newRow("broken XML in the configuration reply")
             << device("10.99.2.20", "\"auth\": \"basic\", \"fault\": \"malformed-xml\"") << rows({a}) << plan
@@ -296,15 +309,16 @@ private slots:
             << QStringList{a + " GET /GetNetBasicConfig Basic -> 200"} << QStringList() << false;
 
         QTest::newRow("reply without dhcpIpMask: the placeholder is sent and logged")
-            << device("10.99.2.20", "\"auth\": \"basic\", \"network\": {\"dhcpIpMask\": null}") << rows({a}) << plan
-            << success << QStringList{"10.99.3.20"} << statik << basicSite(a)
+            << device("10.99.2.20", "\"auth\": \"basic\", \"network\": {\"dhcpIpMask\": null}") << rows({a})
+            << plan << success << QStringList{"10.99.3.20"} << statik << basicSite(a)
             << QStringList{QStringLiteral("staticIp ip=10.99.3.20 gw=10.99.0.1 mask=255.255.0.0 "
                                           "dhcpMask=%DHCP_MASK% dns=10.99.0.53,0.0.0.0 dnsFromDhcp=false")}
             << true;
 
         QTest::newRow("three sites from .20, the second read fails: .20 and .21")
             << device("10.99.2.20") + ',' +
-                   device("10.99.2.21", "\"fault\": \"wrong-credentials\", \"faultPaths\": [\"/GetNetBasicConfig\"]") +
+                   device("10.99.2.21",
+                          "\"fault\": \"wrong-credentials\", \"faultPaths\": [\"/GetNetBasicConfig\"]") +
                    ',' + device("10.99.2.22")
             << rows({a, b, c}) << plan << QStringList{"Success", "Login Failed", "Success"}
             << QStringList{"10.99.3.20", b, "10.99.3.21"} << QStringList{"static", "static", "static"}
@@ -315,12 +329,15 @@ private slots:
             << QStringList{staticWrite("10.99.3.20"), staticWrite("10.99.3.21")} << false;
 
         QTest::newRow("a closed port is a Network Error and the next site runs")
-            << device("10.99.2.20", "\"fault\": \"closed-port\"") + ',' + device("10.99.2.21", "\"auth\": \"basic\"")
+            << device("10.99.2.20", "\"fault\": \"closed-port\"") + ',' +
+                   device("10.99.2.21", "\"auth\": \"basic\"")
             << rows({a, b}) << plan << QStringList{"Network Error", "Success"} << QStringList{a, "10.99.3.20"}
-            << QStringList{"static", "static"} << basicSite(b) << QStringList{staticWrite("10.99.3.20")} << false;
+            << QStringList{"static", "static"} << basicSite(b) << QStringList{staticWrite("10.99.3.20")}
+            << false;
 
         QTest::newRow("a device that never answers: Network Error after the time-out, the next site runs")
-            << device("10.99.2.20", "\"fault\": \"no-answer\"") + ',' + device("10.99.2.21", "\"auth\": \"basic\"")
+            << device("10.99.2.20", "\"fault\": \"no-answer\"") + ',' +
+                   device("10.99.2.21", "\"auth\": \"basic\"")
             << rows({a, b}) << plan << QStringList{"Network Error", "Success"} << QStringList{a, "10.99.3.20"}
             << QStringList{"static", "static"}
             << QStringList{a + " GET /GetNetBasicConfig - -> 0"} + basicSite(b)
@@ -328,9 +345,9 @@ private slots:
 
         QList<tcSiteRow> linkLocal{{QStringLiteral("10.99.2.30"), QStringLiteral("169.254.10.20"), 80}};
         QTest::newRow("a 169.254 altAddress is the target")
-            << device("10.99.2.30", "\"auth\": \"basic\", \"altAddress\": \"169.254.10.20\"") << linkLocal << plan
-            << success << QStringList{"10.99.3.20"} << statik << basicSite(QStringLiteral("169.254.10.20"))
-            << QStringList{staticWrite("10.99.3.20")} << false;
+            << device("10.99.2.30", "\"auth\": \"basic\", \"altAddress\": \"169.254.10.20\"") << linkLocal
+            << plan << success << QStringList{"10.99.3.20"} << statik
+            << basicSite(QStringLiteral("169.254.10.20")) << QStringList{staticWrite("10.99.3.20")} << false;
         QList<tcSiteRow> otherAlt{{QStringLiteral("10.99.2.30"), QStringLiteral("10.99.2.31"), 80}};
         QTest::newRow("any other altAddress is not")
             << device("10.99.2.30", "\"auth\": \"basic\", \"altAddress\": \"10.99.2.31\"") << otherAlt << plan
@@ -350,21 +367,22 @@ private slots:
         for (int i = 0; i < 6; ++i)
             sixRows << tcSiteRow{QStringLiteral("10.99.2.%1").arg(40 + i), QString(), 80};
         QTest::newRow(".250 with 6 sites: the last one gets .255")
-            << six << sixRows << staticFrom("10.99.3.250") << repeated(6, "Success")
-            << sixAddresses << repeated(6, "static") << sixRequests << sixWritten << false;
+            << six << sixRows << staticFrom("10.99.3.250") << repeated(6, "Success") << sixAddresses
+            << repeated(6, "static") << sixRequests << sixWritten << false;
 
         QTest::newRow("a starting .0: every site that reaches the write ends Internal Error")
             << device("10.99.2.20", "\"auth\": \"basic\"") + ',' + device("10.99.2.21", "\"auth\": \"basic\"")
             << rows({a, b}) << staticFrom("10.99.3.0") << QStringList{"Internal Error", "Internal Error"}
             << QStringList{a, b} << QStringList{"static", "static"}
-            << QStringList{a + " GET /GetNetBasicConfig Basic -> 200", b + " GET /GetNetBasicConfig Basic -> 200"}
+            << QStringList{a + " GET /GetNetBasicConfig Basic -> 200",
+                           b + " GET /GetNetBasicConfig Basic -> 200"}
             << QStringList() << false;
 
         tcFormEntry spaced = plan;
         spaced.password = QStringLiteral("  70   93  ");
         QTest::newRow("a password typed with extra blanks is sent simplified")
-            << device("10.99.2.20", "\"auth\": \"basic\", \"users\": {\"admin\": \"70 93\"}") << rows({a}) << spaced
-            << success << QStringList{"10.99.3.20"} << statik << basicSite(a)
+            << device("10.99.2.20", "\"auth\": \"basic\", \"users\": {\"admin\": \"70 93\"}") << rows({a})
+            << spaced << success << QStringList{"10.99.3.20"} << statik << basicSite(a)
             << QStringList{staticWrite("10.99.3.20")} << false;
     }
     void run()
@@ -398,8 +416,8 @@ private slots:
         QCOMPARE(g_messages.contains(kIncomplete), incomplete);
 
         // Done: the list was worked through.
-        QCOMPARE(driver.results(),
-                 QStringLiteral("%1 site(s) successfully updated.").arg(statuses.count(QStringLiteral("Success"))));
+        QCOMPARE(driver.results(), QStringLiteral("%1 site(s) successfully updated.")
+                                       .arg(statuses.count(QStringLiteral("Success"))));
         QCOMPARE(driver.updateButton()->text(), QStringLiteral("Done"));
         QVERIFY(!driver.updateButton()->isEnabled());
         // Each site moves the bar when it starts and when it ends.
@@ -441,7 +459,8 @@ private slots:
             const QJsonObject headers = r.value(QStringLiteral("headers")).toObject();
             const QJsonObject auth = r.value(QStringLiteral("authorization")).toObject();
             const bool post = r.value(QStringLiteral("method")).toString() == QLatin1String("POST");
-            QCOMPARE(headers.value(QStringLiteral("connection")).toString().toLower(), QStringLiteral("close"));
+            QCOMPARE(headers.value(QStringLiteral("connection")).toString().toLower(),
+                     QStringLiteral("close"));
             QCOMPARE(auth.value(QStringLiteral("username")).toString(), QStringLiteral("admin"));
             if (auth.value(QStringLiteral("scheme")).toString() == QLatin1String("Digest")) {
                 QCOMPARE(auth.value(QStringLiteral("uri")).toString(),
@@ -506,8 +525,8 @@ private slots:
         QCOMPARE(driver.updateButton()->text(), QStringLiteral("Update"));
         QVERIFY(driver.updateButton()->isEnabled());
         QCOMPARE(driver.progress()->value(), 6);
-        QTRY_COMPARE(sim.requestLines(), digestSite(QStringLiteral("10.99.2.20")) +
-                                             digestSite(QStringLiteral("10.99.2.21")));
+        QTRY_COMPARE(sim.requestLines(),
+                     digestSite(QStringLiteral("10.99.2.20")) + digestSite(QStringLiteral("10.99.2.21")));
 
         // Stopped: a new run starts again from the first site with the plan read afresh.
         QVERIFY(startRun(driver, staticFrom("10.99.3.40")));

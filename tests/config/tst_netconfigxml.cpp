@@ -97,11 +97,15 @@ private slots:
             "<tcpIp>\r\n"
             "<ipSettingMode type=\"ipSettingMode\">staticIp</ipSettingMode>\r\n"
             "<staticIp type=\"string\" minLen=\"7\" maxLen=\"15\"><![CDATA[192.168.1.20]]></staticIp>\r\n"
-            "<staticIpRoute type=\"string\" minLen=\"7\" maxLen=\"15\"><![CDATA[192.168.1.1]]></staticIpRoute>\r\n"
-            "<staticIpMask type=\"string\" minLen=\"7\" maxLen=\"15\"><![CDATA[255.255.255.0]]></staticIpMask>\r\n"
+            "<staticIpRoute type=\"string\" minLen=\"7\" "
+            "maxLen=\"15\"><![CDATA[192.168.1.1]]></staticIpRoute>\r\n"
+            "<staticIpMask type=\"string\" minLen=\"7\" "
+            "maxLen=\"15\"><![CDATA[255.255.255.0]]></staticIpMask>\r\n"
             "<dhcpIp type=\"string\" minLen=\"7\" maxLen=\"15\"><![CDATA[10.99.7.7]]></dhcpIp>\r\n"
-            "<dhcpIpRoute type=\"string\" minLen=\"7\" maxLen=\"15\"><![CDATA[10.99.0.254]]></dhcpIpRoute>\r\n"
-            "<dhcpIpMask type=\"string\" minLen=\"7\" maxLen=\"15\"><![CDATA[255.255.255.0]]></dhcpIpMask>\r\n"
+            "<dhcpIpRoute type=\"string\" minLen=\"7\" "
+            "maxLen=\"15\"><![CDATA[10.99.0.254]]></dhcpIpRoute>\r\n"
+            "<dhcpIpMask type=\"string\" minLen=\"7\" "
+            "maxLen=\"15\"><![CDATA[255.255.255.0]]></dhcpIpMask>\r\n"
             "<dnsFromDhcpSwitch type=\"boolean\">false</dnsFromDhcpSwitch>\r\n"
             "<dnsServer1 type=\"string\" minLen=\"7\" maxLen=\"15\"><![CDATA[8.8.8.8]]></dnsServer1>\r\n"
             "<dnsServer2 type=\"string\" minLen=\"7\" maxLen=\"15\"><![CDATA[0.0.0.0]]></dnsServer2>\r\n"
@@ -119,7 +123,7 @@ private slots:
         QTest::addColumn<Texts>("expected"); // only the elements that differ from the static row
         QTest::addColumn<bool>("incomplete");
 
-        const Texts staticTexts{{"ipSettingMode", "staticIp"},   {"staticIp", "192.168.1.20"},
+        const Texts staticTexts{{"ipSettingMode", "staticIp"},    {"staticIp", "192.168.1.20"},
                                 {"staticIpRoute", "192.168.1.1"}, {"staticIpMask", "255.255.255.0"},
                                 {"dhcpIp", "10.99.7.7"},          {"dhcpIpRoute", "10.99.0.254"},
                                 {"dhcpIpMask", "255.255.255.0"},  {"dnsFromDhcpSwitch", "false"},
@@ -137,8 +141,8 @@ private slots:
         dhcpTexts["dnsFromDhcpSwitch"] = "true";
         dhcpTexts["dnsServer1"] = "10.99.0.53";
         dhcpTexts["dnsServer2"] = "10.99.0.54";
-        QTest::newRow("DHCP run keeps the device's static values and DNS") << staticDevice() << dhcp << dhcpTexts
-                                                                          << false;
+        QTest::newRow("DHCP run keeps the device's static values and DNS")
+            << staticDevice() << dhcp << dhcpTexts << false;
 
         tcSitePlan dnsViaDhcp = staticPlan();
         dnsViaDhcp.dnsViaDhcp = true;
@@ -164,8 +168,8 @@ private slots:
         noMask.dhcpIpMask.reset();
         Texts noMaskTexts = staticTexts;
         noMaskTexts["dhcpIpMask"] = "%DHCP_MASK%";
-        QTest::newRow("reply without dhcpIpMask leaves its placeholder") << noMask << staticPlan() << noMaskTexts
-                                                                         << true;
+        QTest::newRow("reply without dhcpIpMask leaves its placeholder")
+            << noMask << staticPlan() << noMaskTexts << true;
 
         tcDeviceConfig noDhcp = staticDevice();
         noDhcp.dhcpIp.reset();
@@ -222,41 +226,54 @@ private slots:
         const QStringList none{"", "", "", "", ""};
         const QStringList noDhcp{"<none>", "<none>", "<none>"};
 
-        QTest::newRow("static device") << reply("", kStaticChildren) << true << "" << "staticIp" << values << dhcp;
+        QTest::newRow("static device") << reply("", kStaticChildren) << true << ""
+                                       << "staticIp" << values << dhcp;
         QTest::newRow("status success is read like no status")
-            << reply("status=\"success\"", kStaticChildren) << true << "" << "staticIp" << values << dhcp;
+            << reply("status=\"success\"", kStaticChildren) << true << ""
+            << "staticIp" << values << dhcp;
         QTest::newRow("element names in other letter cases")
             << QByteArray("<CONFIG><TcpIp><IPSETTINGMODE>DHCP</IPSETTINGMODE><STATICIP>1.2.3.4</STATICIP>"
                           "<dhcpipmask>255.0.0.0</dhcpipmask></TcpIp></CONFIG>")
-            << true << "" << "DHCP" << QStringList{"1.2.3.4", "", "", "", ""}
+            << true << ""
+            << "DHCP" << QStringList{"1.2.3.4", "", "", "", ""}
             << QStringList{"<none>", "<none>", "255.0.0.0"};
         QTest::newRow("without dhcpIpMask")
             << reply("", "<ipSettingMode>staticIp</ipSettingMode><dhcpIp>1.1.1.1</dhcpIp>"
                          "<dhcpIpRoute>1.1.1.2</dhcpIpRoute>")
-            << true << "" << "staticIp" << none << QStringList{"1.1.1.1", "1.1.1.2", "<none>"};
+            << true << ""
+            << "staticIp" << none << QStringList{"1.1.1.1", "1.1.1.2", "<none>"};
         QTest::newRow("other children before and inside tcpIp are passed over")
-            << QByteArray("<config><wireless><tcpIp><staticIp>9.9.9.9</staticIp></tcpIp></wireless>"
-                          "<tcpIp><staticIp>1.2.3.4<b>x</b></staticIp><ipv6><staticIp>5.5.5.5</staticIp></ipv6>"
-                          "</tcpIp></config>")
-            << true << "" << "" << QStringList{"1.2.3.4", "", "", "", ""} << noDhcp;
-        QTest::newRow("empty tcpIp is usable") << QByteArray("<config><tcpIp/></config>") << true << "" << ""
-                                               << none << noDhcp;
+            << QByteArray(
+                   "<config><wireless><tcpIp><staticIp>9.9.9.9</staticIp></tcpIp></wireless>"
+                   "<tcpIp><staticIp>1.2.3.4<b>x</b></staticIp><ipv6><staticIp>5.5.5.5</staticIp></ipv6>"
+                   "</tcpIp></config>")
+            << true << ""
+            << "" << QStringList{"1.2.3.4", "", "", "", ""} << noDhcp;
+        QTest::newRow("empty tcpIp is usable") << QByteArray("<config><tcpIp/></config>") << true << ""
+                                               << "" << none << noDhcp;
         QTest::newRow("failed with errorCode")
-            << reply("status=\"failed\" errorCode=\"noPermission\"", kStaticChildren) << false << "noPermission"
+            << reply("status=\"failed\" errorCode=\"noPermission\"", kStaticChildren) << false
+            << "noPermission"
             << "" << none << noDhcp;
         QTest::newRow("FAILED in capitals without errorCode")
-            << reply("status=\"FAILED\"", kStaticChildren) << false << "Unknown Error" << "" << none << noDhcp;
+            << reply("status=\"FAILED\"", kStaticChildren) << false << "Unknown Error"
+            << "" << none << noDhcp;
         QTest::newRow("failed with an empty errorCode")
-            << reply("status=\"failed\" errorCode=\"\"", "") << false << "Unknown Error" << "" << none << noDhcp;
-        QTest::newRow("config without tcpIp") << QByteArray("<config status=\"ok\"><user/></config>") << false
-                                              << "Invalid Response" << "" << none << noDhcp;
-        QTest::newRow("another root element") << QByteArray("<html><body>login</body></html>") << false
-                                              << "Invalid Response" << "" << none << noDhcp;
-        QTest::newRow("tcpIp cut short") << reply("", kStaticChildren).left(300) << false << "Invalid Response"
-                                         << "" << none << noDhcp;
-        QTest::newRow("empty body") << QByteArray() << false << "Invalid Response" << "" << none << noDhcp;
-        QTest::newRow("not XML") << QByteArray("HTTP/1.1 200 OK\r\n\r\n") << false << "Invalid Response" << ""
-                                 << none << noDhcp;
+            << reply("status=\"failed\" errorCode=\"\"", "") << false << "Unknown Error"
+            << "" << none << noDhcp;
+        QTest::newRow("config without tcpIp")
+            << QByteArray("<config status=\"ok\"><user/></config>") << false << "Invalid Response"
+            << "" << none << noDhcp;
+        QTest::newRow("another root element")
+            << QByteArray("<html><body>login</body></html>") << false << "Invalid Response"
+            << "" << none << noDhcp;
+        QTest::newRow("tcpIp cut short")
+            << reply("", kStaticChildren).left(300) << false << "Invalid Response"
+            << "" << none << noDhcp;
+        QTest::newRow("empty body") << QByteArray() << false << "Invalid Response"
+                                    << "" << none << noDhcp;
+        QTest::newRow("not XML") << QByteArray("HTTP/1.1 200 OK\r\n\r\n") << false << "Invalid Response"
+                                 << "" << none << noDhcp;
     }
     void configReply()
     {
@@ -277,7 +294,8 @@ private slots:
         const auto shown = [](const std::optional<QString>& text) {
             return text ? *text : QStringLiteral("<none>");
         };
-        QCOMPARE((QStringList{shown(config.dhcpIp), shown(config.dhcpIpRoute), shown(config.dhcpIpMask)}), dhcp);
+        QCOMPARE((QStringList{shown(config.dhcpIp), shown(config.dhcpIpRoute), shown(config.dhcpIpMask)}),
+                 dhcp);
     }
 
     void dhcpMode_data()
@@ -306,18 +324,20 @@ private slots:
         QTest::addColumn<QString>("text");
 
         QTest::newRow("success") << reply("status=\"success\"", "") << true << "Success";
-        QTest::newRow("Success in mixed case") << QByteArray("<Config status=\"SuCcEsS\"/>") << true << "Success";
-        QTest::newRow("failed with errorCode") << QByteArray("<config status=\"failed\" errorCode=\"invalidXml\"/>")
-                                               << false << "invalidXml";
-        QTest::newRow("failed without errorCode") << QByteArray("<config status=\"failed\"/>") << false
-                                                  << "Invalid Response";
-        QTest::newRow("errorCode without status") << QByteArray("<config errorCode=\"busy\"/>") << false << "busy";
+        QTest::newRow("Success in mixed case")
+            << QByteArray("<Config status=\"SuCcEsS\"/>") << true << "Success";
+        QTest::newRow("failed with errorCode")
+            << QByteArray("<config status=\"failed\" errorCode=\"invalidXml\"/>") << false << "invalidXml";
+        QTest::newRow("failed without errorCode")
+            << QByteArray("<config status=\"failed\"/>") << false << "Invalid Response";
+        QTest::newRow("errorCode without status")
+            << QByteArray("<config errorCode=\"busy\"/>") << false << "busy";
         QTest::newRow("no status") << QByteArray("<config/>") << false << "Invalid Response";
         QTest::newRow("config nested in another root is not the verdict")
             << QByteArray("<reply><config status=\"success\"/></reply>") << false << "Invalid Response";
         QTest::newRow("empty") << QByteArray() << false << "Invalid Response";
-        QTest::newRow("status attribute name is exact") << QByteArray("<config STATUS=\"success\"/>") << false
-                                                        << "Invalid Response";
+        QTest::newRow("status attribute name is exact")
+            << QByteArray("<config STATUS=\"success\"/>") << false << "Invalid Response";
     }
     void writeReply()
     {
@@ -345,7 +365,8 @@ private slots:
         QTest::newRow("Basic only") << QByteArray("Basic realm=\"Digest\"") << false << QByteArray();
         QTest::newRow("Digest without its blank") << QByteArray("Digest") << false << QByteArray();
         QTest::newRow("no header") << QByteArray() << false << QByteArray();
-        QTest::newRow("Digest and nothing after the blank") << QByteArray("Digest ") << true << QByteArray("");
+        QTest::newRow("Digest and nothing after the blank")
+            << QByteArray("Digest ") << true << QByteArray("");
     }
     void digest()
     {

@@ -56,8 +56,8 @@ public:
             if (!box || !box->isVisible())
                 return;
             m_poll.stop();
-            seen = {true, box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
-                    box->standardButton(box->defaultButton())};
+            seen = {true,        box->windowTitle(),     box->text(),
+                    box->icon(), box->standardButtons(), box->standardButton(box->defaultButton())};
             if (QAbstractButton* target = box->button(m_button))
                 target->click();
             else
