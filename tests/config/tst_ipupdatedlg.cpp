@@ -56,18 +56,6 @@ private slots:
         QCOMPARE(driver.progress()->value(), 0);
     }
 
-    void showPassword()
-    {
-        tcDialogDriver driver(sites(1));
-        QVERIFY(driver.show());
-        auto* box = driver.widget<QCheckBox>("chkShowPW");
-        auto* password = driver.widget<QLineEdit>("edtAdminPass");
-        box->click();
-        QCOMPARE(password->echoMode(), QLineEdit::Normal);
-        box->click();
-        QCOMPARE(password->echoMode(), QLineEdit::Password);
-    }
-
     void dhcpBoxDisablesTheAddressFields()
     {
         tcDialogDriver driver(sites(1));

@@ -120,17 +120,15 @@ private slots:
     {
         QTest::addColumn<tcDeviceConfig>("device");
         QTest::addColumn<tcSitePlan>("plan");
-        QTest::addColumn<Texts>("expected"); // only the elements that differ from the static row
+        QTest::addColumn<Texts>("expected"); // text of each tcpIp child in the body
         QTest::addColumn<bool>("incomplete");
 
+        // The static plan as wholeStaticBody writes it, changed per row.
         const Texts staticTexts{{"ipSettingMode", "staticIp"},    {"staticIp", "192.168.1.20"},
                                 {"staticIpRoute", "192.168.1.1"}, {"staticIpMask", "255.255.255.0"},
                                 {"dhcpIp", "10.99.7.7"},          {"dhcpIpRoute", "10.99.0.254"},
                                 {"dhcpIpMask", "255.255.255.0"},  {"dnsFromDhcpSwitch", "false"},
                                 {"dnsServer1", "8.8.8.8"},        {"dnsServer2", "0.0.0.0"}};
-        QTest::newRow("static run writes the plan and the entered DNS")
-            << staticDevice() << staticPlan() << staticTexts << false;
-
         tcSitePlan dhcp = staticPlan();
         dhcp.dhcp = true;
         Texts dhcpTexts = staticTexts;
@@ -153,41 +151,12 @@ private slots:
         QTest::newRow("static run with DNS from DHCP keeps the device's DNS")
             << staticDevice() << dnsViaDhcp << dnsViaDhcpTexts << false;
 
-        tcDeviceConfig sparse = staticDevice();
-        sparse.staticIp.clear();
-        sparse.dnsServer1.clear();
-        sparse.dnsServer2.clear();
-        Texts sparseTexts = dhcpTexts;
-        sparseTexts["staticIp"] = "";
-        sparseTexts["dnsServer1"] = "";
-        sparseTexts["dnsServer2"] = "";
-        QTest::newRow("DHCP run on a device that reported no static address or DNS")
-            << sparse << dhcp << sparseTexts << false;
-
         tcDeviceConfig noMask = staticDevice();
         noMask.dhcpIpMask.reset();
         Texts noMaskTexts = staticTexts;
         noMaskTexts["dhcpIpMask"] = "%DHCP_MASK%";
         QTest::newRow("reply without dhcpIpMask leaves its placeholder")
             << noMask << staticPlan() << noMaskTexts << true;
-
-        tcDeviceConfig noDhcp = staticDevice();
-        noDhcp.dhcpIp.reset();
-        noDhcp.dhcpIpRoute.reset();
-        noDhcp.dhcpIpMask.reset();
-        Texts noDhcpTexts = staticTexts;
-        noDhcpTexts["dhcpIp"] = "%DHCP_IP%";
-        noDhcpTexts["dhcpIpRoute"] = "%DHCP_GW%";
-        noDhcpTexts["dhcpIpMask"] = "%DHCP_MASK%";
-        QTest::newRow("reply without any DHCP element leaves all three placeholders")
-            << noDhcp << staticPlan() << noDhcpTexts << true;
-
-        tcDeviceConfig emptyDhcp = staticDevice();
-        emptyDhcp.dhcpIp = QString();
-        Texts emptyDhcpTexts = staticTexts;
-        emptyDhcpTexts["dhcpIp"] = "";
-        QTest::newRow("empty dhcpIp element fills its placeholder with nothing")
-            << emptyDhcp << staticPlan() << emptyDhcpTexts << false;
 
         tcDeviceConfig tricky = staticDevice();
         tricky.dhcpIp = QStringLiteral("%STATIC_IP%");
@@ -228,9 +197,6 @@ private slots:
 
         QTest::newRow("static device") << reply("", kStaticChildren) << true << ""
                                        << "staticIp" << values << dhcp;
-        QTest::newRow("status success is read like no status")
-            << reply("status=\"success\"", kStaticChildren) << true << ""
-            << "staticIp" << values << dhcp;
         QTest::newRow("element names in other letter cases")
             << QByteArray("<CONFIG><TcpIp><IPSETTINGMODE>DHCP</IPSETTINGMODE><STATICIP>1.2.3.4</STATICIP>"
                           "<dhcpipmask>255.0.0.0</dhcpipmask></TcpIp></CONFIG>")
@@ -258,9 +224,6 @@ private slots:
         QTest::newRow("FAILED in capitals without errorCode")
             << reply("status=\"FAILED\"", kStaticChildren) << false << "Unknown Error"
             << "" << none << noDhcp;
-        QTest::newRow("failed with an empty errorCode")
-            << reply("status=\"failed\" errorCode=\"\"", "") << false << "Unknown Error"
-            << "" << none << noDhcp;
         QTest::newRow("config without tcpIp")
             << QByteArray("<config status=\"ok\"><user/></config>") << false << "Invalid Response"
             << "" << none << noDhcp;
@@ -272,8 +235,6 @@ private slots:
             << "" << none << noDhcp;
         QTest::newRow("empty body") << QByteArray() << false << "Invalid Response"
                                     << "" << none << noDhcp;
-        QTest::newRow("not XML") << QByteArray("HTTP/1.1 200 OK\r\n\r\n") << false << "Invalid Response"
-                                 << "" << none << noDhcp;
     }
     void configReply()
     {
@@ -298,25 +259,6 @@ private slots:
                  dhcp);
     }
 
-    void dhcpMode_data()
-    {
-        QTest::addColumn<QString>("mode");
-        QTest::addColumn<bool>("dhcp");
-        QTest::newRow("dhcp") << "dhcp" << true;
-        QTest::newRow("DHCP") << "DHCP" << true;
-        QTest::newRow("staticIp") << "staticIp" << false;
-        QTest::newRow("dhcp with a blank") << "dhcp " << false;
-        QTest::newRow("empty") << "" << false;
-    }
-    void dhcpMode()
-    {
-        QFETCH(QString, mode);
-        QFETCH(bool, dhcp);
-        tcDeviceConfig config;
-        config.mode = mode;
-        QCOMPARE(config.dhcpMode(), dhcp);
-    }
-
     void writeReply_data()
     {
         QTest::addColumn<QByteArray>("bytes");
@@ -335,7 +277,6 @@ private slots:
         QTest::newRow("no status") << QByteArray("<config/>") << false << "Invalid Response";
         QTest::newRow("config nested in another root is not the verdict")
             << QByteArray("<reply><config status=\"success\"/></reply>") << false << "Invalid Response";
-        QTest::newRow("empty") << QByteArray() << false << "Invalid Response";
         QTest::newRow("status attribute name is exact")
             << QByteArray("<config STATUS=\"success\"/>") << false << "Invalid Response";
     }

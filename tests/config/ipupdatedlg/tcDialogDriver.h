@@ -183,28 +183,15 @@ public:
         return answerer.seen;
     }
 
-    QString status(int row) const { return items.at(row)->text(kStatusColumn); }
-    QStringList statuses() const
+    // The texts of one column, one per site.
+    QStringList column(int index) const
     {
         QStringList texts;
         for (const QTreeWidgetItem* item : items)
-            texts << item->text(kStatusColumn);
+            texts << item->text(index);
         return texts;
     }
-    QStringList addresses() const
-    {
-        QStringList texts;
-        for (const QTreeWidgetItem* item : items)
-            texts << item->text(kIpColumn);
-        return texts;
-    }
-    QStringList modes() const
-    {
-        QStringList texts;
-        for (const QTreeWidgetItem* item : items)
-            texts << item->text(kIpColumn + 1);
-        return texts;
-    }
+    QStringList statuses() const { return column(kStatusColumn); }
 
     QTreeWidget tree;
     QList<QTreeWidgetItem*> items;
