@@ -18,8 +18,8 @@ namespace {
 // Guards the device list against the found-device handler, the filter walk and the
 // end-of-cycle count running into each other.
 QMutex listMutex;
-constexpr int kWaitSteps = 3;
-constexpr int kWaitIntervalMs = 1000;
+constexpr int kWaitSteps = tcSiteLocate::kCycleTicks;
+constexpr int kWaitIntervalMs = tcSiteLocate::kCycleTickMs;
 } // namespace
 
 MainWindow::MainWindow(QWidget* apParent)
