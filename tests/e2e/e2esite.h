@@ -126,13 +126,16 @@ inline QStringList rowTexts(const QTreeWidgetItem* item)
     return texts;
 }
 
-// Every row of the window's list by its "IP Address" text.
+// Every row of the window's list by the address it was listed with (an update run may
+// change the "IP Address" text since).
 inline QMap<QString, QTreeWidgetItem*> rowsByAddress(const MainWindow& window)
 {
     QMap<QString, QTreeWidgetItem*> rows;
     if (QTreeWidget* tree = window.deviceTree())
-        for (int i = 0; i < tree->topLevelItemCount(); ++i)
-            rows.insert(tree->topLevelItem(i)->text(3), tree->topLevelItem(i));
+        for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+            QTreeWidgetItem* row = tree->topLevelItem(i);
+            rows.insert(row->data(0, tcSiteLocateItem::AddressRole).toString(), row);
+        }
     return rows;
 }
 
