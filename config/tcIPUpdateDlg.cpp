@@ -1,12 +1,12 @@
 #include "tcIPUpdateDlg.h"
 
+#include "tcFormWidth.h"
 #include "tcIpInput.h"
 #include "tcNetConfigXml.h"
 #include "tcVideoDevice.h"
 #include "ui_tcIPUpdateDlg.h"
 
 #include <QHostAddress>
-#include <QLabel>
 #include <QMessageBox>
 #include <QNetworkReply>
 #include <QTreeWidgetItem>
@@ -44,15 +44,7 @@ tcIPUpdateDlg::tcIPUpdateDlg(QWidget* apParent, const QList<QTreeWidgetItem*>& a
 {
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     ui->setupUi(this);
-    // The form's sizes fit the workstation font it was drawn with; with a larger desktop
-    // font the labels' fixed minimum width would let the layout clip them and the check
-    // boxes, so the dialog starts as wide as its label texts need.
-    int labelMinimum = 0, labelText = 0;
-    for (const QLabel* label : findChildren<QLabel*>()) {
-        labelMinimum = qMax(labelMinimum, label->minimumWidth());
-        labelText = qMax(labelText, label->sizeHint().width());
-    }
-    resize(qMax(width(), layout()->minimumSize().width() + qMax(0, labelText - labelMinimum)), height());
+    widenToLabelTexts(this);
     ui->chkShowPW->setChecked(false);
     ui->chkEnableDHCP->setChecked(dhcp);
     ui->chkDNSViaDHCP->setChecked(dnsViaDhcp);

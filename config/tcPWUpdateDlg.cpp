@@ -1,11 +1,11 @@
 #include "tcPWUpdateDlg.h"
 
+#include "tcFormWidth.h"
 #include "tcPasswordRequests.h"
 #include "tcVideoDevice.h"
 #include "ui_tcPWUpdateDlg.h"
 
 #include <QDebug>
-#include <QLabel>
 #include <QMessageBox>
 #include <QTreeWidgetItem>
 #include <QUrl>
@@ -22,15 +22,7 @@ tcPWUpdateDlg::tcPWUpdateDlg(QWidget* parent, const QList<QTreeWidgetItem*>& ite
 {
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     ui->setupUi(this);
-    // The form's sizes fit the workstation font it was drawn with; with a larger desktop
-    // font the labels' fixed minimum width would let the layout clip them and the check
-    // boxes, so the dialog starts as wide as its label texts need.
-    int labelMinimum = 0, labelText = 0;
-    for (const QLabel* label : findChildren<QLabel*>()) {
-        labelMinimum = qMax(labelMinimum, label->minimumWidth());
-        labelText = qMax(labelText, label->sizeHint().width());
-    }
-    resize(qMax(width(), layout()->minimumSize().width() + qMax(0, labelText - labelMinimum)), height());
+    widenToLabelTexts(this);
     ui->edtAdminPass->setFocus();
 
     connect(ui->chkShowPasswords, SIGNAL(toggled(bool)), this, SLOT(slot_showPasswords(bool)));
