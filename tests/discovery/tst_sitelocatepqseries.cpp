@@ -106,8 +106,6 @@ private slots:
             << 6 << foreign << int(OstraServer) << false << "STORAGE" << "00:11:22:33:44:55";
         QTest::newRow("kind 1 is a recorder")
             << 1 << maker << int(PQSeries) << false << "QR0001" << "0a:3d:91:00:11:22";
-        QTest::newRow("kind 3 is a recorder")
-            << 3 << foreign << int(PQSeries) << false << "QR0001" << "00:11:22:33:44:55";
     }
     void kinds()
     {
@@ -138,21 +136,15 @@ private slots:
             << 53 << QByteArray::fromHex("03020195030000") << "firmware" << "1.2.3 917";
         QTest::newRow("firmware build uses all four bytes")
             << 53 << QByteArray::fromHex("ff000000000080") << "firmware" << "0.0.255 2147483648";
-        QTest::newRow("web port 0x51 0x00") << 60 << QByteArray::fromHex("5100") << "webPort" << "81";
         QTest::newRow("web port 0x00 0x01") << 60 << QByteArray::fromHex("0001") << "webPort" << "256";
         QTest::newRow("address with bytes above 127")
             << 40 << QByteArray::fromHex("c0a801c8") << "ipAddress" << "192.168.1.200";
         QTest::newRow("second address 0.0.0.0 stays empty")
             << 128 << QByteArray(4, '\0') << "altAddress" << "";
-        QTest::newRow("second address 10.0.0.1")
-            << 128 << QByteArray::fromHex("0a000001") << "altAddress" << "10.0.0.1";
         QTest::newRow("model of sixteen bytes, the next byte ignored")
             << 196 << QByteArray("ABCDEFGHIJKLMNOPQ") << "model" << "ABCDEFGHIJKLMNOP";
         QTest::newRow("name of twenty bytes, the MAC after it ignored")
             << 12 << QByteArray("Warehouse-North-GateA") << "siteName" << "Warehouse-North-Gate";
-        QTest::newRow("cloud id of twelve bytes")
-            << 140 << QByteArray("ABCDEFGHIJKLM") << "cloudId" << "ABCDEFGHIJKL";
-        QTest::newRow("address mode 0 is static") << 138 << QByteArray(1, '\0') << "addressMode" << "0";
         QTest::newRow("any other address mode is DHCP") << 138 << QByteArray(1, '\7') << "addressMode" << "1";
     }
     void fields()

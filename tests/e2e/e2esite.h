@@ -51,38 +51,24 @@ struct tcKindView
     const char* kind;
     const char* protocolText;
     const char* cloudId; // nullptr: the device's own
-    const char* button;  // the kind button that shows it
 };
 
 inline const tcKindView* kindView(const QString& kind)
 {
     static const tcKindView views[] = {
-        {"onvif", "Onvif", "", "radShowCameras"},
-        {"norvo2", "Norvo 2.0", nullptr, "radShowCameras"},
-        {"norvo1", "Norvo 1.0", "", "radShowCameras"},
-        {"pq-camera", "Onvif", nullptr, "radShowCameras"},
-        {"pq-recorder", "PQ/PW", nullptr, "radShowRecorders"},
-        {"pq-decoder", "Onvif?", "DECODER", "radShowOther"},
-        {"pq-storage", "", "STORAGE", "radShowOther"},
-        {"bridge", "ZL V2", nullptr, "radShowBridges"},
+        {"onvif", "Onvif", ""},
+        {"norvo2", "Norvo 2.0", nullptr},
+        {"norvo1", "Norvo 1.0", ""},
+        {"pq-camera", "Onvif", nullptr},
+        {"pq-recorder", "PQ/PW", nullptr},
+        {"pq-decoder", "Onvif?", "DECODER"},
+        {"pq-storage", "", "STORAGE"},
+        {"bridge", "ZL V2", nullptr},
     };
     for (const tcKindView& view : views)
         if (kind == QLatin1String(view.kind))
             return &view;
     return nullptr;
-}
-
-// The object name of the kind button under which the device is listed.
-inline QString expectedButton(const QJsonObject& device)
-{
-    const tcKindView* view = kindView(text(device, "kind"));
-    if (!view)
-        return QString();
-    const QString button = QLatin1String(view->button);
-    // speakers, microphones and strobes answer as cameras and have a button of their own
-    if (button == QLatin1String("radShowCameras") && tcSiteList::isSpeakerModel(text(device, "model")))
-        return QStringLiteral("radShowSpeakers");
-    return button;
 }
 
 // The ten column texts of the device's row.

