@@ -1,7 +1,9 @@
 #include "tcSiteLocate.h"
 
 #include "tcSiteLocateONSIP.h"
+#include "tcSiteLocateOnvif.h"
 #include "tcSiteLocatePQSeries.h"
+#include "tcSiteLocateZL.h"
 #include "tcSpecificLocator.h"
 
 tcSiteLocate::tcSiteLocate(QObject* apParent, QSharedPointer<tcLocateParams> apParams)
@@ -12,7 +14,9 @@ tcSiteLocate::tcSiteLocate(QObject* apParent, QSharedPointer<tcLocateParams> apP
         return;
     // Creation order is start order: Norvo 1.0, ONVIF, PQ-series, bridge.
     m_locators.append(new tcSiteLocateONSIP(this, apParams));
+    m_locators.append(new tcSiteLocateOnvif(this, apParams));
     m_locators.append(new tcSiteLocatePQSeries(this, apParams));
+    m_locators.append(new tcSiteLocateZL(this, apParams));
 }
 
 tcSiteLocate::~tcSiteLocate()

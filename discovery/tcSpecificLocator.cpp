@@ -73,6 +73,8 @@ int enlargeReceiveBuffer(QUdpSocket* apSocket, const QString& prefix)
 tcSpecificLocator::tcSpecificLocator(tcSiteLocate* apOwner, QSharedPointer<tcLocateParams> apParams)
     : QObject(apOwner), owner(apOwner), params(std::move(apParams)), timer(new QTimer)
 {
+    // A coarse timer may fire 5% early; the query spacing is a protocol promise.
+    timer->setTimerType(Qt::PreciseTimer);
     connect(timer, &QTimer::timeout, this, &tcSpecificLocator::slot_timeout);
 }
 

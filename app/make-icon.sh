@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Draws the application icon (a camera lens on a blue tile) with ImageMagick and writes
+# Zephyrlock_Config.ico with the sizes the desktop asks for. Run it after changing the
+# drawing; the generated file is committed so the build needs no ImageMagick.
+set -euo pipefail
+cd "$(dirname "$0")"
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+convert -size 256x256 xc:none \
+  -fill 'rgb(42,130,218)' -draw 'roundrectangle 8,8 247,247 44,44' \
+  -fill 'rgb(60,60,60)' -draw 'circle 128,136 128,52' \
+  -fill white -draw 'circle 128,136 128,72' \
+  -fill 'rgb(25,25,25)' -draw 'circle 128,136 128,88' \
+  -fill 'rgb(42,130,218)' -draw 'circle 128,136 128,112' \
+  -fill white -draw 'circle 110,118 110,108' \
+  -fill white -draw 'roundrectangle 96,22 160,44 8,8' \
+  "$tmp/icon.png"
+for size in 16 24 32 48 64 128 256; do
+  convert "$tmp/icon.png" -resize ${size}x${size} "$tmp/icon-$size.png"
+done
+convert "$tmp"/icon-{16,24,32,48,64,128,256}.png -depth 8 Zephyrlock_Config.ico
+echo "wrote $PWD/Zephyrlock_Config.ico"

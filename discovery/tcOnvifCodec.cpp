@@ -1,0 +1,285 @@
+#include "tcOnvifCodec.h"
+
+#include "tcMacText.h"
+
+#include <QRegularExpression>
+#include <QStringList>
+#include <QUrl>
+#include <QXmlStreamReader>
+
+#include <functional>
+
+namespace {
+
+// The ONVIF scope URIs whose values the record takes.
+const QLatin1String kHardwareScope("onvif://www.onvif.org/hardware/");
+const QLatin1String kNameScope("onvif://www.onvif.org/name/");
+const QLatin1String kMacScope("onvif://www.onvif.org/macaddr/");
+const QLatin1String kProfileMacScope("onvif://www.onvif.org/Profile/MAC/");
+
+// The maker's own cameras carry this OUI; they answer ONVIF discovery as well.
+const QLatin1String kMakerOui("0a3d91");
+const QLatin1String kMakerOuiWithColons("0a:3d:91:");
+
+bool sameText(const QStringRef& text, QLatin1String expected)
+{
+    return text.compare(expected, Qt::CaseInsensitive) == 0;
+}
+
+// Devices disagree on prefixes (and sometimes leave them undeclared), so names are
+// compared by what follows the first ':' rather than by namespace.
+QStringRef withoutPrefix(const QStringRef& name)
+{
+    const int colon = name.indexOf(QLatin1Char(':'));
+    return colon < 0 ? name : name.mid(colon + 1);
+}
+
+bool isElement(const QXmlStreamReader& xml, QLatin1String localName)
+{
+    return sameText(withoutPrefix(xml.qualifiedName()), localName);
+}
+
+QStringList splitAtBlanks(const QString& text)
+{
+    static const QRegularExpression blanks(QStringLiteral("\\s+"));
+    return text.split(blanks, Qt::SkipEmptyParts);
+}
+
+// The text of the current element. False when the XML breaks off inside it: a value cut
+// short (an address, a port, a MAC) would be wrong rather than missing, so it is not used.
+bool readText(QXmlStreamReader& xml, QString& text)
+{
+    text = xml.readElementText(QXmlStreamReader::SkipChildElements);
+    return !xml.hasError();
+}
+
+// Scope values are percent-encoded; decoding them as a path keeps values with ':' (a MAC
+// in colon form), which a whole-URL reading would take for a scheme and reject.
+QString decodeScopeValue(const QString& value)
+{
+    QUrl url;
+    url.setPath(value, QUrl::TolerantMode);
+    return url.path(QUrl::FullyDecoded);
+}
+
+void forEachChild(QXmlStreamReader& xml, QLatin1String name, const std::function<void()>& handle)
+{
+    while (xml.readNextStartElement()) {
+        if (isElement(xml, name))
+            handle();
+        else
+            xml.skipCurrentElement();
+    }
+}
+
+void readTypes(QXmlStreamReader& xml, tcVideoDevice& device)
+{
+    QString text;
+    if (!readText(xml, text))
+        return;
+    const QStringList pieces = splitAtBlanks(text);
+    for (const QString& piece : pieces) {
+        const QStringRef type = withoutPrefix(QStringRef(&piece));
+        if (sameText(type, QLatin1String("NetworkVideoTransmitter")) ||
+            sameText(type, QLatin1String("Device"))) {
+            device.valid = true;
+            return;
+        }
+    }
+}
+
+void takeMacCandidate(QString& macCandidate, tcVideoDevice& device)
+{
+    if (macCandidate.size() == 12) {
+        macCandidate = macWithColons(macCandidate);
+    } else if (macCandidate.size() == 17) {
+        // 00-11-22-33-44-55 and the like: whatever separator the device used
+        if (macCandidate.at(2) != QLatin1Char(':'))
+            macCandidate.replace(macCandidate.at(2), QLatin1Char(':'));
+    } else {
+        macCandidate.clear();
+    }
+    if (macCandidate.isEmpty())
+        return;
+    device.macAddress = macCandidate.toUpper();
+    if (macCandidate.startsWith(kMakerOuiWithColons, Qt::CaseInsensitive))
+        device.type = Norvo2Cam;
+}
+
+void readScopes(QXmlStreamReader& xml, tcVideoDevice& device, QString& macCandidate)
+{
+    QString text;
+    if (!readText(xml, text))
+        return;
+    // Some devices put blanks into scope values unencoded; the pieces that follow a
+    // hardware or name scope without "://" belong to its value.
+    enum { None, Hardware, Name } mode = None;
+    QString hardware;
+    QString name;
+    const QStringList pieces = splitAtBlanks(text);
+    for (const QString& piece : pieces) {
+        if (piece.contains(QLatin1String("://"))) {
+            mode = None;
+            if (piece.startsWith(kHardwareScope, Qt::CaseInsensitive)) {
+                hardware = decodeScopeValue(piece.mid(kHardwareScope.size()));
+                mode = Hardware;
+            } else if (piece.startsWith(kNameScope, Qt::CaseInsensitive)) {
+                name = decodeScopeValue(piece.mid(kNameScope.size()));
+                mode = Name;
+            } else if (piece.startsWith(kMacScope, Qt::CaseInsensitive)) {
+                macCandidate = decodeScopeValue(piece.mid(kMacScope.size()));
+            } else if (piece.startsWith(kProfileMacScope, Qt::CaseInsensitive)) {
+                macCandidate = decodeScopeValue(piece.mid(kProfileMacScope.size()));
+            }
+        } else if (mode == Hardware) {
+            hardware += QLatin1Char(' ') + piece;
+        } else if (mode == Name) {
+            name += QLatin1Char(' ') + piece;
+        }
+    }
+    device.model = hardware;
+    device.siteName = name;
+    takeMacCandidate(macCandidate, device);
+}
+
+void readXAddrs(QXmlStreamReader& xml, tcVideoDevice& device)
+{
+    QString text;
+    if (!readText(xml, text))
+        return;
+    const QStringList pieces = splitAtBlanks(text);
+    for (const QString& piece : pieces) {
+        // An IPv6 address cannot be shown or reached by the IPv4-only configuration.
+        if (piece.contains(QLatin1Char('[')) ||
+            !piece.startsWith(QLatin1String("http://"), Qt::CaseInsensitive))
+            continue;
+        const QStringList parts = piece.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+        if (parts.size() < 2)
+            continue;
+        const QStringList hostPort = parts.at(1).split(QLatin1Char(':'));
+        device.ipAddress = hostPort.first();
+        if (hostPort.size() > 1) {
+            bool isNumber = false;
+            const quint16 port = hostPort.at(1).toUShort(&isNumber);
+            device.webPort = isNumber ? port : 0;
+        }
+        device.servicePath = parts.mid(2).join(QLatin1Char('/'));
+        return;
+    }
+}
+
+void readEndpointReference(QXmlStreamReader& xml, tcVideoDevice& device, QString& macCandidate)
+{
+    forEachChild(xml, QLatin1String("Address"), [&]() {
+        QString text;
+        if (!readText(xml, text))
+            return;
+        // The maker's cameras end their UUID URN with their MAC: urn:uuid:...-0a3d91a1b2c3.
+        const QStringList pieces = text.split(QLatin1Char('-'), Qt::SkipEmptyParts);
+        if (pieces.isEmpty())
+            return;
+        macCandidate = pieces.last();
+        if (macCandidate.size() == 12 && macCandidate.startsWith(kMakerOui, Qt::CaseInsensitive)) {
+            device.macAddress = macWithColons(macCandidate).toUpper();
+            device.type = Norvo2Cam;
+        } else {
+            macCandidate.clear();
+        }
+    });
+}
+
+void readProbeMatch(QXmlStreamReader& xml, const tcLocateParams* apParams, tcDeviceRecords& records)
+{
+    auto device = std::make_unique<tcVideoDevice>(apParams);
+    device->type = Onvif;
+    device->siteName.clear();
+    device->valid = false;
+    device->webPort = 80;
+    // Kept per ProbeMatch: a MAC carried over from the previous match of the same
+    // message would give a second device the first one's MAC, and the list would then
+    // merge the two into one row.
+    QString macCandidate;
+    while (xml.readNextStartElement()) {
+        if (isElement(xml, QLatin1String("Types"))) {
+            readTypes(xml, *device);
+        } else if (isElement(xml, QLatin1String("Scopes"))) {
+            readScopes(xml, *device, macCandidate);
+        } else if (isElement(xml, QLatin1String("XAddrs"))) {
+            readXAddrs(xml, *device);
+        } else if (isElement(xml, QLatin1String("EndpointReference")) && macCandidate.isEmpty()) {
+            readEndpointReference(xml, *device, macCandidate);
+        } else if (isElement(xml, QLatin1String("Extension"))) {
+            QString text;
+            if (readText(xml, text) && sameText(QStringRef(&text), QLatin1String("Norvo2.0")))
+                device->type = Norvo2Cam;
+        } else {
+            xml.skipCurrentElement();
+        }
+    }
+    // Reached at the end tag or where the XML stopped being readable.
+    if (!device->valid)
+        return;
+    if (device->model.isEmpty())
+        device->model = protocolText(device->type);
+    records.push_back(std::move(device));
+}
+
+} // namespace
+
+tcProbeType probeTypeForCount(int acCount)
+{
+    switch (acCount % 3) {
+    case 2: return tcProbeType::NetworkVideoTransmitter;
+    case 1: return tcProbeType::Device;
+    default: return tcProbeType::NetworkVideoDisplay;
+    }
+}
+
+QByteArray buildProbe(tcProbeType type, const QUuid& messageId)
+{
+    QLatin1String typeName("NetworkVideoDisplay");
+    QLatin1String typeNamespace("http://www.onvif.org/ver10/network/wsdl");
+    if (type == tcProbeType::NetworkVideoTransmitter) {
+        typeName = QLatin1String("NetworkVideoTransmitter");
+    } else if (type == tcProbeType::Device) {
+        typeName = QLatin1String("Device");
+        typeNamespace = QLatin1String("http://www.onvif.org/ver10/device/wsdl");
+    }
+    return QStringLiteral("<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\""
+                          " xmlns:a=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\">"
+                          "<s:Header>"
+                          "<a:Action s:mustUnderstand=\"1\">"
+                          "http://schemas.xmlsoap.org/ws/2005/04/discovery/Probe</a:Action>"
+                          "<a:MessageID>uuid:%1</a:MessageID>"
+                          "<a:ReplyTo><a:Address>"
+                          "http://schemas.xmlsoap.org/ws/2004/08/addressing/role/anonymous"
+                          "</a:Address></a:ReplyTo>"
+                          "<a:To s:mustUnderstand=\"1\">urn:schemas-xmlsoap-org:ws:2005:04:discovery</a:To>"
+                          "</s:Header>"
+                          "<s:Body>"
+                          "<d:Probe xmlns:d=\"http://schemas.xmlsoap.org/ws/2005/04/discovery\">"
+                          "<d:Types xmlns:dp0=\"%2\">dp0:%3</d:Types>"
+                          "</d:Probe>"
+                          "</s:Body>"
+                          "</s:Envelope>")
+        .arg(messageId.toString(QUuid::WithoutBraces), typeNamespace, typeName)
+        .toUtf8();
+}
+
+tcDeviceRecords parseProbeMatches(const QByteArray& abaDatagram, const tcLocateParams* apParams)
+{
+    tcDeviceRecords records;
+    QXmlStreamReader xml(abaDatagram);
+    xml.setNamespaceProcessing(false);
+    // Strict nesting: a Probe of another client, a Hello or a Bye has no
+    // Envelope/Body/ProbeMatches path and yields nothing.
+    forEachChild(xml, QLatin1String("Envelope"), [&]() {
+        forEachChild(xml, QLatin1String("Body"), [&]() {
+            forEachChild(xml, QLatin1String("ProbeMatches"), [&]() {
+                forEachChild(xml, QLatin1String("ProbeMatch"),
+                             [&]() { readProbeMatch(xml, apParams, records); });
+            });
+        });
+    });
+    return records;
+}

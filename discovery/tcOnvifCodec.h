@@ -1,0 +1,29 @@
+#pragma once
+// WS-Discovery (April 2005, SOAP 1.2) as the ONVIF locator speaks it: the Probe it
+// multicasts and the reading of the ProbeMatches replies. Pure functions over bytes.
+
+#include "tcLocateParams.h"
+#include "tcVideoDevice.h"
+
+#include <QByteArray>
+#include <QUuid>
+
+#include <memory>
+#include <vector>
+
+enum class tcProbeType { NetworkVideoTransmitter, Device, NetworkVideoDisplay };
+
+// The type probed when `remaining` has just been lowered to acCount: counting down from
+// 5 gives transmitter, device, display, transmitter, device, display.
+tcProbeType probeTypeForCount(int acCount);
+
+// The Probe for one type: UTF-8, no XML declaration, no white space between elements,
+// MessageID "uuid:" followed by messageId in lower-case hyphenated form.
+QByteArray buildProbe(tcProbeType type, const QUuid& messageId);
+
+using tcDeviceRecords = std::vector<std::unique_ptr<tcVideoDevice>>;
+
+// The devices one datagram reports: one record per ProbeMatch whose Types name a
+// transmitter or a device. Anything that is not a ProbeMatches message yields nothing;
+// malformed XML ends the reading where it becomes unreadable.
+tcDeviceRecords parseProbeMatches(const QByteArray& abaDatagram, const tcLocateParams* apParams);

@@ -1,0 +1,116 @@
+#pragma once
+// The device list without widgets: one row per physical device, built by merging every
+// discovery report into the row whose address or MAC it shares, and the kind filter
+// that decides which rows are shown. The main window mirrors these rows in its tree;
+// the headless scan command prints them.
+
+#include "tcVideoDevice.h"
+
+#include <QHash>
+#include <QString>
+#include <QVector>
+
+#include <array>
+#include <functional>
+
+// The five kind buttons of the window; the buttons are exclusive, so normally one is set.
+struct tcKindFilter
+{
+    bool bridges = false;
+    bool recorders = false;
+    bool cameras = true;
+    bool speakers = false;
+    bool other = false;
+};
+
+class tcSiteList
+{
+public:
+    enum Column {
+        colSiteName,
+        colCloudId,
+        colModel,
+        colAddress,
+        colAddressType,
+        colPort,
+        colMac,
+        colProtocol,
+        colFirmware,
+        colStatus,
+        columnCount
+    };
+    using Texts = std::array<QString, columnCount>;
+
+    // The header labels as untranslated literals (translation context "MainWindow").
+    static const char* const headerLabels[columnCount];
+
+    // What one merge did, so a view can repeat it on its own rows.
+    struct tcMerge
+    {
+        int row = -1;
+        bool added = false;         // a new row was appended
+        bool typeChanged = false;   // the row's type took over a better one
+        quint32 changedColumns = 0; // bit per column whose text changed (matched row)
+    };
+
+    tcSiteList();
+
+    // Merges one report: the earliest row whose address text equals the report's
+    // address, or whose MAC text equals its MAC regardless of case, takes over the
+    // report's missing texts and selected fields; without such a row a new one is added.
+    tcMerge merge(const tpVideoDevice& apDvc);
+
+    // The row merge() would pick for this address and MAC, or -1.
+    int findMatch(const QString& address, const QString& mac) const;
+
+    // "Earliest" means earliest in the order the rows are shown. The list knows only
+    // the order of arrival; a view that sorts its rows tells which of two comes first.
+    void setRowPrecedes(std::function<bool(int, int)> precedes);
+
+    void clear();
+    int count() const { return m_rows.size(); }
+
+    // The ten column texts; the status column stays empty here, the update actions
+    // write it into the window's rows.
+    const Texts& texts(int row) const { return m_rows[row].texts; }
+    const tpVideoDevice& device(int row) const { return m_rows[row].device; }
+    qint32 type(int row) const { return m_rows[row].type; }
+    // The model as shown: "Unknown" for an empty model, except for OstraServer.
+    const QString& model(int row) const { return m_rows[row].model; }
+    // The MAC (upper-cased) and address the row was created with.
+    const QString& mac(int row) const { return m_rows[row].mac; }
+    const QString& address(int row) const { return m_rows[row].address; }
+
+    bool isVisible(int row, const tcKindFilter& filter) const;
+    int visibleCount(const tcKindFilter& filter) const;
+
+    static bool isVisible(qint32 type, const QString& shownModel, const tcKindFilter& filter);
+    static bool isSpeakerModel(const QString& model);
+    static QString shownModel(const tcVideoDevice& device);
+    static QString addressModeText(quint8 mode); // "static", "dhcp" or empty
+
+private:
+    struct Row
+    {
+        tpVideoDevice device;
+        Texts texts;
+        qint32 type = 0;
+        QString model;
+        QString mac;
+        QString address;
+    };
+
+    int addRow(const tpVideoDevice& apDvc);
+    void fillTexts(int row, const tcVideoDevice& report, tcMerge& result);
+    void mergeRecord(int row, const tcVideoDevice& report, tcMerge& result);
+    bool precedes(int a, int b) const;
+    static QString macKey(const QString& mac);
+
+    QVector<Row> m_rows;
+    // Address texts never change and a report with a listed address always merges, so
+    // an address names at most one row. A MAC text can be filled in later, so several
+    // rows may come to show the same MAC.
+    QHash<QString, int> m_byAddress;
+    QHash<QString, QVector<int>> m_byMac;
+    std::function<bool(int, int)> m_precedes;
+};

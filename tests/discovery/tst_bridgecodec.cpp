@@ -1,0 +1,85 @@
+#include "tcBridgeCodec.h"
+
+#include <QtTest>
+
+class tst_BridgeCodec : public QObject
+{
+    Q_OBJECT
+private slots:
+    void request() { QCOMPARE(bridgeRequest().toHex(), QByteArrayLiteral("485a4c4200000100")); }
+
+    void parseReply_data()
+    {
+        QTest::addColumn<QByteArray>("datagram");
+        // siteName|cloudId|model|macAddress|ipAddress|webPort|firmware, empty when dropped
+        QTest::addColumn<QString>("expected");
+        QFile fixture(QStringLiteral(ZL_TEST_DATA_DIR "/bridge/reply.json"));
+        QVERIFY(fixture.open(QIODevice::ReadOnly));
+        QTest::newRow("every key present")
+            << fixture.readAll() << "North Yard|ZLB-7Q4M-22XK|ZLB-4|0A:3D:91:C4:D5:E6|10.99.0.2|8443|2.7.1";
+        QTest::newRow("only the four required keys")
+            << QByteArray(R"({"cloudId":"c1","macAddr":"0a3d91a1b2c3","ipAddr":"10.0.0.9","webPort":80})")
+            << "|c1|ZLB|0A:3D:91:A1:B2:C3|10.0.0.9|80|";
+        QTest::newRow("webPort as a string gives 0")
+            << QByteArray(R"({"cloudId":"c1","macAddr":"","ipAddr":"10.0.0.9","webPort":"80"})")
+            << "|c1|ZLB||10.0.0.9|0|";
+        QTest::newRow("webPort with a fraction gives 0")
+            << QByteArray(R"({"cloudId":"c1","macAddr":"","ipAddr":"10.0.0.9","webPort":80.5})")
+            << "|c1|ZLB||10.0.0.9|0|";
+        QTest::newRow("webPort past 65535 gives 0, not a wrapped port")
+            << QByteArray(R"({"cloudId":"c1","macAddr":"","ipAddr":"10.0.0.9","webPort":65616})")
+            << "|c1|ZLB||10.0.0.9|0|";
+        QTest::newRow("webPort negative gives 0")
+            << QByteArray(R"({"cloudId":"c1","macAddr":"","ipAddr":"10.0.0.9","webPort":-1})")
+            << "|c1|ZLB||10.0.0.9|0|";
+        QTest::newRow("dashed MAC upper-cased, separators kept")
+            << QByteArray(
+                   R"({"cloudId":"c1","macAddr":"0a-3d-91-a1-b2-c3","ipAddr":"10.0.0.9","webPort":80})")
+            << "|c1|ZLB|0A-3D-91-A1-B2-C3|10.0.0.9|80|";
+        QTest::newRow("keys of other types give empty texts and the default model")
+            << QByteArray(
+                   R"({"cloudId":7,"macAddr":null,"ipAddr":["10.0.0.9"],"webPort":80,"model":1,"siteName":{}})")
+            << "||ZLB|||80|";
+        QTest::newRow("webPort missing")
+            << QByteArray(R"({"cloudId":"c1","macAddr":"0a3d91a1b2c3","ipAddr":"10.0.0.9"})") << QString();
+        QTest::newRow("cloudId missing")
+            << QByteArray(R"({"macAddr":"0a3d91a1b2c3","ipAddr":"10.0.0.9","webPort":80})") << QString();
+        QTest::newRow("key spelled in another case")
+            << QByteArray(R"({"cloudid":"c1","macAddr":"","ipAddr":"10.0.0.9","webPort":80})") << QString();
+        QTest::newRow("array holding the object")
+            << QByteArray(R"([{"cloudId":"c1","macAddr":"","ipAddr":"10.0.0.9","webPort":80}])") << QString();
+        QTest::newRow("a bare string") << QByteArray(R"("cloudId")") << QString();
+        QTest::newRow("trailing bytes after the object")
+            << QByteArray(R"({"cloudId":"c1","macAddr":"","ipAddr":"10.0.0.9","webPort":80}xx)") << QString();
+        QTest::newRow("empty datagram") << QByteArray() << QString();
+    }
+    void parseReply()
+    {
+        QFETCH(QByteArray, datagram);
+        QFETCH(QString, expected);
+        tcLocateParams params;
+        params.password = QStringLiteral("s3cret");
+        const std::unique_ptr<tcVideoDevice> device = parseBridgeReply(datagram, &params);
+        QCOMPARE(bool(device), !expected.isEmpty());
+        if (!device)
+            return;
+        QCOMPARE(device->type, qint32(ZLServer2));
+        QCOMPARE(device->password, params.password);
+        const QStringList fields{device->siteName,   device->cloudId,   device->model,
+                                 device->macAddress, device->ipAddress, QString::number(device->webPort),
+                                 device->firmware};
+        QCOMPARE(fields.join(QLatin1Char('|')), expected);
+    }
+
+    // The reply is read from the datagram's bytes only, never from what follows them.
+    void readsOnlyTheDatagram()
+    {
+        const QByteArray buffer =
+            QByteArrayLiteral(R"({"cloudId":"c1","macAddr":"","ipAddr":"10.0.0.9","webPort":80})");
+        QVERIFY(parseBridgeReply(buffer, nullptr));
+        QVERIFY(!parseBridgeReply(QByteArray::fromRawData(buffer.constData(), buffer.size() - 1), nullptr));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_BridgeCodec)
+#include "tst_bridgecodec.moc"

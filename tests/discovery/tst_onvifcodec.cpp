@@ -1,0 +1,256 @@
+#include "tcOnvifCodec.h"
+
+#include <QtTest>
+
+Q_DECLARE_METATYPE(tcProbeType)
+
+// Every reported record as "type ip:port/path [mac] model | site", joined by "; ".
+static QString summary(const tcDeviceRecords& records)
+{
+    QStringList lines;
+    for (const auto& d : records)
+        lines << QStringLiteral("%1 %2:%3/%4 [%5] %6 | %7%8")
+                     .arg(protocolText(d->type), d->ipAddress, QString::number(d->webPort), d->servicePath,
+                          d->macAddress, d->model, d->siteName,
+                          d->valid ? QString() : QStringLiteral(" NOT VALID"));
+    return lines.join(QStringLiteral("; "));
+}
+
+// A reply as cameras send it; "@" in the text stands for the ONVIF scope root.
+static QByteArray reply(const QString& body, const QString& header = QString())
+{
+    return QStringLiteral(
+               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+               "<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\" "
+               "xmlns:a=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\" "
+               "xmlns:d=\"http://schemas.xmlsoap.org/ws/2005/04/discovery\">"
+               "<s:Header><a:Action>http://schemas.xmlsoap.org/ws/2005/04/discovery/ProbeMatches</a:Action>"
+               "%2</s:Header><s:Body>%1</s:Body></s:Envelope>")
+        .arg(body, header)
+        .replace(QLatin1Char('@'), QLatin1String("onvif://www.onvif.org/"))
+        .toUtf8();
+}
+static QString match(const QString& types, const QString& scopes = QString(),
+                     const QString& xaddrs = QStringLiteral("http://10.0.0.5/onvif/device_service"),
+                     const QString& extra = QString())
+{
+    return QStringLiteral(
+               "<d:ProbeMatch><a:EndpointReference><a:Address>urn:uuid:4f1b2c3d-1111-2222-3333-001122334455"
+               "</a:Address></a:EndpointReference><d:Types>%1</d:Types><d:Scopes>%2</d:Scopes>"
+               "<d:XAddrs>%3</d:XAddrs>%4<d:MetadataVersion>1</d:MetadataVersion></d:ProbeMatch>")
+        .arg(types, scopes, xaddrs, extra);
+}
+static QByteArray matches(const QString& matchesXml)
+{
+    return reply(QStringLiteral("<d:ProbeMatches>%1</d:ProbeMatches>").arg(matchesXml));
+}
+
+static const QString kNvt = QStringLiteral("dn:NetworkVideoTransmitter");
+static const QString kMakerEndpoint = QStringLiteral("<a:EndpointReference><a:Address>"
+                                                     "urn:uuid:2419d68a-2dd2-21b2-a205-0a3d91a1b2c3"
+                                                     "</a:Address></a:EndpointReference>");
+
+class tst_OnvifCodec : public QObject
+{
+    Q_OBJECT
+private slots:
+    void buildProbe_data()
+    {
+        QTest::addColumn<tcProbeType>("type");
+        QTest::addColumn<QString>("typesElement");
+        QTest::newRow("transmitter")
+            << tcProbeType::NetworkVideoTransmitter
+            << "xmlns:dp0=\"http://www.onvif.org/ver10/network/wsdl\">dp0:NetworkVideoTransmitter";
+        QTest::newRow("device") << tcProbeType::Device
+                                << "xmlns:dp0=\"http://www.onvif.org/ver10/device/wsdl\">dp0:Device";
+        QTest::newRow("display")
+            << tcProbeType::NetworkVideoDisplay
+            << "xmlns:dp0=\"http://www.onvif.org/ver10/network/wsdl\">dp0:NetworkVideoDisplay";
+    }
+    void buildProbe()
+    {
+        QFETCH(tcProbeType, type);
+        QFETCH(QString, typesElement);
+        // The template filled by hand, placeholder by placeholder.
+        const QString expected = QStringLiteral(
+            "<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\" "
+            "xmlns:a=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\">"
+            "<s:Header><a:Action s:mustUnderstand=\"1\">"
+            "http://schemas.xmlsoap.org/ws/2005/04/discovery/Probe</a:Action>"
+            "<a:MessageID>uuid:6b1e0d3a-94c2-4f7e-8a51-c0ffee123abc</a:MessageID>"
+            "<a:ReplyTo><a:Address>"
+            "http://schemas.xmlsoap.org/ws/2004/08/addressing/role/anonymous</a:Address></a:ReplyTo>"
+            "<a:To s:mustUnderstand=\"1\">urn:schemas-xmlsoap-org:ws:2005:04:discovery</a:To></s:Header>"
+            "<s:Body><d:Probe xmlns:d=\"http://schemas.xmlsoap.org/ws/2005/04/discovery\">"
+            "<d:Types %1</d:Types></d:Probe></s:Body></s:Envelope>");
+        const QUuid id(QStringLiteral("{6b1e0d3a-94c2-4f7e-8a51-c0ffee123abc}"));
+        QCOMPARE(QString::fromUtf8(::buildProbe(type, id)), expected.arg(typesElement));
+    }
+
+    void probeRotation()
+    {
+        QList<tcProbeType> sent; // remaining after each lowering in a run of 8
+        for (int count = 7; count >= 0; --count)
+            sent << probeTypeForCount(count);
+        const tcProbeType t = tcProbeType::NetworkVideoTransmitter, d = tcProbeType::Device,
+                          v = tcProbeType::NetworkVideoDisplay;
+        QCOMPARE(sent, (QList<tcProbeType>{d, v, t, d, v, t, d, v}));
+    }
+
+    void parseProbeMatches_data()
+    {
+        QTest::addColumn<QByteArray>("datagram");
+        QTest::addColumn<QString>("expected");
+        const QString plain = QStringLiteral("Onvif 10.0.0.5:80/onvif/device_service [] Onvif | ");
+        const QString maker =
+            QStringLiteral("Norvo 2.0 10.0.0.5:80/onvif/device_service [0A:3D:91:A1:B2:C3] Norvo 2.0 | ");
+
+        QTest::newRow("prefixed transmitter type") << matches(match(kNvt)) << plain;
+        QTest::newRow("mixed-case prefix and type") << matches(match("DN:networkVIDEOtransmitter")) << plain;
+        QTest::newRow("display then an unprefixed device type")
+            << matches(match("dn:NetworkVideoDisplay Device")) << plain;
+        QTest::newRow("display-only type dropped") << matches(match("dn:NetworkVideoDisplay")) << QString();
+        QTest::newRow("type name only as a prefix dropped") << matches(match("Device:Other")) << QString();
+        QTest::newRow("other prefixes and mixed-case element names")
+            << QByteArrayLiteral(
+                   "<ENV:envelope xmlns:ENV=\"http://www.w3.org/2003/05/soap-envelope\"><ENV:BODY>"
+                   "<wsdd:probeMATCHES xmlns:wsdd=\"urn:x\"><wsdd:PROBEMATCH><wsdd:TYPES>Device"
+                   "</wsdd:TYPES><wsdd:xaddrs>http://10.0.0.5/onvif/device_service</wsdd:xaddrs>"
+                   "</wsdd:PROBEMATCH></wsdd:probeMATCHES></ENV:BODY></ENV:envelope>")
+            << plain;
+        QTest::newRow("undeclared prefixes")
+            << QByteArrayLiteral("<Envelope><Body><x:ProbeMatches><x:ProbeMatch><x:Types>y:Device</x:Types>"
+                                 "<x:XAddrs>http://10.0.0.5/onvif/device_service</x:XAddrs></x:ProbeMatch>"
+                                 "</x:ProbeMatches></Body></Envelope>")
+            << plain;
+
+        QTest::newRow("name with unencoded blanks")
+            << matches(match(kNvt, "@type/video_encoder @name/Front door\n  cam @hardware/IPC-200"))
+            << "Onvif 10.0.0.5:80/onvif/device_service [] IPC-200 | Front door cam";
+        QTest::newRow("percent-encoded hardware and name")
+            << matches(match(kNvt, "@hardware/IPC%2D200%20Pro @name/Caf%C3%A9%20Yard"))
+            << "Onvif 10.0.0.5:80/onvif/device_service [] IPC-200 Pro | Caf\u00e9 Yard";
+        QTest::newRow("another scope ends a value with blanks")
+            << matches(match(kNvt, "@hardware/IPC 200 @location/Hall stray words"))
+            << "Onvif 10.0.0.5:80/onvif/device_service [] IPC 200 | ";
+        QTest::newRow("upper-case scope prefixes")
+            << matches(match(kNvt, "ONVIF://WWW.ONVIF.ORG/HARDWARE/X1 ONVIF://WWW.ONVIF.ORG/NAME/Gate"))
+            << "Onvif 10.0.0.5:80/onvif/device_service [] X1 | Gate";
+
+        QTest::newRow("macaddr, 12 characters, maker")
+            << matches(match(kNvt, "@macaddr/0a3d91a1b2c3")) << maker;
+        QTest::newRow("macaddr, 17 characters with dashes")
+            << matches(match(kNvt, "@macaddr/00-11-22-33-44-55"))
+            << "Onvif 10.0.0.5:80/onvif/device_service [00:11:22:33:44:55] Onvif | ";
+        QTest::newRow("Profile/MAC, 17 characters with colons, maker")
+            << matches(match(kNvt, "@Profile/MAC/0a:3d:91:a1:b2:c3")) << maker;
+        QTest::newRow("macaddr of another length ignored")
+            << matches(match(kNvt, "@macaddr/0a3d91a1b2")) << plain;
+
+        QTest::newRow("endpoint UUID ending in a maker MAC")
+            << matches(QStringLiteral("<d:ProbeMatch>%1<d:Types>Device</d:Types><d:XAddrs>"
+                                      "http://10.0.0.5/onvif/device_service</d:XAddrs></d:ProbeMatch>")
+                           .arg(kMakerEndpoint))
+            << maker;
+        QTest::newRow("endpoint UUID after a MAC scope ignored")
+            << matches(match(kNvt, "@macaddr/00-11-22-33-44-55")
+                           .replace("</d:ProbeMatch>", kMakerEndpoint + "</d:ProbeMatch>"))
+            << "Onvif 10.0.0.5:80/onvif/device_service [00:11:22:33:44:55] Onvif | ";
+        QTest::newRow("MAC scope after a maker endpoint UUID replaces its MAC")
+            << matches(
+                   QStringLiteral("<d:ProbeMatch>%1<d:Types>Device</d:Types><d:Scopes>@macaddr/001122334455"
+                                  "</d:Scopes></d:ProbeMatch>")
+                       .arg(kMakerEndpoint))
+            << "Norvo 2.0 :80/onvif/device_service [00:11:22:33:44:55] Norvo 2.0 | ";
+
+        QTest::newRow("bracketed IPv6 address first in XAddrs")
+            << matches(match(kNvt, "",
+                             "http://[fe80::1]/onvif/device_service http://192.168.0.5/onvif/device_service"))
+            << "Onvif 192.168.0.5:80/onvif/device_service [] Onvif | ";
+        QTest::newRow("port and a deeper path")
+            << matches(match(kNvt, "", "http://10.1.2.3:81/onvif/v2/device_service"))
+            << "Onvif 10.1.2.3:81/onvif/v2/device_service [] Onvif | ";
+        QTest::newRow("port that is not a number")
+            << matches(match(kNvt, "", "http://10.1.2.3:8o/x")) << "Onvif 10.1.2.3:0/x [] Onvif | ";
+        QTest::newRow("address without a path")
+            << matches(match(kNvt, "", "http://10.1.2.3")) << "Onvif 10.1.2.3:80/ [] Onvif | ";
+        QTest::newRow("only https and a bare http:// keep the defaults")
+            << matches(match(kNvt, "", "https://10.1.2.3/onvif/device_service http://"))
+            << "Onvif :80/onvif/device_service [] Onvif | ";
+
+        QTest::newRow("Extension Norvo2.0 in any case")
+            << matches(match(kNvt, "", "http://10.0.0.5/onvif/device_service",
+                             "<d:Extension>NORVO2.0</d:Extension>"))
+            << "Norvo 2.0 10.0.0.5:80/onvif/device_service [] Norvo 2.0 | ";
+
+        QTest::newRow("two ProbeMatches, the MAC stays with the first")
+            << matches(match(kNvt, "@macaddr/0a3d91a1b2c3") +
+                       match("Device", "", "http://10.0.0.6/onvif/device_service"))
+            << maker + "; Onvif 10.0.0.6:80/onvif/device_service [] Onvif | ";
+
+        const QByteArray whole = matches(match(kNvt, "@name/Gate"));
+        QTest::newRow("cut off after the XAddrs")
+            << whole.left(whole.indexOf("</d:XAddrs>") + 11) << plain + "Gate";
+        QTest::newRow("cut off inside the XAddrs text")
+            << whole.left(whole.indexOf("10.0.0.5") + 5) << "Onvif :80/onvif/device_service [] Onvif | Gate";
+        QTest::newRow("broken end tag after the Types ends the message")
+            << matches(match(kNvt, "x</d:Scoops>") + match(kNvt))
+            << "Onvif :80/onvif/device_service [] Onvif | ";
+        QTest::newRow("bad entity in the XAddrs of a second match")
+            << matches(match(kNvt) + match(kNvt, "", "http://10.0.0.9/onvif/device_service &bogus;"))
+            << plain + "; Onvif :80/onvif/device_service [] Onvif | ";
+
+        QTest::newRow("Hello yields nothing")
+            << reply(QStringLiteral("<d:Hello>%1</d:Hello>").arg(match(kNvt))) << QString();
+        QTest::newRow("Bye yields nothing")
+            << reply(QStringLiteral("<d:Bye>%1</d:Bye>").arg(match(kNvt))) << QString();
+        QTest::newRow("another client's Probe yields nothing")
+            << ::buildProbe(tcProbeType::NetworkVideoTransmitter, QUuid::createUuid()) << QString();
+        QTest::newRow("ProbeMatches in the Header yields nothing")
+            << reply(QString(), QStringLiteral("<d:ProbeMatches>%1</d:ProbeMatches>").arg(match(kNvt)))
+            << QString();
+        QTest::newRow("empty datagram yields nothing") << QByteArray() << QString();
+
+        QFile fixture(QStringLiteral(ZL_TEST_DATA_DIR "/onvif/probematches-camera.xml"));
+        QVERIFY(fixture.open(QIODevice::ReadOnly));
+        QTest::newRow("maker camera reply as sent on the wire")
+            << fixture.readAll()
+            << "Norvo 2.0 10.99.0.2:8080/onvif/device_service [0A:3D:91:A1:B2:C3] ZC-2040 | Loading Dock";
+    }
+    void parseProbeMatches()
+    {
+        QFETCH(QByteArray, datagram);
+        QFETCH(QString, expected);
+        tcLocateParams params;
+        params.userName = QStringLiteral("installer");
+        const tcDeviceRecords records = ::parseProbeMatches(datagram, &params);
+        QCOMPARE(summary(records), expected);
+        for (const auto& device : records)
+            QCOMPARE(device->userName, params.userName);
+    }
+
+    // A reply cut at any byte, and read from memory that goes on past the cut, yields at
+    // most its one record, each field of which is complete or left at its default.
+    void everyTruncation()
+    {
+        QFile fixture(QStringLiteral(ZL_TEST_DATA_DIR "/onvif/probematches-camera.xml"));
+        QVERIFY(fixture.open(QIODevice::ReadOnly));
+        const QByteArray whole = fixture.readAll();
+        for (int length = 0; length <= whole.size(); ++length) {
+            const tcDeviceRecords records =
+                ::parseProbeMatches(QByteArray::fromRawData(whole.constData(), length), nullptr);
+            const QString found = QString::number(length) + QLatin1Char(' ') + summary(records);
+            QVERIFY2(records.size() <= 1, qPrintable(found));
+            for (const auto& d : records) {
+                QVERIFY2((d->ipAddress.isEmpty() && d->webPort == 80) ||
+                             (d->ipAddress == "10.99.0.2" && d->webPort == 8080),
+                         qPrintable(found));
+                QVERIFY2(QStringList({"", "0A:3D:91:A1:B2:C3"}).contains(d->macAddress), qPrintable(found));
+                QVERIFY2(QStringList({"", "Loading Dock"}).contains(d->siteName), qPrintable(found));
+            }
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_OnvifCodec)
+#include "tst_onvifcodec.moc"

@@ -1,0 +1,398 @@
+#include "tcSiteList.h"
+
+#include <QtTest>
+
+#include <functional>
+
+namespace {
+
+// A report as a locator would send it: type, address and MAC (lower case, as the
+// discovery parsers write it), anything else set by `more`.
+tpVideoDevice report(qint32 type, const QString& address, const QString& mac,
+                     const std::function<void(tcVideoDevice&)>& more = {})
+{
+    tpVideoDevice device(new tcVideoDevice(nullptr));
+    device->type = type;
+    device->ipAddress = address;
+    device->macAddress = mac;
+    device->model = protocolText(type);
+    if (more)
+        more(*device);
+    return device;
+}
+
+const QString kAddrA = QStringLiteral("10.1.0.5");
+const QString kAddrB = QStringLiteral("10.1.0.6");
+const QString kMacA = QStringLiteral("00:1a:2b:3c:4d:5e");
+const QString kMacB = QStringLiteral("00:1a:2b:3c:4d:5f");
+
+tcKindFilter only(const QString& kind)
+{
+    tcKindFilter filter;
+    filter.cameras = false;
+    if (kind == QLatin1String("bridges"))
+        filter.bridges = true;
+    if (kind == QLatin1String("recorders"))
+        filter.recorders = true;
+    if (kind == QLatin1String("cameras"))
+        filter.cameras = true;
+    if (kind == QLatin1String("speakers"))
+        filter.speakers = true;
+    if (kind == QLatin1String("other"))
+        filter.other = true;
+    return filter;
+}
+
+} // namespace
+
+using Reports = QVector<tpVideoDevice>;
+
+class tst_SiteList : public QObject
+{
+    Q_OBJECT
+private slots:
+    void newRowTexts()
+    {
+        tcSiteList list;
+        const auto merge = list.merge(report(Norvo1Cam, kAddrA, kMacA, [](tcVideoDevice& d) {
+            d.siteName = QStringLiteral("Gate");
+            d.cloudId = QStringLiteral("QR-77");
+            d.model = QString();
+            d.addressMode = 1;
+            d.webPort = 81;
+            d.altPort = 8080;
+            d.firmware = QStringLiteral("2.4.1");
+        }));
+        QVERIFY(merge.added);
+        QCOMPARE(merge.row, 0);
+        const tcSiteList::Texts& texts = list.texts(0);
+        const QStringList expected{"Gate", "QR-77",         "Unknown",   kAddrA,  "dhcp",
+                                   "8080", kMacA.toUpper(), "Norvo 1.0", "2.4.1", ""};
+        QCOMPARE(QStringList(texts.begin(), texts.end()), expected);
+        QCOMPARE(list.mac(0), kMacA.toUpper());
+        QCOMPARE(list.address(0), kAddrA);
+        QCOMPARE(list.model(0), QStringLiteral("Unknown"));
+        QCOMPARE(list.type(0), qint32(Norvo1Cam));
+    }
+
+    // Two reports of one camera: the protocol shown after both, in either order.
+    void mergeOrder_data()
+    {
+        QTest::addColumn<int>("firstType");
+        QTest::addColumn<int>("secondType");
+        QTest::addColumn<QString>("protocol");
+        QTest::addColumn<int>("type");
+        QTest::newRow("norvo 1.0 then onvif second generation upgrades")
+            << int(Norvo1Cam) << int(Norvo2Cam) << "Norvo 2.0" << int(Norvo2Cam);
+        QTest::newRow("onvif second generation then norvo 1.0 stays")
+            << int(Norvo2Cam) << int(Norvo1Cam) << "Norvo 2.0" << int(Norvo2Cam);
+        QTest::newRow("norvo 1.0 then plain onvif stays first generation")
+            << int(Norvo1Cam) << int(Onvif) << "Norvo 1.0" << int(Norvo1Cam);
+        QTest::newRow("pq-series takes over a camera row")
+            << int(Norvo2Cam) << int(PQSeries) << "PQ/PW" << int(PQSeries);
+        QTest::newRow("camera report leaves a pq-series row")
+            << int(PQSeries) << int(Norvo2Cam) << "PQ/PW" << int(PQSeries);
+        QTest::newRow("pq-series takes over a first-generation row")
+            << int(Norvo1Cam) << int(PQSeries) << "PQ/PW" << int(PQSeries);
+    }
+    void mergeOrder()
+    {
+        QFETCH(int, firstType);
+        QFETCH(int, secondType);
+        QFETCH(QString, protocol);
+        QFETCH(int, type);
+        tcSiteList list;
+        const tpVideoDevice first = report(firstType, kAddrA, kMacA);
+        list.merge(first);
+        const auto merge = list.merge(report(secondType, kAddrA, kMacA));
+        QVERIFY(!merge.added);
+        QCOMPARE(list.count(), 1);
+        QCOMPARE(list.texts(0)[tcSiteList::colProtocol], protocol);
+        QCOMPARE(list.type(0), type);
+        // the listed record is the first one, edited in place
+        QVERIFY(list.device(0) == first);
+        QCOMPARE(first->type, type);
+        QCOMPARE(merge.typeChanged, type != firstType);
+        QCOMPARE(bool(merge.changedColumns & (1u << tcSiteList::colProtocol)), type != firstType);
+    }
+
+    // Each case: reports merged in order, then the expected name, MAC and firmware texts
+    // of row 0 and the number of rows.
+    void fillTexts_data()
+    {
+        QTest::addColumn<Reports>("reports");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("mac");
+        QTest::addColumn<QString>("firmware");
+        QTest::addColumn<int>("rows");
+        const auto named = [](const QString& name) {
+            return [name](tcVideoDevice& d) { d.siteName = name; };
+        };
+        QTest::newRow("name first, the mac only from a later report")
+            << Reports{report(Onvif, kAddrA, QString()), report(Onvif, kAddrA, kMacA, named("Lobby")),
+                       report(Onvif, kAddrA, kMacA)}
+            << "Lobby" << kMacA.toUpper() << "" << 1;
+        QTest::newRow("a report bringing the missing name leaves the mac empty")
+            << Reports{report(Onvif, kAddrA, QString()), report(Onvif, kAddrA, kMacA, named("Lobby"))}
+            << "Lobby"
+            << ""
+            << "" << 1;
+        QTest::newRow("mac filled when the name is already there")
+            << Reports{report(Onvif, kAddrA, QString(), named("Lobby")), report(Onvif, kAddrA, kMacA)}
+            << "Lobby" << kMacA.toUpper() << "" << 1;
+        QTest::newRow("a listed name is never replaced")
+            << Reports{report(Onvif, kAddrA, kMacA, named("Lobby")),
+                       report(Onvif, kAddrA, kMacA, named("Hall"))}
+            << "Lobby" << kMacA.toUpper() << "" << 1;
+        QTest::newRow("firmware fills together with the name")
+            << Reports{report(Onvif, kAddrA, QString()), report(Onvif, kAddrA, QString(),
+                                                                [](tcVideoDevice& d) {
+                                                                    d.siteName = QStringLiteral("Dock");
+                                                                    d.firmware = QStringLiteral("1.2");
+                                                                })}
+            << "Dock"
+            << ""
+            << "1.2" << 1;
+        QTest::newRow("a filled-in mac matches a later report from another address")
+            << Reports{report(Onvif, kAddrA, QString(), named("Lobby")), report(Onvif, kAddrA, kMacA),
+                       report(PQSeries, kAddrB, kMacA)}
+            << "Lobby" << kMacA.toUpper() << "" << 1;
+        QTest::newRow("mac matches regardless of case")
+            << Reports{report(Onvif, kAddrA, kMacA), report(Onvif, kAddrB, kMacA.toUpper())} << ""
+            << kMacA.toUpper() << "" << 1;
+        QTest::newRow("address only and mac only reports of one device stay apart")
+            << Reports{report(Onvif, kAddrA, QString()), report(Onvif, QString(), kMacA)} << ""
+            << ""
+            << "" << 2;
+        QTest::newRow("empty address and empty mac never match")
+            << Reports{report(Onvif, QString(), QString()), report(Onvif, QString(), QString())} << ""
+            << ""
+            << "" << 2;
+    }
+    void fillTexts()
+    {
+        QFETCH(Reports, reports);
+        QFETCH(QString, name);
+        QFETCH(QString, mac);
+        QFETCH(QString, firmware);
+        QFETCH(int, rows);
+        tcSiteList list;
+        for (const tpVideoDevice& device : reports)
+            list.merge(device);
+        QCOMPARE(list.count(), rows);
+        QCOMPARE(list.texts(0)[tcSiteList::colSiteName], name);
+        QCOMPARE(list.texts(0)[tcSiteList::colMac], mac);
+        QCOMPARE(list.texts(0)[tcSiteList::colFirmware], firmware);
+    }
+
+    // The fields a later report carries onto the listed record.
+    void carriedFields_data()
+    {
+        QTest::addColumn<tpVideoDevice>("listed");
+        QTest::addColumn<tpVideoDevice>("later");
+        QTest::addColumn<QString>("altAddress");
+        QTest::addColumn<int>("addressMode");
+        QTest::addColumn<QString>("typeText");
+        QTest::addColumn<QString>("cloudId");
+        QTest::addColumn<bool>("pqCamera");
+
+        const auto with = [](const QString& alt, int mode, const QString& cloud, bool pq) {
+            return [=](tcVideoDevice& d) {
+                d.altAddress = alt;
+                d.addressMode = quint8(mode);
+                d.cloudId = cloud;
+                d.pqCamera = pq;
+            };
+        };
+        QTest::newRow("everything new is taken over")
+            << report(Norvo2Cam, kAddrA, kMacA)
+            << report(PQSeries, kAddrA, kMacA, with("169.254.3.4", 0, "QR-1", true)) << "169.254.3.4" << 0
+            << "static"
+            << "QR-1" << true;
+        QTest::newRow("dhcp mode") << report(Norvo2Cam, kAddrA, kMacA)
+                                   << report(Onvif, kAddrA, kMacA, with("", 1, "", false)) << "" << 1
+                                   << "dhcp"
+                                   << "" << false;
+        QTest::newRow("any reported mode other than static shows dhcp")
+            << report(Norvo2Cam, kAddrA, kMacA) << report(Onvif, kAddrA, kMacA, with("", 5, "", false)) << ""
+            << 5 << "dhcp"
+            << "" << false;
+        QTest::newRow("a known mode, cloud id and camera flag are kept")
+            << report(Norvo2Cam, kAddrA, kMacA, with("169.254.1.1", 0, "QR-1", true))
+            << report(Onvif, kAddrA, kMacA, with("", 1, "QR-2", false)) << "169.254.1.1" << 0 << "static"
+            << "QR-1" << true;
+        QTest::newRow("a later alternative address replaces the listed one")
+            << report(Norvo2Cam, kAddrA, kMacA, with("169.254.1.1", 2, "", false))
+            << report(PQSeries, kAddrA, kMacA, with("169.254.9.9", 2, "", false)) << "169.254.9.9" << 2 << ""
+            << "" << false;
+    }
+    void carriedFields()
+    {
+        QFETCH(tpVideoDevice, listed);
+        QFETCH(tpVideoDevice, later);
+        QFETCH(QString, altAddress);
+        QFETCH(int, addressMode);
+        QFETCH(QString, typeText);
+        QFETCH(QString, cloudId);
+        QFETCH(bool, pqCamera);
+        tcSiteList list;
+        list.merge(listed);
+        list.merge(later);
+        QCOMPARE(list.count(), 1);
+        QVERIFY(list.device(0) == listed);
+        QCOMPARE(listed->altAddress, altAddress);
+        QCOMPARE(int(listed->addressMode), addressMode);
+        QCOMPARE(listed->cloudId, cloudId);
+        QCOMPARE(listed->pqCamera, pqCamera);
+        QCOMPARE(list.texts(0)[tcSiteList::colAddressType], typeText);
+        QCOMPARE(list.texts(0)[tcSiteList::colCloudId], cloudId);
+    }
+
+    // Rows A (address only) and B (address and MAC); a report naming A's address and
+    // B's MAC goes to whichever is shown first.
+    void earliestRowWins_data()
+    {
+        QTest::addColumn<bool>("reversed");
+        QTest::addColumn<int>("expectedRow");
+        QTest::newRow("order of arrival: the address row") << false << 0;
+        QTest::newRow("sorted with the mac row first") << true << 1;
+    }
+    void earliestRowWins()
+    {
+        QFETCH(bool, reversed);
+        QFETCH(int, expectedRow);
+        tcSiteList list;
+        list.merge(report(Onvif, kAddrA, QString()));
+        list.merge(report(Onvif, kAddrB, kMacA));
+        if (reversed)
+            list.setRowPrecedes([](int a, int b) { return a > b; });
+        QCOMPARE(list.findMatch(kAddrA, kMacA), expectedRow);
+        const auto merge = list.merge(
+            report(Onvif, kAddrA, kMacA, [](tcVideoDevice& d) { d.siteName = QStringLiteral("Both"); }));
+        QCOMPARE(merge.row, expectedRow);
+        QCOMPARE(list.texts(expectedRow)[tcSiteList::colSiteName], QStringLiteral("Both"));
+        QCOMPARE(list.texts(1 - expectedRow)[tcSiteList::colSiteName], QString());
+    }
+
+    void clearForgetsRows()
+    {
+        tcSiteList list;
+        list.merge(report(Onvif, kAddrA, kMacA));
+        list.clear();
+        QCOMPARE(list.count(), 0);
+        QCOMPARE(list.findMatch(kAddrA, kMacA), -1);
+        QVERIFY(list.merge(report(Onvif, kAddrA, kMacA)).added);
+    }
+
+    // Which of the five kind buttons shows a row, as a mask in button order:
+    // bridges, recorders, cameras, speakers, other.
+    void visibility_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<QString>("shownBy");
+        QTest::newRow("0 unknown") << 0 << ""
+                                   << "00000";
+        QTest::newRow("1 bridge v2") << 1 << "ZL V2"
+                                     << "10000";
+        QTest::newRow("2 bridge v3") << 2 << "ZL V3"
+                                     << "10000";
+        QTest::newRow("3 norvo 1.0 camera") << 3 << "NC-310"
+                                            << "00100";
+        QTest::newRow("4 norvo 2.0 camera") << 4 << "NC-420"
+                                            << "00100";
+        QTest::newRow("5 onvif camera") << 5 << "Unknown"
+                                        << "00100";
+        QTest::newRow("5 speaker in the model") << 5 << "IP Speaker 20W"
+                                                << "00010";
+        QTest::newRow("4 loudspeaker, any case") << 4 << "LOUDSPEAKER"
+                                                 << "00010";
+        QTest::newRow("3 intercom") << 3 << "Door Intercom"
+                                    << "00010";
+        QTest::newRow("4 model beginning with spip") << 4 << "SPIP-100"
+                                                     << "00010";
+        QTest::newRow("4 spip inside the model is a camera") << 4 << "X-SPIP"
+                                                             << "00100";
+        QTest::newRow("6 pq-series") << 6 << "PQ/PW"
+                                     << "01000";
+        QTest::newRow("6 pq-series speaker is still a recorder") << 6 << "Speaker"
+                                                                 << "01000";
+        QTest::newRow("7 tb series") << 7 << "TB/TF/TJ"
+                                     << "00000";
+        QTest::newRow("8 kd series") << 8 << "KD"
+                                     << "00000";
+        QTest::newRow("9 lark recorder") << 9 << "KG"
+                                         << "00000";
+        QTest::newRow("10 wren recorder") << 10 << "KM"
+                                          << "00000";
+        QTest::newRow("11 pq-series qr") << 11 << "PQ/PW"
+                                         << "00000";
+        QTest::newRow("12 ostra server") << 12 << ""
+                                         << "00001";
+        QTest::newRow("13 ostra decoder") << 13 << "Onvif?"
+                                          << "00001";
+        QTest::newRow("99 out of range") << 99 << ""
+                                         << "00000";
+    }
+    void visibility()
+    {
+        QFETCH(int, type);
+        QFETCH(QString, model);
+        QFETCH(QString, shownBy);
+        const QStringList kinds{"bridges", "recorders", "cameras", "speakers", "other"};
+        tcSiteList list;
+        list.merge(report(type, kAddrA, kMacA, [&](tcVideoDevice& d) { d.model = model; }));
+        for (int i = 0; i < kinds.size(); ++i) {
+            const bool expected = shownBy[i] == QLatin1Char('1');
+            QVERIFY2(list.isVisible(0, only(kinds[i])) == expected, qPrintable(kinds[i]));
+        }
+    }
+
+    void speakersUnderCamerasNeedBothFlags()
+    {
+        tcKindFilter both = only(QStringLiteral("cameras"));
+        both.speakers = true;
+        QVERIFY(tcSiteList::isVisible(Onvif, QStringLiteral("spip-2"), both));
+        QVERIFY(tcSiteList::isVisible(Onvif, QStringLiteral("NC-1"), both));
+        QVERIFY(!tcSiteList::isVisible(Onvif, QStringLiteral("NC-1"), only(QStringLiteral("speakers"))));
+    }
+
+    void shownModel_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("empty becomes Unknown") << int(Onvif) << ""
+                                               << "Unknown";
+        QTest::newRow("ostra server keeps an empty model") << int(OstraServer) << ""
+                                                           << "";
+        QTest::newRow("a model is kept") << int(OstraServer) << "OS-1"
+                                         << "OS-1";
+    }
+    void shownModel()
+    {
+        QFETCH(int, type);
+        QFETCH(QString, model);
+        QFETCH(QString, shown);
+        tcSiteList list;
+        list.merge(report(type, kAddrA, kMacA, [&](tcVideoDevice& d) { d.model = model; }));
+        QCOMPARE(list.model(0), shown);
+        QCOMPARE(list.texts(0)[tcSiteList::colModel], shown);
+    }
+
+    void visibleCountCountsOnlyShownRows()
+    {
+        tcSiteList list;
+        const int types[] = {Onvif, Norvo2Cam, KDSeries, PQSeries, OstraServer};
+        int n = 0;
+        for (int type : types)
+            list.merge(report(type, QStringLiteral("10.2.0.%1").arg(++n), QString()));
+        QCOMPARE(list.count(), 5);
+        QCOMPARE(list.visibleCount(only(QStringLiteral("cameras"))), 2);
+        QCOMPARE(list.visibleCount(only(QStringLiteral("recorders"))), 1);
+        QCOMPARE(list.visibleCount(only(QStringLiteral("bridges"))), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_SiteList)
+#include "tst_sitelist.moc"

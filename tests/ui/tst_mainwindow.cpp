@@ -1,0 +1,516 @@
+#include "MainWindow.h"
+#include "tcSiteLocate.h"
+#include "tcSiteLocateItem.h"
+#include "zltest.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+#include <functional>
+
+namespace {
+
+tpVideoDevice report(qint32 type, const QString& address, const QString& mac,
+                     const std::function<void(tcVideoDevice&)>& more = {})
+{
+    tpVideoDevice device(new tcVideoDevice(nullptr));
+    device->type = type;
+    device->ipAddress = address;
+    device->macAddress = mac;
+    device->model = protocolText(type);
+    if (more)
+        more(*device);
+    return device;
+}
+
+std::function<void(tcVideoDevice&)> model(const QString& text)
+{
+    return [text](tcVideoDevice& d) { d.model = text; };
+}
+
+std::function<void(tcVideoDevice&)> pqCamera()
+{
+    return [](tcVideoDevice& d) { d.pqCamera = true; };
+}
+
+void finishCycle(MainWindow& window)
+{
+    for (int i = 0; i < 3; ++i)
+        window.slot_waitTimer();
+}
+
+template <typename T> T* child(MainWindow& window, const char* name)
+{
+    T* widget = window.findChild<T*>(QLatin1String(name));
+    if (!widget)
+        qWarning("no %s named %s", T::staticMetaObject.className(), name);
+    return widget;
+}
+
+QStringList column(QTreeWidget* tree, int column)
+{
+    QStringList texts;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        texts << tree->topLevelItem(i)->text(column);
+    return texts;
+}
+
+// Answers the next modal message box, remembering its title and text.
+class tcBoxWatcher : public QObject
+{
+public:
+    tcBoxWatcher()
+    {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                title = box->windowTitle();
+                text = box->text();
+                box->accept();
+            }
+        });
+        m_timer.start(20);
+    }
+    QString title;
+    QString text;
+
+private:
+    QTimer m_timer;
+};
+
+} // namespace
+
+// Stands in for the desktop's browser.
+class tcUrlOpener : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl& url) { opened << url; }
+};
+
+using Reports = QVector<tpVideoDevice>;
+
+class tst_MainWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init() { ZL_REQUIRE_SANDBOX(); }
+
+    void form_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("checked");
+        QTest::newRow("bridges") << "radShowBridges"
+                                 << "Bridges" << false;
+        QTest::newRow("recorders") << "radShowRecorders"
+                                   << "Recorders" << false;
+        QTest::newRow("cameras checked at start") << "radShowCameras"
+                                                  << "Cameras" << true;
+        QTest::newRow("speakers") << "radShowSpeakers"
+                                  << "Speakers/Mics/Strobes" << false;
+        QTest::newRow("other") << "radShowOther"
+                               << "Other" << false;
+        QTest::newRow("refresh") << "btnRefresh"
+                                 << "Refresh" << false;
+        QTest::newRow("select") << "btnSelect"
+                                << "Select All" << false;
+        QTest::newRow("passwords") << "btnUpdatePasswords"
+                                   << "Update Passwords" << false;
+        QTest::newRow("addresses") << "btnUpdateAddresses"
+                                   << "Update IP Addresses" << false;
+        QTest::newRow("close") << "btnClose"
+                               << "Close" << false;
+    }
+    void form()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        QFETCH(bool, checked);
+        MainWindow window;
+        auto* button = window.findChild<QAbstractButton*>(name);
+        QVERIFY(button);
+        QCOMPARE(button->text(), text);
+        QCOMPARE(button->isChecked(), checked);
+        QVERIFY(button->isVisibleTo(&window));
+        // the kind buttons exclude each other because they share the group box
+        if (name.startsWith(QLatin1String("rad")))
+            QCOMPARE(button->parentWidget()->objectName(), QStringLiteral("grpDiscovered"));
+    }
+
+    void startsDiscovering()
+    {
+        MainWindow window;
+        QCOMPARE(window.objectName(), QStringLiteral("MainWindow"));
+        QCOMPARE(window.size(), QSize(1200, 600));
+        QCOMPARE(window.font().family(), QStringLiteral("Arial"));
+        QCOMPARE(window.font().pointSize(), 12);
+        QCOMPARE(window.windowTitle(), QStringLiteral("Zephyrlock Scanner V1.3.0"));
+        QCOMPARE(child<QGroupBox>(window, "grpDiscovered")->title(), QStringLiteral("Discovered Devices"));
+        QCOMPARE(child<QLabel>(window, "lblProgress")->text(),
+                 QStringLiteral("Locating sites, please wait..."));
+        QCOMPARE(child<QLabel>(window, "lblInstr")->text(),
+                 QStringLiteral("Double-click a discovered device to open its web interface."));
+        QCOMPARE(child<QPushButton>(window, "btnRefresh")->toolTip(),
+                 QStringLiteral("Start a new site discovery on the local area network"));
+        QVERIFY(!child<QPushButton>(window, "btnRefresh")->isEnabled());
+        auto* progress = child<QProgressBar>(window, "prgDiscovery");
+        QCOMPARE(progress->maximum(), 3);
+        QCOMPARE(progress->value(), 0);
+        QVERIFY(progress->isVisibleTo(&window));
+        // no list yet: the group box holds the top bar and a spacer
+        QVERIFY(!window.deviceTree());
+        auto* layout = child<QGroupBox>(window, "grpDiscovered")->layout();
+        QCOMPARE(layout->count(), 2);
+        QVERIFY(layout->itemAt(1)->spacerItem());
+    }
+
+    void firstReportCreatesTheList()
+    {
+        MainWindow window;
+        emit window.coordinator()->sig_locateFoundSite(report(Onvif, "10.1.0.5", "00:11:22:33:44:55"));
+        QTreeWidget* tree = window.deviceTree();
+        QVERIFY(tree);
+        auto* layout = child<QGroupBox>(window, "grpDiscovered")->layout();
+        QCOMPARE(layout->count(), 2);
+        QCOMPARE(layout->itemAt(1)->widget(), tree);
+        QStringList headers;
+        for (int i = 0; i < tree->columnCount(); ++i)
+            headers << tree->headerItem()->text(i);
+        QCOMPARE(headers, (QStringList{"Site Name", "Cloud ID", "Model", "IP Address", "Type", "Port", "MAC",
+                                       "Protocol", "FW Ver", "Status"}));
+        QCOMPARE(tree->selectionMode(), QAbstractItemView::ExtendedSelection);
+        QCOMPARE(tree->topLevelItemCount(), 1);
+        QCOMPARE(tree->topLevelItem(0)->text(tcSiteList::colMac), QStringLiteral("00:11:22:33:44:55"));
+    }
+
+    // Reports of one cycle and the label at its end.
+    void sitesFound_data()
+    {
+        QTest::addColumn<Reports>("reports");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("no device at all") << Reports{} << "Sites found (0 / 0)";
+        QTest::newRow("a kd-series device counts only in the total")
+            << Reports{report(Onvif, "10.1.0.1", ""), report(KDSeries, "10.1.0.2", "")}
+            << "Sites found (1 / 2)";
+        QTest::newRow("a repeated report is one row")
+            << Reports{report(Norvo1Cam, "10.1.0.1", "aa:00:00:00:00:01"),
+                       report(Norvo2Cam, "10.1.0.1", "aa:00:00:00:00:01"),
+                       report(Onvif, "", "AA:00:00:00:00:01")}
+            << "Sites found (1 / 1)";
+        QTest::newRow("speakers, recorders and bridges are hidden under cameras")
+            << Reports{report(Onvif, "10.1.0.1", "", model("SPIP-100")), report(PQSeries, "10.1.0.2", ""),
+                       report(ZLServer2, "10.1.0.3", ""), report(Norvo2Cam, "10.1.0.4", "")}
+            << "Sites found (1 / 4)";
+    }
+    void sitesFound()
+    {
+        QFETCH(Reports, reports);
+        QFETCH(QString, label);
+        MainWindow window;
+        for (const tpVideoDevice& device : reports)
+            window.slot_locateFoundSite(device);
+        finishCycle(window);
+        QCOMPARE(child<QLabel>(window, "lblProgress")->text(), label);
+        QVERIFY(!child<QProgressBar>(window, "prgDiscovery")->isVisibleTo(&window));
+        QVERIFY(child<QPushButton>(window, "btnRefresh")->isEnabled());
+    }
+
+    void cycleEndsAfterThreeTicks()
+    {
+        MainWindow window;
+        window.slot_locateFoundSite(report(Onvif, "10.1.0.1", ""));
+        auto* progress = child<QProgressBar>(window, "prgDiscovery");
+        QTRY_COMPARE_WITH_TIMEOUT(progress->value(), 2, 2500);
+        QCOMPARE(child<QLabel>(window, "lblProgress")->text(),
+                 QStringLiteral("Locating sites, please wait..."));
+        QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>(window, "lblProgress")->text(),
+                                  QStringLiteral("Sites found (1 / 1)"), 2000);
+    }
+
+    void sortedByAddressAtCycleEnd()
+    {
+        MainWindow window;
+        for (const char* address : {"192.168.1.20", "", "192.168.1.3", "10.0.0.10", "10.0.0.9"})
+            window.slot_locateFoundSite(report(Onvif, address, address[0] ? "" : "aa:00:00:00:00:01"));
+        finishCycle(window);
+        QCOMPARE(column(window.deviceTree(), tcSiteList::colAddress),
+                 (QStringList{"", "10.0.0.9", "10.0.0.10", "192.168.1.3", "192.168.1.20"}));
+        // a late report is sorted in and still merges into its row
+        window.slot_locateFoundSite(report(Onvif, "10.0.0.5", ""));
+        window.slot_locateFoundSite(
+            report(Onvif, "10.0.0.5", "", [](tcVideoDevice& d) { d.siteName = QStringLiteral("Late"); }));
+        QCOMPARE(column(window.deviceTree(), tcSiteList::colSiteName).indexOf(QStringLiteral("Late")), 1);
+    }
+
+    // Row A has an address, row B another address and a MAC; a report with A's address
+    // and B's MAC merges into whichever the list shows first.
+    void matchFollowsTheShownOrder_data()
+    {
+        QTest::addColumn<bool>("sorted");
+        QTest::addColumn<QString>("merged");
+        QTest::newRow("before sorting: order of arrival") << false << "10.0.0.20";
+        QTest::newRow("sorted by address: the lower address") << true << "10.0.0.3";
+    }
+    void matchFollowsTheShownOrder()
+    {
+        QFETCH(bool, sorted);
+        QFETCH(QString, merged);
+        MainWindow window;
+        window.slot_locateFoundSite(report(Onvif, "10.0.0.20", ""));
+        window.slot_locateFoundSite(report(Onvif, "10.0.0.3", "aa:00:00:00:00:03"));
+        if (sorted)
+            finishCycle(window);
+        window.slot_locateFoundSite(report(Onvif, "10.0.0.20", "aa:00:00:00:00:03",
+                                           [](tcVideoDevice& d) { d.siteName = QStringLiteral("Both"); }));
+        QTreeWidget* tree = window.deviceTree();
+        const int named = column(tree, tcSiteList::colSiteName).indexOf(QStringLiteral("Both"));
+        QVERIFY(named >= 0);
+        QCOMPARE(tree->topLevelItem(named)->text(tcSiteList::colAddress), merged);
+    }
+
+    // The window's rows repeat the list's texts and carry the row data.
+    void rowsMirrorTheList()
+    {
+        MainWindow window;
+        const Reports reports{
+            report(Norvo1Cam, "10.1.0.1", "aa:00:00:00:00:01", model("")),
+            report(Norvo2Cam, "10.1.0.1", "",
+                   [](tcVideoDevice& d) {
+                       d.siteName = QStringLiteral("Gate");
+                       d.firmware = QStringLiteral("3.1");
+                       d.addressMode = 0;
+                       d.cloudId = QStringLiteral("QR-9");
+                   }),
+            report(Onvif, "10.1.0.2", ""),
+            report(Onvif, "10.1.0.2", "aa:00:00:00:00:02",
+                   [](tcVideoDevice& d) { d.siteName = QStringLiteral("Hall"); }),
+            report(Onvif, "10.1.0.2", "aa:00:00:00:00:02"),
+            report(PQSeries, "", "AA:00:00:00:00:02", pqCamera()),
+        };
+        for (const tpVideoDevice& device : reports)
+            window.slot_locateFoundSite(device);
+        const tcSiteList& list = window.sites();
+        QCOMPARE(list.count(), 2);
+        for (int row = 0; row < list.count(); ++row) {
+            tcSiteLocateItem* item = window.itemOf(row);
+            for (int c = 0; c < tcSiteList::columnCount; ++c)
+                QCOMPARE(item->text(c), list.texts(row)[c]);
+            QVERIFY(item->data(0, tcSiteLocateItem::DeviceRole).value<tpVideoDevice>() == list.device(row));
+            QCOMPARE(item->data(0, tcSiteLocateItem::TypeRole).toInt(), list.type(row));
+            QCOMPARE(item->data(0, tcSiteLocateItem::ModelRole).toString(), list.model(row));
+            QCOMPARE(item->data(0, tcSiteLocateItem::MacRole).toString(), list.mac(row));
+            QCOMPARE(item->data(0, tcSiteLocateItem::AddressRole).toString(), list.address(row));
+        }
+        QCOMPARE(window.itemOf(0)->text(tcSiteList::colProtocol), QStringLiteral("Norvo 2.0"));
+        QCOMPARE(window.itemOf(0)->text(tcSiteList::colAddressType), QStringLiteral("static"));
+        QCOMPARE(window.itemOf(1)->text(tcSiteList::colMac), QStringLiteral("AA:00:00:00:00:02"));
+        QCOMPARE(window.itemOf(1)->data(0, tcSiteLocateItem::TypeRole).toInt(), int(PQSeries));
+        // taken over by a recorder: hidden under "Cameras"
+        QVERIFY(window.itemOf(1)->isHidden());
+        QVERIFY(list.device(1)->pqCamera);
+    }
+
+    void takeoverUnderRecordersIsShown()
+    {
+        MainWindow window;
+        window.slot_locateFoundSite(report(Norvo2Cam, "10.1.0.1", ""));
+        child<QRadioButton>(window, "radShowRecorders")->setChecked(true);
+        QVERIFY(window.itemOf(0)->isHidden());
+        window.slot_locateFoundSite(report(PQSeries, "10.1.0.1", ""));
+        QVERIFY(!window.itemOf(0)->isHidden());
+    }
+
+    // Picking a kind button: the id column's header, the selection mode, the bottom
+    // buttons and the counts.
+    void kindFilter_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("header");
+        QTest::addColumn<bool>("extended");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("bridges") << "radShowBridges"
+                                 << "Cloud ID" << false << "Sites found (1 / 6)";
+        QTest::newRow("recorders") << "radShowRecorders"
+                                   << "QR Code" << false << "Sites found (1 / 6)";
+        QTest::newRow("speakers") << "radShowSpeakers"
+                                  << "QR Code" << false << "Sites found (1 / 6)";
+        QTest::newRow("other") << "radShowOther"
+                               << "Device Type" << false << "Sites found (2 / 6)";
+    }
+    void kindFilter()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, header);
+        QFETCH(bool, extended);
+        QFETCH(QString, label);
+        MainWindow window;
+        const Reports reports{report(ZLServer2, "10.1.0.1", ""),
+                              report(PQSeries, "10.1.0.2", ""),
+                              report(Onvif, "10.1.0.3", "", model("Ceiling Speaker")),
+                              report(OstraServer, "10.1.0.4", ""),
+                              report(OstraDecoder, "10.1.0.5", ""),
+                              report(Norvo2Cam, "10.1.0.6", "")};
+        for (const tpVideoDevice& device : reports)
+            window.slot_locateFoundSite(device);
+        finishCycle(window);
+        QCOMPARE(window.deviceTree()->headerItem()->text(1), QStringLiteral("Cloud ID"));
+        window.findChild<QRadioButton*>(button)->setChecked(true);
+        QCOMPARE(window.deviceTree()->headerItem()->text(1), header);
+        QCOMPARE(window.deviceTree()->selectionMode() == QAbstractItemView::ExtendedSelection, extended);
+        QCOMPARE(child<QLabel>(window, "lblProgress")->text(), label);
+        QVERIFY(!child<QPushButton>(window, "btnSelect")->isVisibleTo(&window));
+        QVERIFY(!child<QPushButton>(window, "btnUpdateAddresses")->isVisibleTo(&window));
+        int shown = 0;
+        for (int row = 0; row < window.sites().count(); ++row)
+            shown += window.itemOf(row)->isHidden() ? 0 : 1;
+        QCOMPARE(QStringLiteral("Sites found (%1 / 6)").arg(shown), label);
+
+        child<QRadioButton>(window, "radShowCameras")->setChecked(true);
+        QCOMPARE(window.deviceTree()->headerItem()->text(1), QStringLiteral("QR Code"));
+        QCOMPARE(window.deviceTree()->selectionMode(), QAbstractItemView::ExtendedSelection);
+        QCOMPARE(child<QLabel>(window, "lblProgress")->text(), QStringLiteral("Sites found (1 / 6)"));
+        QVERIFY(child<QPushButton>(window, "btnSelect")->isVisibleTo(&window));
+    }
+
+    void selectAllAndFilter()
+    {
+        MainWindow window;
+        for (const char* address : {"10.1.0.1", "10.1.0.2", "10.1.0.3"})
+            window.slot_locateFoundSite(report(Onvif, address, ""));
+        finishCycle(window);
+        auto* select = child<QPushButton>(window, "btnSelect");
+        select->click();
+        QCOMPARE(select->text(), QStringLiteral("Deselect All"));
+        QCOMPARE(window.deviceTree()->selectedItems().size(), 3);
+        child<QRadioButton>(window, "radShowRecorders")->setChecked(true);
+        child<QRadioButton>(window, "radShowCameras")->setChecked(true);
+        QCOMPARE(select->text(), QStringLiteral("Select All"));
+        QCOMPARE(window.deviceTree()->selectedItems().size(), 0);
+        select->click();
+        select->click();
+        QCOMPARE(select->text(), QStringLiteral("Select All"));
+        QCOMPARE(window.deviceTree()->selectedItems().size(), 0);
+    }
+
+    // Rows described as "<pq camera><selected><hidden>" flags; the status texts after
+    // pressing the button, and whether the "Selection Required" box came up.
+    void updateButtons_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QStringList>("statuses");
+        QTest::addColumn<bool>("box");
+        for (const char* button : {"btnUpdateAddresses", "btnUpdatePasswords"}) {
+            const QString b = QLatin1String(button);
+            QTest::addRow("%s: nothing selected", button)
+                << b << QStringList{"100", "100"} << QStringList{"", ""} << true;
+            QTest::addRow("%s: selected rows none of them a pq camera", button)
+                << b << QStringList{"010", "010"} << QStringList{"", ""} << true;
+            QTest::addRow("%s: selected pq cameras are marked, the rest cleared", button)
+                << b << QStringList{"110", "100", "010", "110"} << QStringList{"---", "", "", "---"} << false;
+            QTest::addRow("%s: a selected pq camera hidden by the filter is left out", button)
+                << b << QStringList{"111", "110"} << QStringList{"", "---"} << false;
+            QTest::addRow("%s: only hidden ones selected", button)
+                << b << QStringList{"111"} << QStringList{""} << true;
+        }
+    }
+    void updateButtons()
+    {
+        QFETCH(QString, button);
+        QFETCH(QStringList, rows);
+        QFETCH(QStringList, statuses);
+        QFETCH(bool, box);
+        MainWindow window;
+        for (int i = 0; i < rows.size(); ++i) {
+            const bool pq = rows[i][0] == QLatin1Char('1');
+            const bool hidden = rows[i][2] == QLatin1Char('1');
+            window.slot_locateFoundSite(report(hidden ? Norvo2Cam : Onvif,
+                                               QStringLiteral("10.1.0.%1").arg(i + 1), "",
+                                               [&](tcVideoDevice& d) {
+                                                   d.pqCamera = pq;
+                                                   if (hidden)
+                                                       d.model = QStringLiteral("Horn Speaker");
+                                               }));
+        }
+        finishCycle(window);
+        for (int i = 0; i < rows.size(); ++i) {
+            window.itemOf(i)->setText(tcSiteList::colStatus, QStringLiteral("Success"));
+            window.itemOf(i)->setSelected(rows[i][1] == QLatin1Char('1'));
+            QCOMPARE(window.itemOf(i)->isHidden(), rows[i][2] == QLatin1Char('1'));
+        }
+        tcBoxWatcher watcher;
+        window.findChild<QPushButton*>(button)->click();
+        QStringList actual;
+        for (int i = 0; i < rows.size(); ++i)
+            actual << window.itemOf(i)->text(tcSiteList::colStatus);
+        QCOMPARE(actual, statuses);
+        QCOMPARE(watcher.title, box ? QStringLiteral("Selection Required") : QString());
+        QCOMPARE(watcher.text,
+                 box ? QStringLiteral("Please select one or more items to update.") : QString());
+    }
+
+    void updateWithoutRowsDoesNothing()
+    {
+        MainWindow window;
+        tcBoxWatcher watcher;
+        window.slot_updateAddresses();
+        window.slot_updatePasswords();
+        QVERIFY(watcher.title.isEmpty());
+    }
+
+    void doubleClickOpensWebPage_data()
+    {
+        QTest::addColumn<int>("webPort");
+        QTest::addColumn<QString>("url");
+        QTest::newRow("http") << 8080 << "http://10.1.0.2:8080";
+        QTest::newRow("https on 443") << 443 << "https://10.1.0.2:443";
+    }
+    void doubleClickOpensWebPage()
+    {
+        QFETCH(int, webPort);
+        QFETCH(QString, url);
+        tcUrlOpener opener;
+        QDesktopServices::setUrlHandler(QStringLiteral("http"), &opener, "open");
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), &opener, "open");
+        MainWindow window;
+        window.slot_locateFoundSite(report(Onvif, "10.1.0.1", ""));
+        window.slot_locateFoundSite(
+            report(Onvif, "10.1.0.2", "", [&](tcVideoDevice& d) { d.webPort = quint16(webPort); }));
+        finishCycle(window);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTreeWidget* tree = window.deviceTree();
+        const QRect rect = tree->visualItemRect(window.itemOf(1));
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, rect.center());
+        QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, rect.center());
+        QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+        QCOMPARE(opener.opened, QList<QUrl>{QUrl(url)});
+    }
+
+    void refreshEmptiesTheList()
+    {
+        MainWindow window;
+        tpVideoDevice device = report(Onvif, "10.1.0.1", "");
+        const QWeakPointer<tcVideoDevice> weak = device;
+        window.slot_locateFoundSite(device);
+        device.reset();
+        finishCycle(window);
+        child<QPushButton>(window, "btnRefresh")->click();
+        QCOMPARE(window.deviceTree()->topLevelItemCount(), 0);
+        QCOMPARE(window.sites().count(), 0);
+        QVERIFY(weak.isNull());
+        QCOMPARE(child<QLabel>(window, "lblProgress")->text(),
+                 QStringLiteral("Locating sites, please wait..."));
+        QVERIFY(!child<QPushButton>(window, "btnRefresh")->isEnabled());
+        QCOMPARE(child<QProgressBar>(window, "prgDiscovery")->value(), 0);
+        // the same device is listed again in the new cycle
+        window.slot_locateFoundSite(report(Onvif, "10.1.0.1", ""));
+        QCOMPARE(window.deviceTree()->topLevelItemCount(), 1);
+    }
+};
+
+QTEST_MAIN(tst_MainWindow)
+#include "tst_mainwindow.moc"

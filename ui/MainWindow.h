@@ -1,0 +1,78 @@
+#pragma once
+// The application's only window: runs a discovery cycle at start-up and on Refresh,
+// lists every reported device once (the merge and the kind filter live in tcSiteList,
+// this class mirrors its rows in a tree), and starts the actions on selected devices.
+
+#include "tcLocateParams.h"
+#include "tcSiteList.h"
+#include "tcVideoDevice.h"
+
+#include <QList>
+#include <QMainWindow>
+#include <QModelIndex>
+#include <QSharedPointer>
+#include <QVector>
+
+class QTimer;
+class QTreeWidget;
+class QTreeWidgetItem;
+class tcSiteLocate;
+class tcSiteLocateItem;
+
+namespace Ui {
+class MainWindow;
+}
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit MainWindow(QWidget* apParent = nullptr);
+    ~MainWindow() override;
+
+    // The device list; null until the first device is reported.
+    QTreeWidget* deviceTree() const { return siteTree; }
+    const tcSiteList& sites() const { return list; }
+    // The tree row that shows row `row` of sites().
+    tcSiteLocateItem* itemOf(int row) const { return items.value(row); }
+    tcSiteLocate* coordinator() const { return locate; }
+
+public slots:
+    void slot_closeClicked();
+    void slot_itemDoubleClicked(const QModelIndex& index);
+    void slot_locateFoundSite(tpVideoDevice apDvc);
+    void slot_refreshClicked();
+    void slot_typeToggled(bool afChecked);
+    void slot_selectAllClicked();
+    void slot_updateAddresses();
+    void slot_updatePasswords();
+    void slot_waitTimer();
+
+private:
+    void createSiteTree();
+    void addItem(int row);
+    void applyVisibility(int row);
+    void showSitesFound(int visible);
+    // Marks the rows an update may work on with "---" and clears every other status.
+    QList<QTreeWidgetItem*> chooseRowsForUpdate();
+    void showSelectionRequired();
+    // The two update dialogs come with the configuration features; until then a
+    // chosen set of rows stays marked and nothing is sent.
+    void runAddressDialog(const QList<QTreeWidgetItem*>& rows);
+    void runPasswordDialog(const QList<QTreeWidgetItem*>& rows);
+
+    Ui::MainWindow* ui;
+    qint32 waitCount = 0;
+    qint32 ipColumn = -1;
+    qint32 statusColumn = -1;
+    qint32 sortColumn = -1;
+    QTimer* waitTimer;
+    QTreeWidget* siteTree = nullptr;
+    tcSiteLocate* locate = nullptr;
+    QSharedPointer<tcLocateParams> params;
+    tcKindFilter shown; // the checked kind button
+    bool selectAllNext = true;
+
+    tcSiteList list;
+    QVector<tcSiteLocateItem*> items; // items[row] shows list row `row`
+};
