@@ -7,6 +7,7 @@
 #include "tcVideoDevice.h"
 
 #include <QByteArray>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 #include <QUuid>
@@ -76,6 +77,19 @@ inline bool formattedFrom(const QByteArray& input, const QString& text, QChar se
     return input.contains(raw);
 }
 
+// For the text formats (XML, JSON), whose codecs cut texts into pieces and join them
+// again: every word of a text (split at blanks, ':' and '/') stands, in any case, in
+// the input's decoded texts (the case-folded sources joined by line breaks).
+inline bool wordsFrom(const QString& foldedSources, const QString& text)
+{
+    static const QRegularExpression separators(QStringLiteral("[\\s:/]+"));
+    for (const QString& word : text.split(separators, Qt::SkipEmptyParts)) {
+        if (!foldedSources.contains(word.toCaseFolded()))
+            return false;
+    }
+    return true;
+}
+
 inline bool fromInput(const QByteArray& input, const QString& text)
 {
     return textFrom(input, text) || formattedFrom(input, text, QLatin1Char('.'), 4, 10) ||
@@ -101,10 +115,10 @@ inline const tcVideoDevice& freshDevice()
 }
 
 // Every text of a record a parser filled is the fresh record's, one of the parser's own
-// constants, or made of input bytes (as text, an address or a MAC). The time stamps are
-// the record's own; the uuid may also be one the record generated.
-inline void requireDeviceFromInput(const tcVideoDevice& device, const QByteArray& input,
-                                   const QStringList& constants)
+// constants, or made of the input: `fromInput` says which texts are. The time stamps
+// are the record's own; the uuid may also be one the record generated.
+template <typename FromInput>
+void requireDeviceFrom(const tcVideoDevice& device, const QStringList& constants, FromInput fromInput)
 {
     const tcVideoDevice& fresh = freshDevice();
     const struct
@@ -127,13 +141,31 @@ inline void requireDeviceFromInput(const tcVideoDevice& device, const QByteArray
         {"servicePath", device.servicePath, fresh.servicePath},
     };
     for (const auto& field : fields) {
-        if (field.value == field.initial || constants.contains(field.value) || fromInput(input, field.value))
+        if (field.value == field.initial || constants.contains(field.value) || fromInput(field.value))
             continue;
         violated("a record field carries bytes that were not in the input",
                  QStringLiteral("%1 = \"%2\"").arg(QLatin1String(field.name), field.value));
     }
     const bool generatedUuid = device.uuid == QUuid(device.uuid).toString() && !QUuid(device.uuid).isNull();
-    ZL_FUZZ_REQUIRE(generatedUuid || fromInput(input, device.uuid), device.uuid);
+    ZL_FUZZ_REQUIRE(generatedUuid || fromInput(device.uuid), device.uuid);
+}
+
+// For binary replies: texts, addresses and MACs made of input bytes.
+inline void requireDeviceFromInput(const tcVideoDevice& device, const QByteArray& input,
+                                   const QStringList& constants)
+{
+    requireDeviceFrom(device, constants, [&](const QString& text) { return fromInput(input, text); });
+}
+
+// For text replies: the words of every text stand in the decoded sources.
+inline QString foldedSources(const QStringList& sources)
+{
+    return sources.join(QLatin1Char('\n')).toCaseFolded();
+}
+inline void requireDeviceFromSources(const tcVideoDevice& device, const QString& foldedSources,
+                                     const QStringList& constants)
+{
+    requireDeviceFrom(device, constants, [&](const QString& text) { return wordsFrom(foldedSources, text); });
 }
 
 } // namespace zlfuzz
