@@ -92,7 +92,7 @@ inline bool wordsFrom(const QString& foldedSources, const QString& text)
 
 inline bool fromInput(const QByteArray& input, const QString& text)
 {
-    return textFrom(input, text) || formattedFrom(input, text, QLatin1Char('.'), 4, 10) ||
+    return text.isEmpty() || textFrom(input, text) || formattedFrom(input, text, QLatin1Char('.'), 4, 10) ||
            formattedFrom(input, text, QLatin1Char(':'), 6, 16);
 }
 
