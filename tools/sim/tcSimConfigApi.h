@@ -1,0 +1,27 @@
+#pragma once
+// The cameras' configuration service: GetNetBasicConfig / SetNetBasicConfig for the
+// network settings, /ModifyIntegrateUser and /ModifyPassword for passwords. Pure
+// functions from a logged-in request and the device state to the reply body; the
+// accepted writes change the state.
+
+#include "tcSimDevice.h"
+#include "tcSimHttp.h"
+
+struct tcSimResponse
+{
+    int status = 200;
+    QByteArray body;
+    bool changed = false; // an accepted write changed the device state
+};
+
+// The method a configuration path is served under, or empty when the path is unknown.
+QByteArray configMethod(const QByteArray& path);
+
+// Answers a request for one of the configuration paths, made by `user` (logged in).
+tcSimResponse handleConfigRequest(tcSimDevice& device, const QString& user, const tcHttpRequest& request);
+
+// The reply documents.
+QByteArray netConfigReply(const tcSimDevice& device);
+QByteArray verdictReply(bool success, const QString& errorCode);
+// What a device with broken firmware sends: XML that no reader gets past the first element.
+QByteArray malformedReply();

@@ -1,0 +1,105 @@
+#pragma once
+// One simulated device: what it tells the discovery protocols, how it lets a client
+// log in, which fault it plays, and the configuration state that accepted writes change.
+// A site is a list of them, described by a JSON file and/or generated from counts.
+
+#include <QHash>
+#include <QHostAddress>
+#include <QJsonObject>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include <array>
+#include <memory>
+
+enum class tcSimKind { Onvif, Norvo2, Norvo1, PqRecorder, PqCamera, PqDecoder, PqStorage, Bridge };
+
+// The discovery protocols a device answers (bit set).
+enum tcSimProtocol : unsigned {
+    ProtoOnvif = 1,
+    ProtoNorvo = 2,
+    ProtoPq = 4,
+    ProtoBridge = 8,
+};
+
+enum class tcSimAuth { None, Basic, Digest, BasicDigest };
+
+enum class tcSimFault { None, WrongCredentials, NoAnswer, ClosedPort, MalformedXml, Failed };
+
+// The element names of the network configuration, in the order the device writes them.
+extern const QStringList kSimNetworkKeys;
+
+struct tcSimDevice
+{
+    tcSimKind kind = tcSimKind::Onvif;
+    unsigned protocols = ProtoOnvif;
+    QHostAddress address;
+    QHostAddress altAddress; // null when the device has no second address
+    quint16 port = 80;
+    QString name;
+    QString model;
+    QString firmware; // "A.B.C build"
+    QString cloudId;
+    std::array<quint8, 6> mac{};
+    bool http = true;
+
+    tcSimAuth auth = tcSimAuth::Digest;
+    QString algorithm = QStringLiteral("MD5"); // or "MD5-sess"
+    bool qop = true;                           // offer qop="auth"
+    bool authVersion = false;                  // HA1 over the upper-case hex MD5 of the password
+    bool userHash = false;                     // offer userhash=true
+    QString realm;
+    QByteArray opaque;            // the Digest opaque value the device hands out and expects back
+    QMap<QString, QString> users; // name -> password; "admin" is the administrator
+
+    tcSimFault fault = tcSimFault::None;
+    QStringList faultPaths; // empty: the fault applies to every path
+    QString errorCode;      // for the "failed" fault
+
+    // Current network configuration by element name; a missing key is left out of replies.
+    QMap<QString, QString> network;
+
+    // Digest nonces handed out, with the highest nonce count seen for each (replay check).
+    QHash<QByteArray, quint32> nonces;
+    QVector<QByteArray> nonceOrder;
+
+    QString macText() const; // "0a:3d:91:00:11:22"
+    QString macHex() const;  // "0a3d9100112"
+    bool faultApplies(const QString& path) const;
+    // True when the current configuration selects DHCP.
+    bool dhcpMode() const;
+    // The state that tests read back: identity, login settings (passwords only as
+    // SHA-256), network configuration.
+    QJsonObject stateJson() const;
+};
+
+using tcSimDevices = std::vector<std::unique_ptr<tcSimDevice>>;
+
+QString simKindText(tcSimKind kind);
+bool parseSimKind(const QString& text, tcSimKind* kind);
+QString simFaultText(tcSimFault fault);
+QString simAuthText(tcSimAuth auth);
+unsigned defaultProtocols(tcSimKind kind);
+// Fills the network configuration a device reports before any write: static address
+// plan around its own address.
+void setDefaultNetwork(tcSimDevice& device, const QHostAddress& gateway);
+
+// Reads a site file (see README.md). Appends to devices; on failure returns false and
+// sets *error to what is wrong and where.
+bool loadSiteJson(const QByteArray& json, tcSimDevices& devices, QString* error);
+
+struct tcSimCounts
+{
+    int onvif = 0, norvo2 = 0, norvo1 = 0, pqRecorders = 0, pqCameras = 0, pqDecoders = 0, pqStorage = 0,
+        bridges = 0;
+};
+
+// Appends generated devices, deterministic for a seed; addresses count up from base,
+// skipping .0, .255 and addresses already taken.
+void generateSite(const tcSimCounts& counts, quint32 seed, const QHostAddress& base, const QString& password,
+                  tcSimDevices& devices);
+
+// Writes one compact JSON object and a newline to stdout and flushes.
+void emitJsonLine(const QJsonObject& object);

@@ -1,0 +1,182 @@
+#include "tcSimHttpServer.h"
+
+#include "tcSimConfigApi.h"
+#include "tcSimHttp.h"
+#include "tcSimLogin.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+
+tcSimHttpServer::tcSimHttpServer(const tcSimDevices& devices, const tcSimHttpOptions& options,
+                                 QObject* parent)
+    : QObject(parent), m_devices(devices), m_options(options)
+{
+}
+
+bool tcSimHttpServer::listen(QString* error)
+{
+    for (const auto& device : m_devices) {
+        if (!device->http || device->fault == tcSimFault::ClosedPort)
+            continue;
+        for (const QHostAddress& address : {device->address, device->altAddress}) {
+            if (address.isNull())
+                continue;
+            auto* server = new QTcpServer(this);
+            if (!server->listen(address, device->port)) {
+                *error = QStringLiteral("cannot listen on %1:%2: %3")
+                             .arg(address.toString())
+                             .arg(device->port)
+                             .arg(server->errorString());
+                return false;
+            }
+            tcSimDevice* d = device.get();
+            connect(server, &QTcpServer::newConnection, this, [this, server, d] { accept(server, d); });
+            ++m_listeners;
+        }
+    }
+    return true;
+}
+
+void tcSimHttpServer::accept(QTcpServer* server, tcSimDevice* device)
+{
+    while (QTcpSocket* socket = server->nextPendingConnection()) {
+        if (m_connections >= m_options.maxConnections) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        ++m_connections;
+        auto* connection = new tcSimHttpConnection(socket, device, m_options, this);
+        connect(connection, &QObject::destroyed, this, [this] { --m_connections; });
+    }
+}
+
+tcSimHttpConnection::tcSimHttpConnection(QTcpSocket* socket, tcSimDevice* device,
+                                         const tcSimHttpOptions& options, QObject* parent)
+    : QObject(parent), m_socket(socket), m_device(device), m_options(options)
+{
+    socket->setParent(this);
+    m_timer.setSingleShot(true);
+    m_timer.setInterval(options.timeoutMs);
+    connect(&m_timer, &QTimer::timeout, this, [this] {
+        m_socket->abort();
+        deleteLater();
+    });
+    connect(socket, &QTcpSocket::readyRead, this, &tcSimHttpConnection::slot_readyRead);
+    connect(socket, &QTcpSocket::disconnected, this, &QObject::deleteLater);
+    m_timer.start();
+    if (socket->bytesAvailable() > 0)
+        slot_readyRead();
+}
+
+void tcSimHttpConnection::fail(int status)
+{
+    m_socket->write(buildHttpResponse(status, {}, QByteArray(), true));
+    m_closing = true;
+    m_socket->disconnectFromHost();
+}
+
+void tcSimHttpConnection::slot_readyRead()
+{
+    if (m_silent || m_closing) {
+        m_socket->readAll();
+        return;
+    }
+    m_buffer += m_socket->readAll();
+    while (!m_closing && !m_silent) {
+        tcHttpRequest request;
+        const tcHttpParse parse = parseHttpRequest(m_buffer, &request);
+        if (parse.state == tcHttpParse::Invalid) {
+            fail(parse.errorStatus);
+            return;
+        }
+        if (parse.state == tcHttpParse::Incomplete) {
+            if (parse.expectContinue && !m_continueSent) {
+                m_socket->write("HTTP/1.1 100 Continue\r\n\r\n");
+                m_continueSent = true;
+            }
+            return;
+        }
+        m_buffer.remove(0, parse.consumed);
+        m_continueSent = false;
+        m_timer.start();
+        if (!answer(request))
+            return;
+    }
+}
+
+bool tcSimHttpConnection::answer(const tcHttpRequest& request)
+{
+    tcSimDevice& d = *m_device;
+    const QString path = QString::fromLatin1(request.path());
+    QJsonObject log{{QStringLiteral("event"), QStringLiteral("request")},
+                    {QStringLiteral("device"), d.address.toString()},
+                    {QStringLiteral("local"), m_socket->localAddress().toString()},
+                    {QStringLiteral("port"), d.port},
+                    {QStringLiteral("method"), QString::fromLatin1(request.method)},
+                    {QStringLiteral("path"), QString::fromLatin1(request.target)},
+                    {QStringLiteral("contentType"), QString::fromLatin1(request.header("content-type"))},
+                    {QStringLiteral("body"), QString::fromUtf8(request.body)}};
+    // Every header as received, except the credentials (parsed under "authorization").
+    QJsonObject headerList;
+    for (const auto& h : request.headers)
+        if (h.first != "authorization")
+            headerList.insert(QString::fromLatin1(h.first), QString::fromLatin1(h.second));
+    log.insert(QStringLiteral("headers"), headerList);
+
+    int status = 200;
+    tcHttpHeaders headers;
+    QByteArray body;
+    bool changed = false;
+    const QByteArray method = configMethod(request.path());
+    if (method.isEmpty()) {
+        status = 404;
+    } else if (request.method != method) {
+        status = 405;
+        headers.append(qMakePair(QByteArray("Allow"), method));
+    } else if (d.faultApplies(path) && d.fault == tcSimFault::NoAnswer) {
+        // Accepts the request and never answers; the client has to give up by itself.
+        m_silent = true;
+        m_timer.stop();
+        m_buffer.clear();
+        log.insert(QStringLiteral("status"), 0);
+        if (m_options.logRequests)
+            emitJsonLine(log);
+        return false;
+    } else {
+        const tcLogin login = checkLogin(d, request);
+        log.insert(QStringLiteral("authorization"), login.what);
+        if (!login.ok) {
+            status = 401;
+            for (const QByteArray& challenge : challengeValues(d))
+                headers.append(qMakePair(QByteArray("WWW-Authenticate"), challenge));
+            body = "401 Unauthorized";
+        } else if (d.faultApplies(path) && d.fault == tcSimFault::MalformedXml) {
+            body = malformedReply();
+        } else if (d.faultApplies(path) && d.fault == tcSimFault::Failed) {
+            body = verdictReply(false, d.errorCode);
+        } else {
+            const tcSimResponse response = handleConfigRequest(d, login.user, request);
+            status = response.status;
+            body = response.body;
+            changed = response.changed;
+        }
+    }
+    if (!body.isEmpty() && status != 401)
+        headers.append(qMakePair(QByteArray("Content-Type"), QByteArray("application/xml; charset=UTF-8")));
+
+    log.insert(QStringLiteral("status"), status);
+    if (m_options.logRequests)
+        emitJsonLine(log);
+    if (changed)
+        emitJsonLine(d.stateJson());
+
+    const bool close = !request.keepAlive();
+    m_socket->write(buildHttpResponse(status, headers, body, close));
+    if (close) {
+        m_closing = true;
+        m_socket->disconnectFromHost();
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,66 @@
+#pragma once
+// Serves the configuration paths of every simulated device on its own address(es) and
+// port, playing its login mode and fault. Socket work only; the decisions are in
+// tcSimLogin and tcSimConfigApi.
+
+#include "tcSimDevice.h"
+
+#include <QObject>
+#include <QTimer>
+
+class QTcpServer;
+class QTcpSocket;
+
+struct tcSimHttpOptions
+{
+    bool logRequests = false;
+    int timeoutMs = 10000;     // an idle or unfinished request is dropped after this
+    int maxConnections = 4096; // beyond this, new connections are closed at once
+};
+
+class tcSimHttpServer : public QObject
+{
+    Q_OBJECT
+public:
+    tcSimHttpServer(const tcSimDevices& devices, const tcSimHttpOptions& options, QObject* parent = nullptr);
+
+    // Listens for every device that serves HTTP (a device playing "closed-port" gets no
+    // listener). False, with the reason in *error, when an address cannot be bound.
+    bool listen(QString* error);
+    int listenerCount() const { return m_listeners; }
+
+private:
+    void accept(QTcpServer* server, tcSimDevice* device);
+
+    const tcSimDevices& m_devices;
+    tcSimHttpOptions m_options;
+    int m_listeners = 0;
+    int m_connections = 0;
+};
+
+// One client connection to one device: parses requests as they arrive and answers them
+// in order (persistent connections and pipelining as HTTP/1.1 has them).
+class tcSimHttpConnection : public QObject
+{
+    Q_OBJECT
+public:
+    tcSimHttpConnection(QTcpSocket* socket, tcSimDevice* device, const tcSimHttpOptions& options,
+                        QObject* parent);
+
+private slots:
+    void slot_readyRead();
+
+private:
+    // False when the connection takes no further requests.
+    bool answer(const struct tcHttpRequest& request);
+    void fail(int status);
+
+    QTcpSocket* m_socket;
+    tcSimDevice* m_device;
+    const tcSimHttpOptions& m_options;
+    QByteArray m_buffer;
+    QTimer m_timer;
+    bool m_continueSent = false;
+    bool m_silent = false; // playing "no-answer": reads and discards, never replies
+    bool m_closing = false;
+};
