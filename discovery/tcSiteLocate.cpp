@@ -6,6 +6,8 @@
 #include "tcSiteLocateZL.h"
 #include "tcSpecificLocator.h"
 
+#include <algorithm>
+
 tcSiteLocate::tcSiteLocate(QObject* apParent, QSharedPointer<tcLocateParams> apParams)
     : QObject(apParent)
 {
@@ -40,4 +42,10 @@ void tcSiteLocate::stop()
 {
     for (tcSpecificLocator* locator : qAsConst(m_locators))
         locator->stop();
+}
+
+bool tcSiteLocate::anyQuerySent() const
+{
+    return std::any_of(m_locators.cbegin(), m_locators.cend(),
+                       [](const tcSpecificLocator* locator) { return locator->hasSentQuery(); });
 }

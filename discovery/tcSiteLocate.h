@@ -15,6 +15,11 @@ class tcSiteLocate : public QObject
 {
     Q_OBJECT
 public:
+    // A discovery cycle: start(), then this many ticks of this length, after which the
+    // list counts as final; the locators close their sockets at about the same moment.
+    static constexpr int kCycleTicks = 3;
+    static constexpr int kCycleTickMs = 1000;
+
     tcSiteLocate(QObject* apParent, QSharedPointer<tcLocateParams> apParams);
     ~tcSiteLocate() override;
 
@@ -25,6 +30,9 @@ public:
     void stop();
 
     const QList<tcSpecificLocator*>& locators() const { return m_locators; }
+    // Whether any locator got a query out since it was last started; false means no
+    // discovery can take place on this host (no socket, or no network to send on).
+    bool anyQuerySent() const;
 
 signals:
     void sig_locateFoundSite(tpVideoDevice apDvc);

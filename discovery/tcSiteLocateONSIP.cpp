@@ -120,6 +120,7 @@ void tcSiteLocateONSIP::start(int repeats, int intervalMs)
         delete socket;
     }
     m_request = tcONSIPPacket().buildRequest();
+    sentQuery = false;
     running = true;
     remaining = repeats;
     slot_timeout();
@@ -136,7 +137,9 @@ void tcSiteLocateONSIP::slot_timeout()
     }
     for (QUdpSocket* socket : qAsConst(m_sockets)) {
         const qint64 written = socket->writeDatagram(m_request, QHostAddress::Broadcast, kPort);
-        if (written != m_request.size())
+        if (written == m_request.size())
+            sentQuery = true;
+        else
             log(QStringLiteral("writeDatagram() returned %1 expected %2").arg(written).arg(m_request.size()));
     }
 }

@@ -33,6 +33,7 @@ void tcSiteLocateOnvif::start(int repeats, int intervalMs)
         connect(socket, &QUdpSocket::errorOccurred, this, &tcSiteLocateOnvif::slot_SocketError);
         connect(socket, &QUdpSocket::readyRead, this, &tcSiteLocateOnvif::slot_DatagramAvailable);
     }
+    sentQuery = false;
     running = true;
     remaining = qMax(repeats, kMinimumSends);
     slot_timeout();
@@ -50,7 +51,9 @@ void tcSiteLocateOnvif::slot_timeout()
     }
     const QByteArray probe = buildProbe(probeTypeForCount(remaining), QUuid::createUuid());
     for (QUdpSocket* socket : qAsConst(m_sockets)) {
-        if (socket->writeDatagram(probe, kGroup, kPort) != probe.size())
+        if (socket->writeDatagram(probe, kGroup, kPort) == probe.size())
+            sentQuery = true;
+        else
             qDebug("%sProbe not sent from %s: %s", qPrintable(kLogPrefix),
                    qPrintable(socket->localAddress().toString()), qPrintable(socket->errorString()));
     }

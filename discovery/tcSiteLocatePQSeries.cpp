@@ -171,7 +171,10 @@ bool tcSiteLocatePQSeries::openSocket()
 
 void tcSiteLocatePQSeries::start(int repeats, int intervalMs)
 {
-    if (running || !openSocket())
+    if (running)
+        return;
+    sentQuery = false;
+    if (!openSocket())
         return;
     running = true;
     remaining = repeats;
@@ -199,7 +202,9 @@ void tcSiteLocatePQSeries::slot_timeout()
     }
     const qint64 written =
         m_socket->writeDatagram(buildPQQuery(), QHostAddress(QLatin1String(kQueryGroup)), kPort);
-    if (written != kQuerySize)
+    if (written == kQuerySize)
+        sentQuery = true;
+    else
         qDebug("%swriteDatagram(%d) returned: %lld", kPrefix, kQuerySize, written);
 }
 

@@ -32,6 +32,7 @@ void tcSiteLocateZL::start(int repeats, int intervalMs)
         connect(socket, &QUdpSocket::errorOccurred, this, &tcSiteLocateZL::slot_SocketError);
         connect(socket, &QUdpSocket::readyRead, this, &tcSiteLocateZL::slot_DatagramAvailable);
     }
+    sentQuery = false;
     running = true;
     remaining = repeats;
     slot_timeout();
@@ -49,7 +50,9 @@ void tcSiteLocateZL::slot_timeout()
     }
     const QByteArray request = bridgeRequest();
     for (QUdpSocket* socket : qAsConst(m_sockets)) {
-        if (socket->writeDatagram(request, kGroup, kPort) != request.size())
+        if (socket->writeDatagram(request, kGroup, kPort) == request.size())
+            sentQuery = true;
+        else
             qDebug("%srequest not sent from %s: %s", qPrintable(kLogPrefix),
                    qPrintable(socket->localAddress().toString()), qPrintable(socket->errorString()));
     }

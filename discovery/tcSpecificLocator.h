@@ -49,6 +49,10 @@ public:
     virtual void stop() {}
 
     bool isRunning() const { return running; }
+    // Whether, since the last start, a query has left one of this locator's sockets. A
+    // bind to the wildcard address succeeds even where no network interface is up, so a
+    // bound socket alone does not tell that the locator can reach any device.
+    bool hasSentQuery() const { return sentQuery; }
 
 public slots:
     virtual void slot_timeout() = 0;
@@ -62,4 +66,5 @@ protected:
     QTimer* timer;
     bool running = false;
     qint32 remaining = 0;
+    bool sentQuery = false; // cleared by start, set by every query written in full
 };

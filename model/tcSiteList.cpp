@@ -1,6 +1,10 @@
 #include "tcSiteList.h"
 
 #include <QCoreApplication>
+#include <QHostAddress>
+
+#include <algorithm>
+#include <numeric>
 
 const char* const tcSiteList::headerLabels[columnCount] = {
     QT_TRANSLATE_NOOP("MainWindow", "Site Name"), QT_TRANSLATE_NOOP("MainWindow", "Cloud ID"),
@@ -201,4 +205,28 @@ int tcSiteList::visibleCount(const tcKindFilter& filter) const
     for (int row = 0; row < m_rows.size(); ++row)
         visible += isVisible(row, filter) ? 1 : 0;
     return visible;
+}
+
+bool tcSiteList::sortsBefore(int column, const QString& a, const QString& b)
+{
+    if (column == colAddress) {
+        const quint32 mine = QHostAddress(a).toIPv4Address();
+        const quint32 theirs = QHostAddress(b).toIPv4Address();
+        if (mine != 0 && theirs != 0)
+            return mine < theirs;
+    } else if (column == colPort) {
+        return a.toInt() < b.toInt();
+    }
+    // What a tree item compares when it has no rule of its own.
+    return a.localeAwareCompare(b) < 0;
+}
+
+QVector<int> tcSiteList::sortedRows(int column) const
+{
+    QVector<int> order(m_rows.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [this, column](int a, int b) {
+        return sortsBefore(column, m_rows[a].texts[column], m_rows[b].texts[column]);
+    });
+    return order;
 }

@@ -89,6 +89,13 @@ public:
     static QString shownModel(const tcVideoDevice& device);
     static QString addressModeText(quint8 mode); // "static", "dhcp" or empty
 
+    // Whether a row showing text `a` in `column` sorts before one showing `b`, as the
+    // window's list sorts: "IP Address" by the 32-bit address when both texts are valid
+    // addresses (10.0.0.9 before 10.0.0.10), "Port" by number, anything else by text.
+    static bool sortsBefore(int column, const QString& a, const QString& b);
+    // The rows in the order a stable ascending sort on `column` shows them.
+    QVector<int> sortedRows(int column) const;
+
 private:
     struct Row
     {

@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "tcPWUpdateDlg.h"
 #include "tcSiteLocate.h"
 #include "tcSiteLocateItem.h"
 #include "ui_MainWindow.h"
@@ -16,8 +17,8 @@ namespace {
 // Guards the device list against the found-device handler, the filter walk and the
 // end-of-cycle count running into each other.
 QMutex listMutex;
-constexpr int kWaitSteps = 3;
-constexpr int kWaitIntervalMs = 1000;
+constexpr int kWaitSteps = tcSiteLocate::kCycleTicks;
+constexpr int kWaitIntervalMs = tcSiteLocate::kCycleTickMs;
 } // namespace
 
 MainWindow::MainWindow(QWidget* apParent)
@@ -297,5 +298,6 @@ void MainWindow::runAddressDialog(const QList<QTreeWidgetItem*>& rows)
 
 void MainWindow::runPasswordDialog(const QList<QTreeWidgetItem*>& rows)
 {
-    Q_UNUSED(rows)
+    tcPWUpdateDlg dialog(this, rows, statusColumn);
+    dialog.exec();
 }

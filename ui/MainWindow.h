@@ -56,8 +56,8 @@ private:
     // Marks the rows an update may work on with "---" and clears every other status.
     QList<QTreeWidgetItem*> chooseRowsForUpdate();
     void showSelectionRequired();
-    // The two update dialogs come with the configuration features; until then a
-    // chosen set of rows stays marked and nothing is sent.
+    // The address dialog comes with the network settings feature; until then its
+    // chosen rows stay marked and nothing is sent.
     void runAddressDialog(const QList<QTreeWidgetItem*>& rows);
     void runPasswordDialog(const QList<QTreeWidgetItem*>& rows);
 

@@ -17,7 +17,7 @@ public:
 
     explicit tcSiteLocateItem(const QStringList& texts = QStringList());
 
-    // "IP Address" sorts by the 32-bit address when both rows hold a valid one (so
-    // 10.0.0.9 comes before 10.0.0.10), "Port" by number; everything else by text.
+    // Orders by the list's sort column as tcSiteList::sortsBefore does, so the headless
+    // scan command prints rows in the order the window shows them.
     bool operator<(const QTreeWidgetItem& other) const override;
 };

@@ -44,6 +44,7 @@ private slots:
         QSignalSpy found(&coordinator, &tcSiteLocate::sig_locateFoundSite);
 
         locator->start(repeats, intervalMs);
+        QVERIFY(locator->hasSentQuery());
         const QList<QUdpSocket*> sockets = locator->findChildren<QUdpSocket*>();
         QCOMPARE(sockets.size(), 1);
         QVERIFY(sockets.first()->socketOption(QAbstractSocket::ReceiveBufferSizeSocketOption).toInt() >=

@@ -52,6 +52,7 @@ private slots:
 
         locator->start(repeats, intervalMs);
         QVERIFY(locator->isRunning());
+        QVERIFY(locator->hasSentQuery());
         // one socket for the scan side's one interface, with room for a burst of replies
         const QList<QUdpSocket*> sockets = locator->findChildren<QUdpSocket*>();
         QCOMPARE(sockets.size(), 1);

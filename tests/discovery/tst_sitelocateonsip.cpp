@@ -152,6 +152,7 @@ private slots:
         tcSiteLocateONSIP locator(&coordinator, m_params);
         locator.start(2, 300);
         QVERIFY(locator.isRunning());
+        QVERIFY(locator.hasSentQuery());
         auto* socket = locator.findChild<QUdpSocket*>();
         QVERIFY(socket);
         QVERIFY(socket->socketOption(QAbstractSocket::ReceiveBufferSizeSocketOption).toInt() >=
@@ -249,6 +250,24 @@ private slots:
         QVERIFY(!locator.findChild<QUdpSocket*>());
         QTRY_VERIFY_WITH_TIMEOUT(!locator.isRunning(), 3000);
         QVERIFY(!blocker.hasPendingDatagrams());
+    }
+
+    // Whether a query went out belongs to the last start: it outlives the cycle and a
+    // start that cannot bind clears it.
+    void querySentBelongsToTheLastStart()
+    {
+        ZL_REQUIRE_SANDBOX();
+        tcSiteLocate coordinator(nullptr, {});
+        tcSiteLocateONSIP locator(&coordinator, m_params);
+        QVERIFY(!locator.hasSentQuery());
+        locator.start(1, 100);
+        QVERIFY(locator.hasSentQuery());
+        QTRY_VERIFY_WITH_TIMEOUT(!locator.isRunning(), 3000);
+        QVERIFY(locator.hasSentQuery());
+        QUdpSocket blocker;
+        QVERIFY(blocker.bind(QHostAddress::AnyIPv4, tcSiteLocateONSIP::kPort, QUdpSocket::DontShareAddress));
+        locator.start(1, 100);
+        QVERIFY(!locator.hasSentQuery());
     }
 };
 

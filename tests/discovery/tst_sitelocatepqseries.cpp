@@ -8,6 +8,9 @@
 #include <QUdpSocket>
 #include <QtTest>
 
+#include <memory>
+#include <vector>
+
 namespace {
 
 const QString kPrefix = QStringLiteral("PQ discovery: ");
@@ -239,6 +242,7 @@ private slots:
         tcSiteLocatePQSeries locator(&coordinator, m_params);
         locator.start(2, 400);
         QVERIFY(locator.isRunning());
+        QVERIFY(locator.hasSentQuery());
         auto* socket = locator.findChild<QUdpSocket*>();
         QVERIFY(socket);
         QVERIFY(socket->socketOption(QAbstractSocket::ReceiveBufferSizeSocketOption).toInt() >=
@@ -314,6 +318,44 @@ private slots:
         QVERIFY(!portIsFree());
     }
 
+    // The coordinator reports a query sent when any of its locators sent one; a locator
+    // whose fixed port is held without sharing sends none.
+    void coordinatorQuerySent_data()
+    {
+        QTest::addColumn<QList<int>>("blockedPorts");
+        QTest::newRow("nothing blocked") << QList<int>{};
+        QTest::newRow("PQ port blocked") << QList<int>{tcSiteLocatePQSeries::kPort};
+        QTest::newRow("both fixed ports blocked")
+            << QList<int>{tcSiteLocatePQSeries::kPort, tcSiteLocateONSIP::kPort};
+    }
+    void coordinatorQuerySent()
+    {
+        ZL_REQUIRE_SANDBOX();
+        QFETCH(QList<int>, blockedPorts);
+        std::vector<std::unique_ptr<QUdpSocket>> blockers;
+        for (int port : blockedPorts) {
+            blockers.push_back(std::make_unique<QUdpSocket>());
+            QVERIFY(
+                blockers.back()->bind(QHostAddress::AnyIPv4, quint16(port), QUdpSocket::DontShareAddress));
+        }
+        tcSiteLocate coordinator(nullptr, m_params);
+        QVERIFY(!coordinator.anyQuerySent());
+        coordinator.start(1, 60000);
+        bool any = false;
+        for (tcSpecificLocator* locator : coordinator.locators()) {
+            any = any || locator->hasSentQuery();
+            if (blockedPorts.contains(tcSiteLocatePQSeries::kPort) &&
+                qobject_cast<tcSiteLocatePQSeries*>(locator))
+                QVERIFY(!locator->hasSentQuery());
+            if (blockedPorts.contains(tcSiteLocateONSIP::kPort) && qobject_cast<tcSiteLocateONSIP*>(locator))
+                QVERIFY(!locator->hasSentQuery());
+        }
+        QCOMPARE(coordinator.anyQuerySent(), any);
+        // Only the locators that bind per interface (any beyond the two fixed-port ones)
+        // can still send when both fixed ports are held.
+        QCOMPARE(any, blockedPorts.size() < 2 || coordinator.locators().size() > 2);
+    }
+
     void bindFailure()
     {
         ZL_REQUIRE_SANDBOX();
@@ -325,6 +367,7 @@ private slots:
         tcSiteLocatePQSeries locator(&coordinator, m_params);
         locator.start(2, 100);
         QVERIFY(!locator.isRunning());
+        QVERIFY(!locator.hasSentQuery());
         QVERIFY(!locator.findChild<QUdpSocket*>());
         const QStringList warnings = capture.lines(QtWarningMsg);
         QCOMPARE(warnings.size(), 1);

@@ -288,6 +288,22 @@ private slots:
         QCOMPARE(d.users.value(changedUser), password);
     }
 
+    // A device whose firmware writes the verdict in capitals, as the site file sets it.
+    void successStatusFromTheSiteFile()
+    {
+        tcSimDevices devices;
+        QString why;
+        QVERIFY2(loadSiteJson(R"({"devices":[{"kind":"pq-camera","address":"10.99.1.2",
+                                 "users":{"admin":"7093","viewer":"look"},"successStatus":"SUCCESS"}]})",
+                              devices, &why),
+                 qPrintable(why));
+        const tcSimResponse r =
+            handleConfigRequest(*devices.front(), QStringLiteral("admin"),
+                                post("/ModifyIntegrateUser", userBody(QStringLiteral("viewer"), QStringLiteral("x"))));
+        QCOMPARE(verdictOf(r.body), qMakePair(QStringLiteral("SUCCESS"), QString()));
+        QVERIFY(r.changed);
+    }
+
     void faultRepliesGiveTheClientNothingToRead()
     {
         QXmlStreamReader xml(malformedReply());

@@ -62,16 +62,21 @@ public:
     tcBoxWatcher()
     {
         connect(&m_timer, &QTimer::timeout, this, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
                 title = box->windowTitle();
                 text = box->text();
                 box->accept();
+            } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+                dialogs << QString::fromLatin1(dialog->metaObject()->className());
+                dialog->reject();
             }
         });
         m_timer.start(20);
     }
     QString title;
     QString text;
+    QStringList dialogs; // class names of the other modal dialogs that came up
 
 private:
     QTimer m_timer;
@@ -449,6 +454,8 @@ private slots:
         QCOMPARE(watcher.title, box ? QStringLiteral("Selection Required") : QString());
         QCOMPARE(watcher.text,
                  box ? QStringLiteral("Please select one or more items to update.") : QString());
+        const bool passwords = button == QLatin1String("btnUpdatePasswords");
+        QCOMPARE(watcher.dialogs, passwords && !box ? QStringList{"tcPWUpdateDlg"} : QStringList());
     }
 
     void updateWithoutRowsDoesNothing()

@@ -43,6 +43,8 @@ Site file: {"devices": [ {...}, ... ]}, each device an object with
   fault       none | wrong-credentials | no-answer | closed-port | malformed-xml |
               failed (with errorCode);  faultPaths ["/SetNetBasicConfig", ...]
               limits a fault to those paths (not closed-port)
+  successStatus  status text of an accepted write's reply ("success"; "SUCCESS"
+              as some firmware writes it)
   network     {"ipSettingMode": "staticIp", "staticIp": ..., "staticIpRoute",
               "staticIpMask", "dhcpIp", "dhcpIpRoute", "dhcpIpMask",
               "dnsFromDhcpSwitch", "dnsServer1", "dnsServer2"}: replaces the default

@@ -59,10 +59,10 @@ tcSimResponse failed(const char* errorCode)
     return r;
 }
 
-tcSimResponse success()
+tcSimResponse success(const tcSimDevice& d)
 {
     tcSimResponse r;
-    r.body = verdictReply(true, QString());
+    r.body = verdictReply(true, QString(), d.successStatus);
     r.changed = true;
     return r;
 }
@@ -109,7 +109,7 @@ tcSimResponse setNetwork(tcSimDevice& d, const tcHttpRequest& request)
         if (dhcp && d.network.contains(QLatin1String(entry.first)) &&
             d.network.value(QLatin1String(entry.first)).isEmpty())
             d.network[QLatin1String(entry.first)] = entry.second;
-    return success();
+    return success(d);
 }
 
 bool decodePassword(const QString& base64, QString* password)
@@ -134,7 +134,7 @@ tcSimResponse modifyUser(tcSimDevice& d, const QString& user, const tcHttpReques
     if (!d.users.contains(target))
         return failed("userNotExist");
     d.users[target] = password;
-    return success();
+    return success(d);
 }
 
 tcSimResponse modifyPassword(tcSimDevice& d, const QString& user, const tcHttpRequest& request)
@@ -149,7 +149,7 @@ tcSimResponse modifyPassword(tcSimDevice& d, const QString& user, const tcHttpRe
     if (d.users.value(user) != oldPassword)
         return failed("passwordError");
     d.users[user] = password;
-    return success();
+    return success(d);
 }
 
 } // namespace
@@ -211,7 +211,7 @@ QByteArray netConfigReply(const tcSimDevice& d)
     return out;
 }
 
-QByteArray verdictReply(bool ok, const QString& errorCode)
+QByteArray verdictReply(bool ok, const QString& errorCode, const QString& successStatus)
 {
     QByteArray out;
     QXmlStreamWriter xml(&out);
@@ -219,7 +219,7 @@ QByteArray verdictReply(bool ok, const QString& errorCode)
     xml.writeStartElement(QStringLiteral("config"));
     xml.writeAttribute(QStringLiteral("version"), QStringLiteral("1.7"));
     xml.writeDefaultNamespace(QString::fromLatin1(kConfigNamespace));
-    xml.writeAttribute(QStringLiteral("status"), ok ? QStringLiteral("success") : QStringLiteral("failed"));
+    xml.writeAttribute(QStringLiteral("status"), ok ? successStatus : QStringLiteral("failed"));
     if (!ok)
         xml.writeAttribute(QStringLiteral("errorCode"), errorCode);
     xml.writeEndDocument();

@@ -22,6 +22,7 @@ tcSimResponse handleConfigRequest(tcSimDevice& device, const QString& user, cons
 
 // The reply documents.
 QByteArray netConfigReply(const tcSimDevice& device);
-QByteArray verdictReply(bool success, const QString& errorCode);
+QByteArray verdictReply(bool success, const QString& errorCode,
+                        const QString& successStatus = QStringLiteral("success"));
 // What a device with broken firmware sends: XML that no reader gets past the first element.
 QByteArray malformedReply();

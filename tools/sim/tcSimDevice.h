@@ -57,6 +57,8 @@ struct tcSimDevice
     tcSimFault fault = tcSimFault::None;
     QStringList faultPaths; // empty: the fault applies to every path
     QString errorCode;      // for the "failed" fault
+    // The status attribute of an accepted write's reply; some firmware writes it in capitals.
+    QString successStatus = QStringLiteral("success");
 
     // Current network configuration by element name; a missing key is left out of replies.
     QMap<QString, QString> network;

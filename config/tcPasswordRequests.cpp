@@ -1,0 +1,110 @@
+#include "tcPasswordRequests.h"
+
+#include "tcConfigNamespace.h"
+
+namespace {
+
+// One line each, the pieces separated by the blanks the cameras' own pages send. In
+// /ModifyPassword the xmlns= text stands as character data inside config, not as an
+// attribute, as the firmware knows the request.
+const QString& modifyPasswordTemplate()
+{
+    static const QString text = QLatin1String("<?xml version=\"1.0\" encoding=\"utf-8\" ?>"
+                                              "<config version=\"1.0\">"
+                                              " xmlns=\"") +
+                                QLatin1String(kConfigNamespace) +
+                                QLatin1String("\""
+                                              " <userPassword>"
+                                              "  <oldPassword><![CDATA[%1]]></oldPassword>"
+                                              "  <password><![CDATA[%2]]></password>"
+                                              " </userPassword>"
+                                              "</config>");
+    return text;
+}
+
+const QString& modifyIntegrateUserTemplate()
+{
+    static const QString text =
+        QLatin1String("<?xml version=\"1.0\" encoding=\"utf-8\" ?>"
+                      "<config version=\"1.7\" xmlns=\"") +
+        QLatin1String(kConfigNamespace) +
+        QLatin1String("\">"
+                      " <types>"
+                      "  <userType>"
+                      "   <enum>administrator</enum>"
+                      "   <enum>advance</enum>"
+                      "   <enum>normal</enum>"
+                      "  </userType>"
+                      " </types>"
+                      " <user type=\"list\" maxCount=\"16\">"
+                      "  <itemType>"
+                      "   <userType type=\"userType\" />"
+                      "   <userName type=\"string\" maxLen=\"15\" />"
+                      "   <password type=\"string\" maxLen=\"63\" />"
+                      "  </itemType>"
+                      "  <item>"
+                      "   <userName type=\"string\" maxLen=\"15\"><![CDATA[%1]]></userName>"
+                      "   <password type=\"string\" maxLen=\"63\"><![CDATA[%2]]></password>"
+                      "  </item>"
+                      " </user>"
+                      "</config>");
+    return text;
+}
+
+// A CDATA section ends at the first "]]>", so a user name holding one would close it
+// early and the rest would be read as markup. Splitting the section around the ">"
+// keeps the text exactly as typed for any XML reader.
+QString cdataSafe(QString text)
+{
+    return text.replace(QLatin1String("]]>"), QLatin1String("]]]]><![CDATA[>"));
+}
+
+} // namespace
+
+QString tcPasswordRequests::passwordBase64(const QString& password)
+{
+    return QString::fromLatin1(password.toUtf8().toBase64());
+}
+
+QByteArray tcPasswordRequests::modifyPasswordBody(const QString& oldPasswordB64,
+                                                  const QString& newPasswordB64)
+{
+    // one pass of arg(): a value holding "%2" is not substituted again
+    return modifyPasswordTemplate().arg(oldPasswordB64, newPasswordB64).toUtf8();
+}
+
+QByteArray tcPasswordRequests::modifyIntegrateUserBody(const QString& targetUser,
+                                                       const QString& newPasswordB64)
+{
+    return modifyIntegrateUserTemplate().arg(cdataSafe(targetUser), newPasswordB64).toUtf8();
+}
+
+bool tcPasswordRequests::isSuccess(const QByteArray& body)
+{
+    // The cameras answer with their own XML dialect; the verdict is an attribute
+    // written ="success", in varying letter case, wherever it stands.
+    const int end = body.indexOf('\0');
+    const QString text = QString::fromUtf8(body.constData(), end < 0 ? body.size() : end);
+    return text.contains(QLatin1String("=\"success\""), Qt::CaseInsensitive);
+}
+
+std::optional<QByteArray> tcPasswordRequests::digestChallenge(const QByteArray& wwwAuthenticate)
+{
+    QByteArray value = wwwAuthenticate;
+    QByteArray lower = value.toLower();
+    // Qt joins several WWW-Authenticate headers with ", "; a camera that offers Basic
+    // first and Digest second is answered in Digest form.
+    if (lower.startsWith("basic ")) {
+        const int p = lower.indexOf(", digest ");
+        if (p > 0) {
+            value.remove(0, p + 2);
+            lower = value.toLower();
+        }
+    }
+    if (lower.startsWith("digest "))
+        return value.mid(7);
+    // Some firmware names the scheme as a quoted parameter instead of a leading token.
+    if (lower.contains("\"digest\""))
+        return value;
+    return std::nullopt;
+}

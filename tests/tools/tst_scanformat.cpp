@@ -1,0 +1,201 @@
+#include "tcScanFormat.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtTest>
+
+namespace {
+
+tcScanRow row(const QString& name, const QString& address = QStringLiteral("10.1.0.5"))
+{
+    tcScanRow r;
+    r.texts = {name, "QR-1", "Dome", address, "static", "80", "00:1A:2B:3C:4D:5E", "Onvif", "1.2.3", ""};
+    r.deviceType = Onvif;
+    r.webAddress = QStringLiteral("http://%1:80").arg(address);
+    r.updateEligible = true;
+    return r;
+}
+
+QList<QByteArray> crlfRecords(const QByteArray& csv)
+{
+    QList<QByteArray> records = csv.split('\n');
+    if (!records.isEmpty() && records.last().isEmpty())
+        records.removeLast();
+    return records;
+}
+
+} // namespace
+
+class tst_ScanFormat : public QObject
+{
+    Q_OBJECT
+private slots:
+    void csvQuoting_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("field");
+        QTest::newRow("plain name unquoted") << "Gate"
+                                             << "Gate";
+        QTest::newRow("comma quoted") << "Gate, north"
+                                      << "\"Gate, north\"";
+        QTest::newRow("quote doubled and quoted") << "Gate \"N\""
+                                                  << "\"Gate \"\"N\"\"\"";
+        QTest::newRow("comma and quote") << "\"A\",\"B\""
+                                         << "\"\"\"A\"\",\"\"B\"\"\"";
+        QTest::newRow("only a quote") << "\""
+                                      << "\"\"\"\"";
+        QTest::newRow("line feed quoted") << "Gate\nnorth"
+                                          << "\"Gate\nnorth\"";
+        QTest::newRow("carriage return quoted") << "Gate\rnorth"
+                                                << "\"Gate\rnorth\"";
+        QTest::newRow("spaces kept, unquoted") << " Gate "
+                                               << " Gate ";
+        QTest::newRow("semicolon unquoted") << "a;b"
+                                            << "a;b";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("UTF-8 text") << QString::fromUtf8("Kamera S\xc3\xbc"
+                                                         "d")
+                                    << QString::fromUtf8("Kamera S\xc3\xbc"
+                                                         "d");
+    }
+    void csvQuoting()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, field);
+        const QByteArray csv = formatCsv({row(name)});
+        const int headerEnd = csv.indexOf("\r\n") + 2;
+        const QByteArray expected = (field + ",QR-1,Dome,10.1.0.5,static,80,00:1A:2B:3C:4D:5E,Onvif,1.2.3,,5,"
+                                             "http://10.1.0.5:80,true\r\n")
+                                        .toUtf8();
+        QCOMPARE(csv.mid(headerEnd), expected);
+    }
+
+    void csvLayout()
+    {
+        tcScanRow recorder = row("NVR", "10.1.0.9");
+        recorder.deviceType = PQSeries;
+        recorder.updateEligible = false;
+        const QByteArray csv = formatCsv({row("Gate"), recorder});
+        const QList<QByteArray> records = crlfRecords(csv);
+        QCOMPARE(records.size(), 3);
+        for (const QByteArray& record : records)
+            QVERIFY2(record.endsWith('\r'), record.constData());
+        QCOMPARE(records[0],
+                 QByteArray("site_name,cloud_id,model,ip_address,address_type,port,mac,protocol,fw_ver,"
+                            "status,device_type,web_address,update_eligible\r"));
+        QVERIFY(records[2].endsWith(",6,http://10.1.0.9:80,false\r"));
+        QCOMPARE(formatCsv({}), records[0] + '\n');
+    }
+
+    void json()
+    {
+        tcScanRow https = row(QString::fromUtf8("Tor \"S\xc3\xbc"
+                                                "d\"\x1b[2J\\"),
+                              "10.1.0.6");
+        https.texts[tcSiteList::colPort] = QStringLiteral("443");
+        https.webAddress = QStringLiteral("https://10.1.0.6:443");
+        https.deviceType = Norvo2Cam;
+        https.updateEligible = false;
+        const QVector<tcScanRow> rows{row("Gate"), https};
+
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(formatJson(rows), &error);
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QVERIFY(document.isArray());
+        const QJsonArray array = document.array();
+        QCOMPARE(array.size(), rows.size());
+        QStringList keys;
+        for (const char* key : kScanFields)
+            keys << QLatin1String(key);
+        keys.sort();
+        for (int i = 0; i < rows.size(); ++i) {
+            const QJsonObject object = array[i].toObject();
+            QCOMPARE(object.keys(), keys);
+            for (int column = 0; column < tcSiteList::columnCount; ++column) {
+                QVERIFY(object.value(QLatin1String(kScanFields[column])).isString());
+                QCOMPARE(object.value(QLatin1String(kScanFields[column])).toString(), rows[i].texts[column]);
+            }
+            QVERIFY(object.value("device_type").isDouble());
+            QCOMPARE(object.value("device_type").toInt(), rows[i].deviceType);
+            QCOMPARE(object.value("web_address").toString(), rows[i].webAddress);
+            QVERIFY(object.value("update_eligible").isBool());
+            QCOMPARE(object.value("update_eligible").toBool(), rows[i].updateEligible);
+        }
+        QCOMPARE(QJsonDocument::fromJson(formatJson({})).array(), QJsonArray());
+        QVERIFY(!formatJson(rows).contains('\x1b'));
+    }
+
+    // Every column starts at the same offset on every line, the header line included.
+    void tableAlignment_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("names shorter than the header") << QStringList{"A", "B"};
+        QTest::newRow("one long name") << QStringList{"Warehouse north gate", "B"};
+        QTest::newRow("non-ASCII name") << QStringList{QString::fromUtf8("S\xc3\xbc"
+                                                                         "d"),
+                                                       "Nord"};
+        QTest::newRow("empty name") << QStringList{"", "Gate"};
+    }
+    void tableAlignment()
+    {
+        QFETCH(QStringList, names);
+        QVector<tcScanRow> rows;
+        for (const QString& name : names)
+            rows << row(name, QStringLiteral("10.1.0.%1").arg(rows.size() + 100));
+        const QStringList lines = QString::fromUtf8(formatTable(rows)).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), rows.size() + 1);
+        const int modelAt = lines[0].indexOf("Model");
+        const int addressAt = lines[0].indexOf("IP Address");
+        const int protocolAt = lines[0].indexOf("Protocol");
+        QVERIFY(modelAt > 0 && addressAt > modelAt && protocolAt > addressAt);
+        for (int i = 0; i < rows.size(); ++i) {
+            const QString& line = lines[i + 1];
+            QVERIFY2(line.startsWith(names[i]), qPrintable(line));
+            QCOMPARE(line.mid(modelAt, 4), QStringLiteral("Dome"));
+            QCOMPARE(line.mid(addressAt, 10), rows[i].texts[tcSiteList::colAddress]);
+            QCOMPARE(line.mid(protocolAt, 5), QStringLiteral("Onvif"));
+            QVERIFY2(!line.endsWith(' '), qPrintable(line));
+        }
+    }
+
+    // A name from the network cannot steer the terminal or break a row in two.
+    void tableControlCharacters_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("shown");
+        const QString r(QChar::ReplacementCharacter);
+        QTest::newRow("escape sequence") << "Cam\x1b[2J"
+                                         << "Cam" + r + "[2J";
+        QTest::newRow("line feed") << "Cam\nX"
+                                   << "Cam" + r + "X";
+        QTest::newRow("carriage return") << "Cam\rX"
+                                         << "Cam" + r + "X";
+        QTest::newRow("backspace and bell") << "Cam\b\a"
+                                            << "Cam" + r + r;
+        QTest::newRow("C1 control") << QString("Cam") + QChar(0x9b) + "31m"
+                                    << "Cam" + r + "31m";
+        QTest::newRow("delete") << QString("Cam") + QChar(0x7f) << "Cam" + r;
+        QTest::newRow("tab") << "Cam\tX"
+                             << "Cam" + r + "X";
+    }
+    void tableControlCharacters()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, shown);
+        const QStringList lines = QString::fromUtf8(formatTable({row(name)})).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines[1].startsWith(shown + ' '), qPrintable(lines[1]));
+    }
+
+    void emptyTableIsTheHeader()
+    {
+        QCOMPARE(formatTable({}),
+                 QByteArray(
+                     "Site Name  Cloud ID  Model  IP Address  Type  Port  MAC  Protocol  FW Ver  Status\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_ScanFormat)
+#include "tst_scanformat.moc"

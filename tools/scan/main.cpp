@@ -1,0 +1,74 @@
+// zephyrlock-scan: runs the window's discovery cycles without a window and prints the
+// merged device list (see --help).
+
+#include "tcScanFormat.h"
+#include "tcScanOptions.h"
+#include "tcScanRun.h"
+
+#include <QCoreApplication>
+#include <QLoggingCategory>
+#include <QTimer>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// 1 also when no discovery query could be sent at all.
+enum tcExitCode { ExitDone = 0, ExitFailure = 1, ExitUsage = 2 };
+
+bool writeAll(std::FILE* apStream, const QByteArray& bytes)
+{
+    return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), apStream) == size_t(bytes.size()) &&
+           std::fflush(apStream) == 0;
+}
+
+void say(const QString& text)
+{
+    writeAll(stderr, QStringLiteral("zephyrlock-scan: %1\n").arg(text).toLocal8Bit());
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const tcScanOptions options = parseScanArguments(app.arguments());
+    switch (options.action) {
+    case tcScanOptions::ShowHelp: return writeAll(stdout, scanHelpText().toUtf8()) ? ExitDone : ExitFailure;
+    case tcScanOptions::ShowVersion:
+        return writeAll(stdout, scanVersionText().toUtf8()) ? ExitDone : ExitFailure;
+    case tcScanOptions::Fail:
+        say(options.error);
+        writeAll(stderr, "Try 'zephyrlock-scan --help'.\n");
+        return ExitUsage;
+    case tcScanOptions::Run: break;
+    }
+
+    // The locators' debug lines are for developers (QT_LOGGING_RULES brings them back);
+    // their warnings, such as a port that cannot be bound, stay.
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+
+    tcScanRun run(options.cycles);
+    QObject::connect(&run, &tcScanRun::sig_finished, &app, [&](bool querySent) {
+        if (!querySent) {
+            say(QStringLiteral("no discovery query could be sent: no socket could be bound, or no "
+                               "network interface is up"));
+            app.exit(ExitFailure);
+            return;
+        }
+        const tcSiteList& list = run.sites();
+        const QVector<int> shown = listedRows(list, options.kind);
+        if (!writeAll(stdout, formatRows(options.format, scanRows(list, shown)))) {
+            say(QStringLiteral("cannot write the list: %1")
+                    .arg(QString::fromLocal8Bit(std::strerror(errno))));
+            app.exit(ExitFailure);
+            return;
+        }
+        writeAll(stderr, (sitesFoundText(shown.size(), list.count()) + QLatin1Char('\n')).toUtf8());
+        app.exit(ExitDone);
+    });
+    QTimer::singleShot(0, &run, &tcScanRun::slot_start);
+    return app.exec();
+}

@@ -1,0 +1,118 @@
+#include "tcScanOptions.h"
+
+#include <QCommandLineParser>
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+const char kProgram[] = "zephyrlock-scan";
+
+// The window's five kind buttons, by the names the command line uses.
+struct tcKindName
+{
+    const char* name;
+    bool tcKindFilter::*button;
+};
+const tcKindName kKinds[] = {
+    {"bridges", &tcKindFilter::bridges}, {"recorders", &tcKindFilter::recorders},
+    {"cameras", &tcKindFilter::cameras}, {"speakers", &tcKindFilter::speakers},
+    {"other", &tcKindFilter::other},
+};
+
+tcScanOptions failure(const QString& error)
+{
+    tcScanOptions options;
+    options.action = tcScanOptions::Fail;
+    options.error = error;
+    return options;
+}
+
+} // namespace
+
+tcScanOptions parseScanArguments(const QStringList& args)
+{
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringLiteral("version"));
+    const QCommandLineOption json(QStringLiteral("json"));
+    const QCommandLineOption csv(QStringLiteral("csv"));
+    const QCommandLineOption kind(QStringLiteral("kind"), QString(), QStringLiteral("kind"));
+    const QCommandLineOption cycles(QStringLiteral("cycles"), QString(), QStringLiteral("n"));
+    QCommandLineParser parser;
+    parser.addOptions({help, version, json, csv, kind, cycles});
+    if (!parser.parse(args.isEmpty() ? QStringList{QLatin1String(kProgram)} : args))
+        return failure(parser.errorText());
+    if (!parser.positionalArguments().isEmpty())
+        return failure(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+
+    tcScanOptions options;
+    if (parser.isSet(help)) {
+        options.action = tcScanOptions::ShowHelp;
+        return options;
+    }
+    if (parser.isSet(version)) {
+        options.action = tcScanOptions::ShowVersion;
+        return options;
+    }
+    if (parser.isSet(json) && parser.isSet(csv))
+        return failure(QStringLiteral("--json and --csv exclude each other"));
+    if (parser.isSet(json))
+        options.format = tcScanFormat::Json;
+    else if (parser.isSet(csv))
+        options.format = tcScanFormat::Csv;
+    if (parser.isSet(kind)) {
+        const QString name = parser.value(kind).toLower();
+        const auto found = std::find_if(std::begin(kKinds), std::end(kKinds), [&name](const tcKindName& k) {
+            return name == QLatin1String(k.name);
+        });
+        if (found != std::end(kKinds)) {
+            tcKindFilter filter;
+            filter.cameras = false;
+            filter.*found->button = true;
+            options.kind = filter;
+        } else if (name == QLatin1String("all")) {
+            options.kind.reset();
+        } else {
+            return failure(
+                QStringLiteral("--kind must be bridges, recorders, cameras, speakers, other or all, not '%1'")
+                    .arg(parser.value(kind)));
+        }
+    }
+    if (parser.isSet(cycles)) {
+        bool ok = false;
+        options.cycles = parser.value(cycles).toInt(&ok);
+        if (!ok || options.cycles < 1)
+            return failure(QStringLiteral("--cycles must be a whole number of at least 1, not '%1'")
+                               .arg(parser.value(cycles)));
+    }
+    return options;
+}
+
+QString scanHelpText()
+{
+    return QStringLiteral(
+        "Usage: zephyrlock-scan [--kind KIND] [--cycles N] [--json | --csv]\n"
+        "\n"
+        "Finds the devices on the local network as the Zephyrlock Scanner window does and\n"
+        "prints its device list. A discovery cycle takes three seconds.\n"
+        "\n"
+        "  --kind KIND   bridges, recorders, cameras (the default), speakers or other, as\n"
+        "                the window's kind buttons; all lists every device found\n"
+        "  --cycles N    run N discovery cycles back to back and merge them (default 1)\n"
+        "  --json        an array of objects: site_name, cloud_id, model, ip_address,\n"
+        "                address_type, port, mac, protocol, fw_ver, status (the list's\n"
+        "                texts), device_type (number), web_address, update_eligible\n"
+        "  --csv         the same fields, a header row and RFC 4180 quoting\n"
+        "  --help        this text\n"
+        "  --version     the version\n"
+        "\n"
+        "\"Sites found (shown / listed)\" goes to standard error.\n"
+        "Exit status: 0 after a run (even when nothing was found), 1 when no discovery\n"
+        "query could be sent (no socket, or no network interface up), 2 for a usage error.\n");
+}
+
+QString scanVersionText()
+{
+    return QStringLiteral("%1 %2\n").arg(QLatin1String(kProgram), QStringLiteral(ZL_VERSION));
+}

@@ -1,0 +1,29 @@
+#pragma once
+// The command line of zephyrlock-scan, read without printing anything so that every
+// option error can be tested as a value.
+
+#include "tcSiteList.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+enum class tcScanFormat { Table, Json, Csv };
+
+struct tcScanOptions
+{
+    enum Action { Run, ShowHelp, ShowVersion, Fail };
+    Action action = Run;
+    QString error; // for Fail: one line saying what is wrong
+    // The kind button to mimic; empty for "all", every listed device.
+    std::optional<tcKindFilter> kind = tcKindFilter();
+    tcScanFormat format = tcScanFormat::Table;
+    int cycles = 1;
+};
+
+// args[0] is the program, as QCoreApplication::arguments() gives it.
+tcScanOptions parseScanArguments(const QStringList& args);
+
+QString scanHelpText();
+QString scanVersionText();

@@ -1,0 +1,62 @@
+#pragma once
+// Discovery cycles without a window: the coordinator, the parameter record and the
+// merged list the window uses, run for a given number of cycles back to back.
+
+#include "tcLocateParams.h"
+#include "tcSiteList.h"
+#include "tcVideoDevice.h"
+
+#include <QDeadlineTimer>
+#include <QObject>
+#include <QSharedPointer>
+#include <QTimer>
+#include <QVector>
+
+#include <optional>
+
+class tcSiteLocate;
+
+// The rows the window shows when `kind` is checked (every row when there is no kind),
+// in the order it shows them at the end of a cycle.
+QVector<int> listedRows(const tcSiteList& list, const std::optional<tcKindFilter>& kind);
+
+class tcScanRun : public QObject
+{
+    Q_OBJECT
+public:
+    explicit tcScanRun(int cycles, QObject* apParent = nullptr);
+
+    const tcSiteList& sites() const { return m_list; }
+    int cycle() const { return m_cycle; } // the cycle running or last run, from 1
+    tcSiteLocate* coordinator() const { return m_locate; }
+
+public slots:
+    void slot_start();
+
+signals:
+    // querySent is false when the first cycle could not get a single query out: then
+    // the run ends at once and the list says nothing about the network.
+    void sig_finished(bool querySent);
+
+private slots:
+    void slot_locateFoundSite(tpVideoDevice apDvc);
+    void slot_waitTimer();
+    void slot_closeCheck();
+
+private:
+    void beginCycle();
+
+    QSharedPointer<tcLocateParams> m_params;
+    tcSiteLocate* m_locate;
+    tcSiteList m_list;
+    QTimer m_waitTimer;
+    QTimer m_closeTimer;
+    QDeadlineTimer m_closeDeadline;
+    int m_cycles;
+    int m_cycle = 0;
+    int m_waitCount = 0;
+    bool m_merging = false;
+    // The shown position of each row that was listed when the last cycle ended; rows
+    // found later come after all of them, in the order they came.
+    QVector<int> m_shownPosition;
+};
