@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "tcIPUpdateDlg.h"
 #include "tcPWUpdateDlg.h"
 #include "tcSiteLocate.h"
 #include "tcSiteLocateItem.h"
@@ -293,7 +294,8 @@ void MainWindow::slot_updatePasswords()
 
 void MainWindow::runAddressDialog(const QList<QTreeWidgetItem*>& rows)
 {
-    Q_UNUSED(rows)
+    tcIPUpdateDlg dialog(this, rows, ipColumn, statusColumn);
+    dialog.exec();
 }
 
 void MainWindow::runPasswordDialog(const QList<QTreeWidgetItem*>& rows)

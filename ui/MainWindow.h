@@ -56,8 +56,7 @@ private:
     // Marks the rows an update may work on with "---" and clears every other status.
     QList<QTreeWidgetItem*> chooseRowsForUpdate();
     void showSelectionRequired();
-    // The address dialog comes with the network settings feature; until then its
-    // chosen rows stay marked and nothing is sent.
+    // Run an update dialog modally over the chosen rows, which outlive it.
     void runAddressDialog(const QList<QTreeWidgetItem*>& rows);
     void runPasswordDialog(const QList<QTreeWidgetItem*>& rows);
 

@@ -294,6 +294,79 @@ private slots:
                  QStringLiteral("refused: nonce count not increasing"));
     }
 
+    // authPaths: Basic on one path, Digest on another, for the login and the challenge.
+    void loginModePerPath_data()
+    {
+        QTest::addColumn<QByteArray>("target");
+        QTest::addColumn<QByteArray>("header");
+        QTest::addColumn<QString>("verdict");
+        QTest::addColumn<QStringList>("schemes");
+        const QByteArray basic = "Basic " + QByteArray("Mufasa:Circle Of Life").toBase64();
+        QTest::newRow("Basic where Basic is the mode")
+            << QByteArray("/other") << basic << "ok" << QStringList{"Basic"};
+        QTest::newRow("Digest where Basic is the mode")
+            << QByteArray("/other") << kRfc2617Header << "refused: Digest not offered"
+            << QStringList{"Basic"};
+        QTest::newRow("Basic on the Digest path") << QByteArray("/dir/index.html") << basic
+                                                  << "refused: Basic not offered" << QStringList{"Digest"};
+        QTest::newRow("Digest on the Digest path")
+            << QByteArray("/dir/index.html") << kRfc2617Header << "ok" << QStringList{"Digest"};
+    }
+    void loginModePerPath()
+    {
+        QFETCH(QByteArray, target);
+        QFETCH(QByteArray, header);
+        QFETCH(QString, verdict);
+        QFETCH(QStringList, schemes);
+        tcSimDevice d = rfc2617Device();
+        d.auth = tcSimAuth::Basic;
+        d.authPaths.insert(QStringLiteral("/dir/index.html"), tcSimAuth::Digest);
+        QCOMPARE(checkLogin(d, get(target, header)).what.value(QStringLiteral("verdict")).toString(),
+                 verdict);
+        QStringList seen;
+        for (const QByteArray& value : challengeValues(d, QString::fromLatin1(target)))
+            seen << QString::fromLatin1(value.left(value.indexOf(' ')));
+        QCOMPARE(seen, schemes);
+    }
+
+    // nonceUses: a nonce serves that many logins, then it is unknown (a fresh challenge).
+    void nonceServesItsLogins_data()
+    {
+        QTest::addColumn<int>("uses");
+        QTest::addColumn<QStringList>("verdicts");
+        QTest::newRow("no limit") << 0 << QStringList{"ok", "ok", "ok"};
+        QTest::newRow("one login per nonce")
+            << 1 << QStringList{"ok", "refused: unknown nonce", "refused: unknown nonce"};
+        QTest::newRow("two logins per nonce") << 2 << QStringList{"ok", "ok", "refused: unknown nonce"};
+    }
+    void nonceServesItsLogins()
+    {
+        QFETCH(int, uses);
+        QFETCH(QStringList, verdicts);
+        tcSimDevice d = rfc2617Device();
+        d.nonceUses = uses;
+        QStringList seen;
+        for (int nc = 1; nc <= 3; ++nc) {
+            tcDigestInput in{"Mufasa",
+                             "testrealm@host.com",
+                             "Circle Of Life",
+                             false,
+                             "MD5",
+                             "dcd98b7102dd2f0e8b11d0f600bfb0c093",
+                             QByteArray::number(nc).rightJustified(8, '0'),
+                             "0a4f113b",
+                             "auth",
+                             "GET",
+                             "/dir/index.html"};
+            const QByteArray header = replaced(replaced(kRfc2617Header, "nc=00000001", "nc=" + in.nc),
+                                               "6629fae49393a05397450978507c4ef1", digestResponseHex(in));
+            seen << checkLogin(d, get("/dir/index.html", header))
+                        .what.value(QStringLiteral("verdict"))
+                        .toString();
+        }
+        QCOMPARE(seen, verdicts);
+    }
+
     void challengesFollowTheLoginMode_data()
     {
         QTest::addColumn<int>("auth");

@@ -455,7 +455,8 @@ private slots:
         QCOMPARE(watcher.text,
                  box ? QStringLiteral("Please select one or more items to update.") : QString());
         const bool passwords = button == QLatin1String("btnUpdatePasswords");
-        QCOMPARE(watcher.dialogs, passwords && !box ? QStringList{"tcPWUpdateDlg"} : QStringList());
+        const QString dialog = QLatin1String(passwords ? "tcPWUpdateDlg" : "tcIPUpdateDlg");
+        QCOMPARE(watcher.dialogs, box ? QStringList() : QStringList{dialog});
     }
 
     void updateWithoutRowsDoesNothing()

@@ -159,7 +159,7 @@ bool parseDevice(const QJsonObject& o, int index, tcSimDevice& d, QString* error
         "kind",  "address",   "altAddress", "port",       "name",      "model",  "firmware",    "cloudId",
         "mac",   "protocols", "http",       "auth",       "algorithm", "qop",    "authversion", "userhash",
         "realm", "users",     "fault",      "faultPaths", "errorCode", "network",
-        "successStatus"};
+        "successStatus", "authPaths", "nonceUses"};
     for (auto it = o.begin(); it != o.end(); ++it)
         if (!known.contains(it.key())) {
             *error = QStringLiteral("unknown key \"%1\"").arg(it.key());
@@ -237,6 +237,22 @@ bool parseDevice(const QJsonObject& o, int index, tcSimDevice& d, QString* error
         return false;
     }
     d.auth = tcSimAuth(auth);
+    const QJsonObject authPaths = o.value(QLatin1String("authPaths")).toObject();
+    for (auto it = authPaths.begin(); it != authPaths.end(); ++it) {
+        const int pathAuth = indexOf(kAuths, it.value().toString());
+        if (pathAuth < 0) {
+            *error = QStringLiteral("\"authPaths\" maps paths to none, basic, digest or basic+digest");
+            return false;
+        }
+        d.authPaths.insert(it.key(), tcSimAuth(pathAuth));
+    }
+    if (o.contains(QLatin1String("nonceUses"))) {
+        d.nonceUses = o.value(QLatin1String("nonceUses")).toInt(-1);
+        if (d.nonceUses < 0) {
+            *error = QStringLiteral("\"nonceUses\" must be a number, 0 for no limit");
+            return false;
+        }
+    }
     if (!readString(o, "algorithm", &d.algorithm, error))
         return false;
     if (d.algorithm.compare(QLatin1String("MD5"), Qt::CaseInsensitive) != 0 &&

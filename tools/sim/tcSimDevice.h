@@ -46,6 +46,8 @@ struct tcSimDevice
     bool http = true;
 
     tcSimAuth auth = tcSimAuth::Digest;
+    QMap<QString, tcSimAuth> authPaths;        // path -> login mode that overrides `auth` there
+    int nonceUses = 0;                         // accepted Digest logins per nonce; 0: no limit
     QString algorithm = QStringLiteral("MD5"); // or "MD5-sess"
     bool qop = true;                           // offer qop="auth"
     bool authVersion = false;                  // HA1 over the upper-case hex MD5 of the password
@@ -66,10 +68,13 @@ struct tcSimDevice
     // Digest nonces handed out, with the highest nonce count seen for each (replay check).
     QHash<QByteArray, quint32> nonces;
     QVector<QByteArray> nonceOrder;
+    QHash<QByteArray, int> nonceLogins; // accepted logins per nonce, while nonceUses limits them
 
     QString macText() const; // "0a:3d:91:00:11:22"
     QString macHex() const;  // "0a3d9100112"
     bool faultApplies(const QString& path) const;
+    // The login mode of a request path.
+    tcSimAuth authFor(const QString& path) const { return authPaths.value(path, auth); }
     // True when the current configuration selects DHCP.
     bool dhcpMode() const;
     // The state that tests read back: identity, login settings (passwords only as

@@ -148,7 +148,7 @@ bool tcSimHttpConnection::answer(const tcHttpRequest& request)
         log.insert(QStringLiteral("authorization"), login.what);
         if (!login.ok) {
             status = 401;
-            for (const QByteArray& challenge : challengeValues(d))
+            for (const QByteArray& challenge : challengeValues(d, path))
                 headers.append(qMakePair(QByteArray("WWW-Authenticate"), challenge));
             body = "401 Unauthorized";
         } else if (d.faultApplies(path) && d.fault == tcSimFault::MalformedXml) {

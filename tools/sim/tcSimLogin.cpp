@@ -12,13 +12,13 @@ QByteArray md5Hex(const QByteArray& data)
     return QCryptographicHash::hash(data, QCryptographicHash::Md5).toHex();
 }
 
-bool digestAllowed(const tcSimDevice& d)
+bool digestAllowed(tcSimAuth auth)
 {
-    return d.auth == tcSimAuth::Digest || d.auth == tcSimAuth::BasicDigest;
+    return auth == tcSimAuth::Digest || auth == tcSimAuth::BasicDigest;
 }
-bool basicAllowed(const tcSimDevice& d)
+bool basicAllowed(tcSimAuth auth)
 {
-    return d.auth == tcSimAuth::Basic || d.auth == tcSimAuth::BasicDigest;
+    return auth == tcSimAuth::Basic || auth == tcSimAuth::BasicDigest;
 }
 
 tcLogin refuse(tcLogin login, const QString& why)
@@ -41,7 +41,8 @@ tcLogin checkDigest(tcSimDevice& d, const tcHttpRequest& request, const QByteArr
     const QMap<QByteArray, QByteArray> p = parseAuthParams(paramText);
     for (auto it = p.begin(); it != p.end(); ++it)
         login.what.insert(QString::fromLatin1(it.key()), QString::fromUtf8(it.value()));
-    if (!digestAllowed(d))
+    const QString path = QString::fromLatin1(request.path());
+    if (!digestAllowed(d.authFor(path)))
         return refuse(login, QStringLiteral("Digest not offered"));
     if (p.value("realm") != d.realm.toUtf8())
         return refuse(login, QStringLiteral("wrong realm"));
@@ -100,17 +101,24 @@ tcLogin checkDigest(tcSimDevice& d, const tcHttpRequest& request, const QByteArr
         return refuse(login, QStringLiteral("wrong response"));
     if (!qop.isEmpty())
         d.nonces[in.nonce] = nc;
+    // A nonce that has served its logins is forgotten: the next request with it gets a
+    // fresh challenge, as a device that expires its nonces would send.
+    if (d.nonceUses > 0 && ++d.nonceLogins[in.nonce] >= d.nonceUses) {
+        d.nonces.remove(in.nonce);
+        d.nonceLogins.remove(in.nonce);
+    }
     return accept(login, user);
 }
 
-tcLogin checkBasic(const tcSimDevice& d, const QByteArray& credentials, tcLogin login)
+tcLogin checkBasic(const tcSimDevice& d, const tcHttpRequest& request, const QByteArray& credentials,
+                   tcLogin login)
 {
     const auto decoded =
         QByteArray::fromBase64Encoding(credentials.trimmed(), QByteArray::AbortOnBase64DecodingErrors);
     const int colon = decoded.decoded.indexOf(':');
     const QString user = colon < 0 ? QString() : QString::fromUtf8(decoded.decoded.left(colon));
     login.what.insert(QStringLiteral("username"), user);
-    if (!basicAllowed(d))
+    if (!basicAllowed(d.authFor(QString::fromLatin1(request.path()))))
         return refuse(login, QStringLiteral("Basic not offered"));
     if (!decoded || colon < 0)
         return refuse(login, QStringLiteral("malformed credentials"));
@@ -171,20 +179,24 @@ QByteArray digestResponseHex(const tcDigestInput& in)
     return md5Hex(ha1 + ':' + in.nonce + ':' + in.nc + ':' + in.cnonce + ':' + in.qop + ':' + ha2);
 }
 
-QList<QByteArray> challengeValues(tcSimDevice& d)
+QList<QByteArray> challengeValues(tcSimDevice& d, const QString& path)
 {
+    const tcSimAuth auth = d.authFor(path);
     QList<QByteArray> values;
     const QByteArray realm = d.realm.toUtf8();
-    if (basicAllowed(d))
+    if (basicAllowed(auth))
         values << "Basic realm=\"" + realm + '"';
-    if (digestAllowed(d)) {
+    if (digestAllowed(auth)) {
         QByteArray nonce;
         for (int i = 0; i < 4; ++i)
             nonce += QByteArray::number(QRandomGenerator::system()->generate(), 16).rightJustified(8, '0');
         d.nonces.insert(nonce, 0);
         d.nonceOrder.append(nonce);
-        if (d.nonceOrder.size() > kMaxNonces)
-            d.nonces.remove(d.nonceOrder.takeFirst());
+        if (d.nonceOrder.size() > kMaxNonces) {
+            const QByteArray oldest = d.nonceOrder.takeFirst();
+            d.nonces.remove(oldest);
+            d.nonceLogins.remove(oldest);
+        }
         QByteArray v = "Digest realm=\"" + realm + '"';
         if (d.qop)
             v += ", qop=\"auth\"";
@@ -207,9 +219,9 @@ tcLogin checkLogin(tcSimDevice& d, const tcHttpRequest& request)
     if (!header.isEmpty())
         login.what.insert(QStringLiteral("scheme"), QString::fromLatin1(scheme));
 
-    const bool refuseAll =
-        d.fault == tcSimFault::WrongCredentials && d.faultApplies(QString::fromLatin1(request.path()));
-    if (d.auth == tcSimAuth::None && !refuseAll)
+    const QString path = QString::fromLatin1(request.path());
+    const bool refuseAll = d.fault == tcSimFault::WrongCredentials && d.faultApplies(path);
+    if (d.authFor(path) == tcSimAuth::None && !refuseAll)
         return accept(login, QStringLiteral("admin"));
     if (header.isEmpty())
         return refuse(login, QStringLiteral("no credentials"));
@@ -218,7 +230,7 @@ tcLogin checkLogin(tcSimDevice& d, const tcHttpRequest& request)
     if (scheme.toLower() == "digest")
         login = checkDigest(d, request, rest, login);
     else if (scheme.toLower() == "basic")
-        login = checkBasic(d, rest, login);
+        login = checkBasic(d, request, rest, login);
     else
         login = refuse(login, QStringLiteral("unknown scheme"));
     if (login.ok && refuseAll)

@@ -25,9 +25,9 @@ struct tcDigestInput
 // The lower-case hex request-digest a client must send for these inputs.
 QByteArray digestResponseHex(const tcDigestInput& in);
 
-// The WWW-Authenticate values of a 401 from this device, in order. Each Digest
-// challenge carries a fresh nonce that the device remembers.
-QList<QByteArray> challengeValues(tcSimDevice& device);
+// The WWW-Authenticate values of a 401 from this device for a request path, in order.
+// Each Digest challenge carries a fresh nonce that the device remembers.
+QList<QByteArray> challengeValues(tcSimDevice& device, const QString& path = QString());
 
 struct tcLogin
 {
