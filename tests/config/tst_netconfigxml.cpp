@@ -164,6 +164,14 @@ private slots:
         trickyTexts["dhcpIp"] = "%STATIC_IP%";
         QTest::newRow("device value that looks like a placeholder is written as it is")
             << tricky << staticPlan() << trickyTexts << true;
+
+        // A DHCP run writes the device's own values back; its reply decides what they hold.
+        tcDeviceConfig breakout = staticDevice();
+        breakout.staticIp = QStringLiteral("1]]><evil/><![CDATA[");
+        Texts breakoutTexts = dhcpTexts;
+        breakoutTexts["staticIp"] = breakout.staticIp;
+        QTest::newRow("device value holding a CDATA end reads back unchanged")
+            << breakout << dhcp << breakoutTexts << false;
     }
     void bodyValues()
     {
@@ -221,6 +229,9 @@ private slots:
             << reply("status=\"failed\" errorCode=\"noPermission\"", kStaticChildren) << false
             << "noPermission"
             << "" << none << noDhcp;
+        QTest::newRow("failed with errorCode Success is no code")
+            << reply("status=\"failed\" errorCode=\"Success\"", kStaticChildren) << false << "Unknown Error"
+            << "" << none << noDhcp;
         QTest::newRow("FAILED in capitals without errorCode")
             << reply("status=\"FAILED\"", kStaticChildren) << false << "Unknown Error"
             << "" << none << noDhcp;
@@ -275,6 +286,8 @@ private slots:
         QTest::newRow("errorCode without status")
             << QByteArray("<config errorCode=\"busy\"/>") << false << "busy";
         QTest::newRow("no status") << QByteArray("<config/>") << false << "Invalid Response";
+        QTest::newRow("errorCode success never reads as a success")
+            << QByteArray("<config status=\"failed\" errorCode=\"success\"/>") << false << "Invalid Response";
         QTest::newRow("config nested in another root is not the verdict")
             << QByteArray("<reply><config status=\"success\"/></reply>") << false << "Invalid Response";
         QTest::newRow("status attribute name is exact")
