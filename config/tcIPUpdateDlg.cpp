@@ -1,5 +1,6 @@
 #include "tcIPUpdateDlg.h"
 
+#include "tcFormWidth.h"
 #include "tcIpInput.h"
 #include "tcNetConfigXml.h"
 #include "tcVideoDevice.h"
@@ -43,6 +44,7 @@ tcIPUpdateDlg::tcIPUpdateDlg(QWidget* apParent, const QList<QTreeWidgetItem*>& a
 {
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     ui->setupUi(this);
+    widenToLabelTexts(this);
     ui->chkShowPW->setChecked(false);
     ui->chkEnableDHCP->setChecked(dhcp);
     ui->chkDNSViaDHCP->setChecked(dnsViaDhcp);

@@ -1,5 +1,6 @@
 #include "tcPWUpdateDlg.h"
 
+#include "tcFormWidth.h"
 #include "tcPasswordRequests.h"
 #include "tcVideoDevice.h"
 #include "ui_tcPWUpdateDlg.h"
@@ -21,6 +22,7 @@ tcPWUpdateDlg::tcPWUpdateDlg(QWidget* parent, const QList<QTreeWidgetItem*>& ite
 {
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     ui->setupUi(this);
+    widenToLabelTexts(this);
     ui->edtAdminPass->setFocus();
 
     connect(ui->chkShowPasswords, SIGNAL(toggled(bool)), this, SLOT(slot_showPasswords(bool)));

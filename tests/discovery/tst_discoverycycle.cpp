@@ -26,16 +26,6 @@ class tst_DiscoveryCycle : public QObject
 private slots:
     void initTestCase() { registerVideoDeviceMetaType(); }
 
-    void createsOnvifBeforeBridge()
-    {
-        tcSiteLocate coordinator(nullptr, QSharedPointer<tcLocateParams>::create());
-        int onvif = -1, bridge = -1;
-        QVERIFY(find<tcSiteLocateOnvif>(coordinator, &onvif) && find<tcSiteLocateZL>(coordinator, &bridge));
-        QVERIFY(onvif < bridge);
-        QCOMPARE(coordinator.locators().at(onvif)->parent(), &coordinator);
-        QVERIFY(tcSiteLocate(nullptr, {}).locators().isEmpty());
-    }
-
     // A second start 1 s into the cycle: the bridge keeps its socket and single series,
     // ONVIF rebinds and sends a whole new series.
     void cycleWithSecondStart()

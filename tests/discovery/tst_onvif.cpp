@@ -35,7 +35,6 @@ private slots:
         QTest::addColumn<int>("gapMs");
         QTest::newRow("coordinator's (2, 1500): six Probes 500 ms apart") << 2 << 1500 << "TDVTDV" << 500;
         QTest::newRow("(1, 2000): still six Probes 500 ms apart") << 1 << 2000 << "TDVTDV" << 500;
-        QTest::newRow("(8, 300): eight Probes 300 ms apart") << 8 << 300 << "DVTDVTDV" << 300;
     }
     void probeSeries()
     {

@@ -1,14 +1,33 @@
 #pragma once
-// The datagrams a zl-udp-responder received, read from its "recv <sender>:<port> <hex>"
-// lines, each stamped with the time the test saw the line. The stamps let a test check
-// the spacing of a locator's queries; the responder flushes every line at once.
+// What socket tests exchange with zl-udp-responder: reply files it sends, and the
+// datagrams it received, read from its "recv <sender>:<port> <hex>" lines. tcRecvLog stamps
+// each with the time the test saw the line, so a test can check the spacing of a
+// locator's queries; the responder flushes every line at once.
 
 #include "zltest.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QVector>
 
 namespace zltest {
+
+// The responder's "recv" lines as printed, for an exact comparison with what was sent.
+inline QStringList recvLines(const QByteArray& output)
+{
+    QStringList lines;
+    for (const QByteArray& line : output.split('\n')) {
+        if (line.startsWith("recv "))
+            lines << QString::fromLatin1(line);
+    }
+    return lines;
+}
+
+inline bool writeFixture(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
 
 // Starts build/bin/zl-udp-responder on the site side: bound to port, member of group,
 // further arguments (--reply FILE, --delay MS, ...) in extra. True once it is ready.

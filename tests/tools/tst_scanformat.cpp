@@ -1,8 +1,5 @@
 #include "tcScanFormat.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QtTest>
 
 namespace {
@@ -35,30 +32,11 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("field");
-        QTest::newRow("plain name unquoted") << "Gate"
-                                             << "Gate";
-        QTest::newRow("comma quoted") << "Gate, north"
-                                      << "\"Gate, north\"";
-        QTest::newRow("quote doubled and quoted") << "Gate \"N\""
-                                                  << "\"Gate \"\"N\"\"\"";
-        QTest::newRow("comma and quote") << "\"A\",\"B\""
-                                         << "\"\"\"A\"\",\"\"B\"\"\"";
-        QTest::newRow("only a quote") << "\""
-                                      << "\"\"\"\"";
-        QTest::newRow("line feed quoted") << "Gate\nnorth"
-                                          << "\"Gate\nnorth\"";
-        QTest::newRow("carriage return quoted") << "Gate\rnorth"
-                                                << "\"Gate\rnorth\"";
-        QTest::newRow("spaces kept, unquoted") << " Gate "
-                                               << " Gate ";
-        QTest::newRow("semicolon unquoted") << "a;b"
-                                            << "a;b";
-        QTest::newRow("empty") << ""
-                               << "";
-        QTest::newRow("UTF-8 text") << QString::fromUtf8("Kamera S\xc3\xbc"
-                                                         "d")
-                                    << QString::fromUtf8("Kamera S\xc3\xbc"
-                                                         "d");
+        QTest::newRow("plain name unquoted") << "Gate" << "Gate";
+        QTest::newRow("comma quoted") << "Gate, north" << "\"Gate, north\"";
+        QTest::newRow("comma and quote") << "\"A\",\"B\"" << "\"\"\"A\"\",\"\"B\"\"\"";
+        QTest::newRow("line feed quoted") << "Gate\nnorth" << "\"Gate\nnorth\"";
+        QTest::newRow("spaces kept, unquoted") << " Gate " << " Gate ";
     }
     void csvQuoting()
     {
@@ -89,53 +67,13 @@ private slots:
         QCOMPARE(formatCsv({}), records[0] + '\n');
     }
 
-    void json()
-    {
-        tcScanRow https = row(QString::fromUtf8("Tor \"S\xc3\xbc"
-                                                "d\"\x1b[2J\\"),
-                              "10.1.0.6");
-        https.texts[tcSiteList::colPort] = QStringLiteral("443");
-        https.webAddress = QStringLiteral("https://10.1.0.6:443");
-        https.deviceType = Norvo2Cam;
-        https.updateEligible = false;
-        const QVector<tcScanRow> rows{row("Gate"), https};
-
-        QJsonParseError error;
-        const QJsonDocument document = QJsonDocument::fromJson(formatJson(rows), &error);
-        QCOMPARE(error.error, QJsonParseError::NoError);
-        QVERIFY(document.isArray());
-        const QJsonArray array = document.array();
-        QCOMPARE(array.size(), rows.size());
-        QStringList keys;
-        for (const char* key : kScanFields)
-            keys << QLatin1String(key);
-        keys.sort();
-        for (int i = 0; i < rows.size(); ++i) {
-            const QJsonObject object = array[i].toObject();
-            QCOMPARE(object.keys(), keys);
-            for (int column = 0; column < tcSiteList::columnCount; ++column) {
-                QVERIFY(object.value(QLatin1String(kScanFields[column])).isString());
-                QCOMPARE(object.value(QLatin1String(kScanFields[column])).toString(), rows[i].texts[column]);
-            }
-            QVERIFY(object.value("device_type").isDouble());
-            QCOMPARE(object.value("device_type").toInt(), rows[i].deviceType);
-            QCOMPARE(object.value("web_address").toString(), rows[i].webAddress);
-            QVERIFY(object.value("update_eligible").isBool());
-            QCOMPARE(object.value("update_eligible").toBool(), rows[i].updateEligible);
-        }
-        QCOMPARE(QJsonDocument::fromJson(formatJson({})).array(), QJsonArray());
-        QVERIFY(!formatJson(rows).contains('\x1b'));
-    }
-
     // Every column starts at the same offset on every line, the header line included.
     void tableAlignment_data()
     {
         QTest::addColumn<QStringList>("names");
         QTest::newRow("names shorter than the header") << QStringList{"A", "B"};
-        QTest::newRow("one long name") << QStringList{"Warehouse north gate", "B"};
-        QTest::newRow("non-ASCII name") << QStringList{QString::fromUtf8("S\xc3\xbc"
-                                                                         "d"),
-                                                       "Nord"};
+        QTest::newRow("one long non-ASCII name")
+            << QStringList{QString::fromUtf8("Warehouse S\xc3\xbc" "d"), "B"};
         QTest::newRow("empty name") << QStringList{"", "Gate"};
     }
     void tableAlignment()
@@ -166,19 +104,9 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("shown");
         const QString r(QChar::ReplacementCharacter);
-        QTest::newRow("escape sequence") << "Cam\x1b[2J"
-                                         << "Cam" + r + "[2J";
-        QTest::newRow("line feed") << "Cam\nX"
-                                   << "Cam" + r + "X";
-        QTest::newRow("carriage return") << "Cam\rX"
-                                         << "Cam" + r + "X";
-        QTest::newRow("backspace and bell") << "Cam\b\a"
-                                            << "Cam" + r + r;
-        QTest::newRow("C1 control") << QString("Cam") + QChar(0x9b) + "31m"
-                                    << "Cam" + r + "31m";
-        QTest::newRow("delete") << QString("Cam") + QChar(0x7f) << "Cam" + r;
-        QTest::newRow("tab") << "Cam\tX"
-                             << "Cam" + r + "X";
+        QTest::newRow("escape sequence") << "Cam\x1b[2J" << "Cam" + r + "[2J";
+        QTest::newRow("line feed") << "Cam\nX" << "Cam" + r + "X";
+        QTest::newRow("C1 control") << QString("Cam") + QChar(0x9b) + "31m" << "Cam" + r + "31m";
     }
     void tableControlCharacters()
     {
@@ -187,13 +115,6 @@ private slots:
         const QStringList lines = QString::fromUtf8(formatTable({row(name)})).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 2);
         QVERIFY2(lines[1].startsWith(shown + ' '), qPrintable(lines[1]));
-    }
-
-    void emptyTableIsTheHeader()
-    {
-        QCOMPARE(formatTable({}),
-                 QByteArray(
-                     "Site Name  Cloud ID  Model  IP Address  Type  Port  MAC  Protocol  FW Ver  Status\n"));
     }
 };
 

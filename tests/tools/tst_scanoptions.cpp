@@ -46,18 +46,14 @@ private slots:
             << QStringList{} << run << "cameras" << table << 1;
         QTest::newRow("json") << QStringList{"--json"} << run << "cameras" << tcScanFormat::Json << 1;
         QTest::newRow("csv") << QStringList{"--csv"} << run << "cameras" << tcScanFormat::Csv << 1;
-        for (const char* kind : {"bridges", "recorders", "cameras", "speakers", "other", "all"})
-            QTest::addRow("kind %s", kind) << QStringList{"--kind", kind} << run << kind << table << 1;
         QTest::newRow("kind in capitals")
             << QStringList{"--kind", "Recorders"} << run << "recorders" << table << 1;
         QTest::newRow("kind joined by =") << QStringList{"--kind=other"} << run << "other" << table << 1;
         QTest::newRow("the last kind counts")
             << QStringList{"--kind", "other", "--kind", "bridges"} << run << "bridges" << table << 1;
-        QTest::newRow("three cycles") << QStringList{"--cycles", "3"} << run << "cameras" << table << 3;
-        QTest::newRow("cycles joined by =, with csv and kind")
-            << QStringList{"--csv", "--cycles=2", "--kind", "all"} << run << "all" << tcScanFormat::Csv << 2;
+        QTest::newRow("three cycles, all kinds")
+            << QStringList{"--cycles=3", "--kind", "all"} << run << "all" << table << 3;
         QTest::newRow("help") << QStringList{"--help"} << tcScanOptions::ShowHelp << "cameras" << table << 1;
-        QTest::newRow("-h") << QStringList{"-h"} << tcScanOptions::ShowHelp << "cameras" << table << 1;
         QTest::newRow("help wins over bad values") << QStringList{"--kind", "nothing", "--help"}
                                                    << tcScanOptions::ShowHelp << "cameras" << table << 1;
         QTest::newRow("version") << QStringList{"--version"} << tcScanOptions::ShowVersion << "cameras"
@@ -88,20 +84,13 @@ private slots:
         QTest::newRow("unknown option") << QStringList{"--verbose"} << "Unknown option 'verbose'.";
         QTest::newRow("single-dash word") << QStringList{"-kind", "all"} << "Unknown options: k, i, n, d.";
         QTest::newRow("kind without value") << QStringList{"--kind"} << "Missing value after '--kind'.";
-        QTest::newRow("cycles without value") << QStringList{"--cycles"} << "Missing value after '--cycles'.";
         QTest::newRow("value on a flag") << QStringList{"--json=yes"} << "Unexpected value after '--json'.";
-        QTest::newRow("unknown kind")
-            << QStringList{"--kind", "printers"}
+        QTest::newRow("unknown kind") << QStringList{"--kind", "printers"}
             << "--kind must be bridges, recorders, cameras, speakers, other or all, not 'printers'";
-        QTest::newRow("singular kind")
-            << QStringList{"--kind", "camera"}
-            << "--kind must be bridges, recorders, cameras, speakers, other or all, not 'camera'";
-        QTest::newRow("empty kind")
-            << QStringList{"--kind="}
+        QTest::newRow("empty kind") << QStringList{"--kind="}
             << "--kind must be bridges, recorders, cameras, speakers, other or all, not ''";
-        for (const char* count : {"0", "-1", "two", "1.5", "99999999999", "3x", ""})
-            QTest::addRow("cycles '%s'", count)
-                << QStringList{QStringLiteral("--cycles=") + count}
+        for (const char* count : {"0", "two", "99999999999", ""})
+            QTest::addRow("cycles '%s'", count) << QStringList{QStringLiteral("--cycles=") + count}
                 << QStringLiteral("--cycles must be a whole number of at least 1, not '%1'").arg(count);
         QTest::newRow("json and csv")
             << QStringList{"--json", "--csv"} << "--json and --csv exclude each other";
@@ -114,14 +103,6 @@ private slots:
         const tcScanOptions options = parseScanArguments(QStringList{"zephyrlock-scan"} + args);
         QCOMPARE(options.action, tcScanOptions::Fail);
         QCOMPARE(options.error, error);
-    }
-
-    void helpNamesEveryOption()
-    {
-        const QString help = scanHelpText();
-        for (const char* option : {"--kind", "--cycles", "--json", "--csv", "--help", "--version"})
-            QVERIFY2(help.contains(QLatin1String(option)), option);
-        QCOMPARE(scanVersionText(), QStringLiteral("zephyrlock-scan " ZL_VERSION "\n"));
     }
 };
 

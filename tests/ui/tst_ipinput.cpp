@@ -82,46 +82,24 @@ private slots:
             << empty << 0 << 0 << "0" << texts("0", "", "", "") << 1 << 0 << "";
         QTest::newRow("1 then 0 gives 10 and stays")
             << empty << 0 << 0 << "10" << texts("10", "", "", "") << 0 << 2 << "";
-        QTest::newRow("0 twice fills two fields")
-            << empty << 0 << 0 << "00" << texts("0", "0", "", "") << 2 << 0 << "";
         QTest::newRow("'.' in an empty field does nothing")
             << empty << 0 << 0 << "." << empty << 0 << 0 << "";
-        QTest::newRow("',' in an empty field does nothing")
-            << empty << 0 << 0 << "," << empty << 0 << 0 << "";
-        QTest::newRow("'.' after 10 moves on and is not typed")
-            << empty << 0 << 0 << "10." << texts("10", "", "", "") << 1 << 0 << "";
         QTest::newRow("',' after 10 moves on and is not typed")
             << empty << 0 << 0 << "10," << texts("10", "", "", "") << 1 << 0 << "";
         QTest::newRow("whole address with dots after full fields")
             << empty << 0 << 0 << "192.168.1.10" << full << 3 << 2 << "";
-        QTest::newRow("address with zero fields")
-            << empty << 0 << 0 << "10.0.0.1" << texts("10", "0", "0", "1") << 3 << 1 << "";
         QTest::newRow("Backspace at the start of the third field goes to the end of the second")
             << full << 2 << 0 << "B" << full << 1 << 3 << "";
-        QTest::newRow("Backspace in an empty field goes back")
-            << texts("1", "2", "", "") << 2 << 0 << "B" << texts("1", "2", "", "") << 1 << 1 << "";
-        QTest::newRow("Backspace inside a field deletes")
-            << full << 0 << 3 << "B" << texts("19", "168", "1", "10") << 0 << 2 << "";
         QTest::newRow("Backspace at the start of the first field stays")
             << full << 0 << 0 << "B" << full << 0 << 0 << "";
-        QTest::newRow("Backspaces empty a field, go back and delete on there")
-            << full << 3 << 2 << "BBBB" << texts("192", "168", "", "") << 2 << 0 << "";
         QTest::newRow("Left at the start goes to the end of the previous field")
             << full << 1 << 0 << "L" << full << 0 << 3 << "";
-        QTest::newRow("Left inside a field moves the cursor only")
-            << full << 1 << 2 << "L" << full << 1 << 1 << "";
         QTest::newRow("Left at the start of the first field stays")
             << full << 0 << 0 << "L" << full << 0 << 0 << "";
         QTest::newRow("Right at the end goes to the next field, all selected")
             << full << 0 << 3 << "R" << full << 1 << 0 << "168";
-        QTest::newRow("Right in an empty field goes on")
-            << texts("1", "", "", "") << 1 << 0 << "R" << texts("1", "", "", "") << 2 << 0 << "";
-        QTest::newRow("Right inside a field moves the cursor only")
-            << full << 0 << 1 << "R" << full << 0 << 2 << "";
         QTest::newRow("Right at the end of the last field stays")
             << full << 3 << 2 << "R" << full << 3 << 2 << "";
-        QTest::newRow("digit typed over the selected next field replaces it")
-            << full << 0 << 3 << "R5" << texts("192", "5", "1", "10") << 1 << 1 << "";
         QTest::newRow("0 typed over the selected next field moves on")
             << full << 0 << 3 << "R0" << texts("192", "0", "1", "10") << 2 << 1 << "1";
         QTest::newRow("0 after a field holding 0 goes on without a second 0")
@@ -161,11 +139,8 @@ private slots:
         QTest::addColumn<int>("focusAtOnce");
         QTest::addColumn<int>("focusAfterLoop");
         QTest::newRow("0 in an empty field at once") << "" << 0 << "0" << 1 << 1;
-        QTest::newRow("0 in a field holding 0 at once") << "0" << 1 << "0" << 1 << 1;
         QTest::newRow("'.' after a digit at once") << "7" << 1 << "." << 1 << 1;
         QTest::newRow("third digit after the event loop") << "19" << 2 << "2" << 0 << 1;
-        QTest::newRow("three digits in a burst after the event loop") << "" << 0 << "192" << 0 << 1;
-        QTest::newRow("10 in a burst stays") << "" << 0 << "10" << 0 << 0;
     }
     void movesOn()
     {
@@ -215,21 +190,12 @@ private slots:
         QTest::addColumn<QString>("address");
         QTest::addColumn<bool>("valid");
         QTest::newRow("private address") << "192.168.1.10" << true;
-        QTest::newRow("all zero") << "0.0.0.0" << true;
         QTest::newRow("all 255") << "255.255.255.255" << true;
-        QTest::newRow("every range of the octet rule") << "9.99.199.249" << true;
-        QTest::newRow("leading zero in the third number") << "192.168.001.1" << false;
         QTest::newRow("leading zero in the first number") << "01.2.3.4" << false;
         QTest::newRow("256") << "256.1.1.1" << false;
-        QTest::newRow("260") << "1.260.1.1" << false;
         QTest::newRow("three numbers") << "1.2.3" << false;
-        QTest::newRow("five numbers") << "1.2.3.4.5" << false;
-        QTest::newRow("trailing dot") << "1.2.3.4." << false;
-        QTest::newRow("empty") << "" << false;
         QTest::newRow("trailing newline") << "1.2.3.4\n" << false;
-        QTest::newRow("leading blank") << " 1.2.3.4" << false;
         QTest::newRow("letters") << "a.b.c.d" << false;
-        QTest::newRow("comma separators") << "1,2,3,4" << false;
     }
     void isValidAddress()
     {

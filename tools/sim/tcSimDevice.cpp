@@ -452,8 +452,11 @@ bool loadSiteJson(const QByteArray& json, tcSimDevices& devices, QString* error)
 void generateSite(const tcSimCounts& counts, quint32 seed, const QHostAddress& base, const QString& password,
                   tcSimDevices& devices)
 {
-    static const char* const places[] = {"Lobby",       "Front Door", "Loading Bay", "Car Park",   "Stairs B",
-                                         "Server Room", "Yard",       "Reception",   "Corridor 2", "Gate"};
+    static const char* const places[] = {"Lobby",       "Front Door", "Loading Bay", "Car Park", "Stairs B",
+                                         "Server Room", "Yard",       "Reception",   "Corridor", "Gate"};
+    constexpr int placeCount = int(sizeof places / sizeof *places);
+    // Numbered per place across the whole site, so no two devices share a name.
+    int placeNumbers[placeCount] = {};
     QRandomGenerator rng(seed);
     QSet<quint32> taken;
     for (const auto& d : devices)
@@ -478,7 +481,8 @@ void generateSite(const tcSimCounts& counts, quint32 seed, const QHostAddress& b
             d->protocols = defaultProtocols(d->kind);
             d->address = nextAddress();
             d->mac = macFor(d->kind, rng.generate());
-            d->name = QStringLiteral("%1 %2").arg(QLatin1String(places[rng.bounded(10)])).arg(i + 1);
+            const int place = int(rng.bounded(placeCount));
+            d->name = QStringLiteral("%1 %2").arg(QLatin1String(places[place])).arg(++placeNumbers[place]);
             const QStringList models = QString::fromLatin1(kindInfo(d->kind).models).split(QLatin1Char('|'));
             d->model = models.at(int(rng.bounded(quint32(models.size()))));
             d->users.insert(QStringLiteral("admin"), password);

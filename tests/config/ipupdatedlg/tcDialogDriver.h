@@ -3,6 +3,7 @@
 // window's, typing into the form, pressing buttons and answering the message boxes.
 // Shared by the dialog's form tests and its run tests.
 
+#include "boxanswerer.h"
 #include "tcIPUpdateDlg.h"
 #include "tcIpInput.h"
 #include "tcVideoDevice.h"
@@ -31,45 +32,6 @@ struct tcSiteRow
     QString address;
     QString altAddress;
     quint16 port = 80;
-};
-
-// What one message box said, and whether one was shown at all.
-struct tcBoxSeen
-{
-    bool shown = false;
-    QString title;
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QMessageBox::StandardButtons buttons;
-    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
-};
-
-// Clicks `button` on the first message box that becomes the active modal widget while
-// it lives (a box runs its own event loop, in which the poll timer fires).
-class tcBoxAnswerer : public QObject
-{
-public:
-    explicit tcBoxAnswerer(QMessageBox::StandardButton button) : m_button(button)
-    {
-        connect(&m_poll, &QTimer::timeout, this, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box || !box->isVisible())
-                return;
-            m_poll.stop();
-            seen = {true,        box->windowTitle(),     box->text(),
-                    box->icon(), box->standardButtons(), box->standardButton(box->defaultButton())};
-            if (QAbstractButton* target = box->button(m_button))
-                target->click();
-            else
-                box->reject();
-        });
-        m_poll.start(5);
-    }
-    tcBoxSeen seen;
-
-private:
-    QMessageBox::StandardButton m_button;
-    QTimer m_poll;
 };
 
 // The values a user enters in the form; an empty address leaves that field empty.
@@ -180,7 +142,7 @@ public:
     {
         tcBoxAnswerer answerer(answer);
         QTest::mouseClick(updateButton(), Qt::LeftButton);
-        return answerer.seen;
+        return answerer.first();
     }
 
     // The texts of one column, one per site.
