@@ -26,6 +26,19 @@ bool isControl(char c)
     return qint8(c) < 0x20;
 }
 
+// A header value holds no control byte but HTAB (RFC 7230 section 3.2): a CR or LF a
+// device put in its challenge would end the header line, a NUL would end the text.
+QByteArray withoutControls(const QByteArray& value)
+{
+    QByteArray kept;
+    kept.reserve(value.size());
+    for (char c : value) {
+        if (c == '\t' || (quint8(c) >= 0x20 && c != 0x7f))
+            kept += c;
+    }
+    return kept;
+}
+
 } // namespace
 
 QString tcHttpAuth::methodName(QNetworkAccessManager::Operation op)
@@ -151,7 +164,10 @@ QString tcHttpAuth::authorizationValue(int nonceCount, const QByteArray& cnonce,
     const bool hashUser = userhash.startsWith('t') || userhash.startsWith('T');
 
     QList<QByteArray> params;
-    const auto quoted = [](const char* key, const QByteArray& value) {
+    // RFC 7230 section 3.2.6: inside a quoted-string a quote or backslash is escaped, so
+    // a realm, nonce or opaque that holds one reaches the device as it was sent.
+    const auto quoted = [](const char* key, QByteArray value) {
+        value.replace('\\', "\\\\").replace('"', "\\\"");
         return QByteArray(key) + "=\"" + value + '"';
     };
     params << quoted("username", hashUser ? userHash(userBytes, realm) : userBytes) << quoted("realm", realm)
@@ -165,5 +181,5 @@ QString tcHttpAuth::authorizationValue(int nonceCount, const QByteArray& cnonce,
         params << "algorithm=" + algorithm;
     if (!qop.isEmpty())
         params << "qop=" + qop << "nc=" + nc << quoted("cnonce", cnonce);
-    return QString::fromUtf8("Digest " + params.join(", "));
+    return QString::fromUtf8(withoutControls("Digest " + params.join(", ")));
 }

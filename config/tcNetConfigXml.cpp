@@ -1,5 +1,6 @@
 #include "tcNetConfigXml.h"
 
+#include "tcCdata.h"
 #include "tcConfigNamespace.h"
 
 #include <QHash>
@@ -47,9 +48,18 @@ void readTcpIp(QXmlStreamReader& xml, tcDeviceConfig& config)
     }
 }
 
+// Every value goes into a CDATA section; a device's own values come from its reply.
 QByteArray latin1(const QString& text)
 {
-    return text.toLatin1();
+    return cdataSafe(text).toLatin1();
+}
+
+// The device's errorCode as the site's outcome. One that reads as the success text would
+// show a failed site as done, so it counts as no code at all.
+QString errorCodeOf(const QXmlStreamAttributes& attributes)
+{
+    const QString code = attributes.value(QLatin1String("errorCode")).toString();
+    return code.compare(kSuccess, Qt::CaseInsensitive) == 0 ? QString() : code;
 }
 
 } // namespace
@@ -92,7 +102,7 @@ tcDeviceConfig parseConfigReply(const QByteArray& reply)
         }
         const QXmlStreamAttributes attributes = xml.attributes();
         if (equalsNoCase(attributes.value(QLatin1String("status")), QLatin1String("failed"))) {
-            const QString code = attributes.value(QLatin1String("errorCode")).toString();
+            const QString code = errorCodeOf(attributes);
             failure = code.isEmpty() ? kUnknownError : code;
             xml.skipCurrentElement();
             continue;
@@ -172,7 +182,7 @@ tcWriteVerdict parseWriteReply(const QByteArray& reply)
         const QXmlStreamAttributes attributes = xml.attributes();
         if (equalsNoCase(attributes.value(QLatin1String("status")), QLatin1String("success")))
             return {true, kSuccess};
-        const QString code = attributes.value(QLatin1String("errorCode")).toString();
+        const QString code = errorCodeOf(attributes);
         return {false, code.isEmpty() ? kInvalidResponse : code};
     }
     return {false, kInvalidResponse};

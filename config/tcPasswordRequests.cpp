@@ -1,5 +1,6 @@
 #include "tcPasswordRequests.h"
 
+#include "tcCdata.h"
 #include "tcConfigNamespace.h"
 
 namespace {
@@ -49,14 +50,6 @@ const QString& modifyIntegrateUserTemplate()
                       " </user>"
                       "</config>");
     return text;
-}
-
-// A CDATA section ends at the first "]]>", so a user name holding one would close it
-// early and the rest would be read as markup. Splitting the section around the ">"
-// keeps the text exactly as typed for any XML reader.
-QString cdataSafe(QString text)
-{
-    return text.replace(QLatin1String("]]>"), QLatin1String("]]]]><![CDATA[>"));
 }
 
 } // namespace

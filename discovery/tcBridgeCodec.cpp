@@ -2,10 +2,13 @@
 
 #include "tcMacText.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -28,6 +31,46 @@ quint16 portOf(const QJsonObject& reply)
     return quint16(number);
 }
 
+// Qt 5.15's JSON parser leaks the earlier value of a repeated key when that value is an
+// array or an object: every such datagram would cost memory for good. A bridge never
+// repeats a key (RFC 8259 section 4 leaves such objects unpredictable anyway), so a reply
+// that does is refused before Qt reads it. Keys are compared as JSON decodes them.
+bool repeatsAKey(const QByteArray& json)
+{
+    std::vector<QSet<QString>> keys; // one set per open object
+    std::vector<bool> inObject;      // the open containers, innermost last
+    int i = 0;
+    while (i < json.size()) {
+        const char c = json.at(i++);
+        if (c == '{' || c == '[') {
+            inObject.push_back(c == '{');
+            if (c == '{')
+                keys.emplace_back();
+        } else if ((c == '}' || c == ']') && !inObject.empty()) {
+            if (inObject.back())
+                keys.pop_back();
+            inObject.pop_back();
+        } else if (c == '"') {
+            const int start = i - 1;
+            while (i < json.size() && json.at(i) != '"')
+                i += json.at(i) == '\\' ? 2 : 1;
+            if (i >= json.size())
+                return false; // unterminated: Qt refuses it
+            const QByteArray token = json.mid(start, ++i - start);
+            int next = i;
+            while (next < json.size() && QByteArrayLiteral(" \t\r\n").contains(json.at(next)))
+                ++next;
+            if (inObject.empty() || !inObject.back() || next >= json.size() || json.at(next) != ':')
+                continue;
+            const QString key = QJsonDocument::fromJson('[' + token + ']').array().at(0).toString();
+            if (keys.back().contains(key))
+                return true;
+            keys.back().insert(key);
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 QByteArray bridgeRequest()
@@ -37,6 +80,8 @@ QByteArray bridgeRequest()
 
 std::unique_ptr<tcVideoDevice> parseBridgeReply(const QByteArray& abaDatagram, const tcLocateParams* apParams)
 {
+    if (repeatsAKey(abaDatagram))
+        return nullptr;
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(abaDatagram, &error);
     if (error.error != QJsonParseError::NoError || !document.isObject())

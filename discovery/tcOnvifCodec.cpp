@@ -271,14 +271,20 @@ tcDeviceRecords parseProbeMatches(const QByteArray& abaDatagram, const tcLocateP
     tcDeviceRecords records;
     QXmlStreamReader xml(abaDatagram);
     xml.setNamespaceProcessing(false);
+    // A SOAP 1.2 message carries no document type declaration (messaging framework,
+    // section 5); the entities of one would let a 200-byte datagram expand into
+    // thousands of ProbeMatch elements.
+    while (!xml.atEnd() && xml.readNext() != QXmlStreamReader::StartElement) {
+        if (xml.tokenType() == QXmlStreamReader::DTD)
+            return records;
+    }
     // Strict nesting: a Probe of another client, a Hello or a Bye has no
     // Envelope/Body/ProbeMatches path and yields nothing.
-    forEachChild(xml, QLatin1String("Envelope"), [&]() {
-        forEachChild(xml, QLatin1String("Body"), [&]() {
-            forEachChild(xml, QLatin1String("ProbeMatches"), [&]() {
-                forEachChild(xml, QLatin1String("ProbeMatch"),
-                             [&]() { readProbeMatch(xml, apParams, records); });
-            });
+    if (!xml.isStartElement() || !isElement(xml, QLatin1String("Envelope")))
+        return records;
+    forEachChild(xml, QLatin1String("Body"), [&]() {
+        forEachChild(xml, QLatin1String("ProbeMatches"), [&]() {
+            forEachChild(xml, QLatin1String("ProbeMatch"), [&]() { readProbeMatch(xml, apParams, records); });
         });
     });
     return records;

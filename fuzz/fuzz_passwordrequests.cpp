@@ -1,12 +1,13 @@
-// libFuzzer target: the reply success test, the choice of the Digest challenge and the
-// user request body over arbitrary bytes. Aborts when a user name does not read back
-// unchanged from the body it was put in.
+// The password requests: the reply success test, the choice of the Digest challenge and
+// the user request body over arbitrary bytes. Aborts when a verdict depends on what
+// follows the first zero byte, when a Digest part is not the end of the header, or when
+// a user name does not read back unchanged from the body it was put in.
+#include "fuzzcheck.h"
 #include "tcHttpAuth.h"
 #include "tcPasswordRequests.h"
 
 #include <QXmlStreamReader>
 
-#include <cstdlib>
 
 namespace {
 
@@ -50,20 +51,44 @@ QString userNameOf(const QByteArray& body)
     return reader.hasError() ? QStringLiteral("<ill-formed>") + reader.errorString() : name;
 }
 
+// The verdict is read up to the first zero byte: what follows it never changes it, text
+// put before the body never takes a success away, and a success needs the marker's bytes.
+void requireVerdictOfBody(const QByteArray& bytes)
+{
+    const bool success = tcPasswordRequests::isSuccess(bytes);
+    const int zero = bytes.indexOf('\0');
+    const QByteArray body = zero < 0 ? bytes : bytes.left(zero);
+    ZL_FUZZ_REQUIRE(tcPasswordRequests::isSuccess(body) == success, zlfuzz::hex(body));
+    ZL_FUZZ_REQUIRE(tcPasswordRequests::isSuccess(body + QByteArray(1, '\0') + "=\"success\"") == success,
+                    zlfuzz::hex(body));
+    if (!success)
+        return;
+    ZL_FUZZ_REQUIRE(tcPasswordRequests::isSuccess("<?xml version=\"1.0\"?>" + body), zlfuzz::hex(body));
+    ZL_FUZZ_REQUIRE(body.size() >= int(sizeof("=\"success\"") - 1), zlfuzz::hex(body));
+}
+
 } // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    zlfuzz::quietLogging();
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QByteArray bytes(reinterpret_cast<const char*>(data), int(size));
+    const QByteArray bytes = zlfuzz::bytes(data, size);
 
-    tcPasswordRequests::isSuccess(bytes);
-    if (const auto digest = tcPasswordRequests::digestChallenge(bytes))
+    requireVerdictOfBody(bytes);
+    if (const auto digest = tcPasswordRequests::digestChallenge(bytes)) {
+        ZL_FUZZ_REQUIRE(bytes.endsWith(*digest), zlfuzz::hex(*digest));
         tcHttpAuth::parseChallenge(*digest);
+    }
 
     const QString user = QString::fromUtf8(bytes);
     const QByteArray body = tcPasswordRequests::modifyIntegrateUserBody(user, QStringLiteral("YWJj"));
     // A reader normalises line ends inside text, so only names without them are compared.
-    if (isXmlText(user) && !user.contains(QLatin1Char('\r')) && userNameOf(body) != user)
-        std::abort();
+    if (isXmlText(user) && !user.contains(QLatin1Char('\r')))
+        ZL_FUZZ_REQUIRE(userNameOf(body) == user, user);
     return 0;
 }

@@ -164,6 +164,27 @@ private slots:
             << QByteArray("realm=\"cams\", nonce=\"n1\", userhash=false") << 1 << QStringLiteral("GET")
             << head + "response=\"" + h(ha1 + ":n1:" + ha2Get) + '"';
 
+        // The digest covers the values as the device meant them; the header quotes them again.
+        QTest::newRow("quote and backslash in realm and nonce escaped again")
+            << QByteArray("realm=\"ca\\\"ms\", nonce=\"n\\\\1\", opaque=\"o\\\"\"") << 1
+            << QStringLiteral("GET")
+            << "Digest username=\"alice\", realm=\"ca\\\"ms\", nonce=\"n\\\\1\", uri=\"/ModifyPassword\", "
+               "opaque=\"o\\\"\", response=\"" +
+                   h(h("alice:ca\"ms:7093") + ":n\\1:" + ha2Get) + '"';
+        QTest::newRow("backslash as the last byte of an unterminated realm")
+            << QByteArray("nonce=\"n1\", realm=\"ab\\") << 1 << QStringLiteral("GET")
+            << "Digest username=\"alice\", realm=\"ab\\\\\", nonce=\"n1\", uri=\"/ModifyPassword\", "
+               "response=\"" +
+                   h(h("alice:ab\\:7093") + ":n1:" + ha2Get) + '"';
+        QTest::newRow("NUL in the realm is dropped and does not cut the header")
+            << QByteArray("realm=\"c\0ams\", nonce=\"n1\"", 26) << 1 << QStringLiteral("GET")
+            << head + "response=\"" + h(h(QByteArray("alice:c\0ams:7093", 16)) + ":n1:" + ha2Get) + '"';
+        QTest::newRow("CR and LF from the challenge never reach the header")
+            << QByteArray("realm=\"cams\", nonce=\"n1\r\nX: 1\", algorithm=MD5\\\r\n") << 1
+            << QStringLiteral("GET")
+            << "Digest username=\"alice\", realm=\"cams\", nonce=\"n1X: 1\", uri=\"/ModifyPassword\", "
+               "response=\"" +
+                   h(ha1 + ":n1\r\nX: 1:" + ha2Get) + "\", algorithm=MD5";
         QTest::newRow("empty challenge still gives a header") << QByteArray() << 1 << QStringLiteral("GET")
             << "Digest username=\"alice\", realm=\"\", nonce=\"\", uri=\"/ModifyPassword\", response=\"" +
                    h(h("alice::7093") + "::" + ha2Get) + '"';

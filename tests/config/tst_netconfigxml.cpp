@@ -139,6 +139,13 @@ private slots:
         QTest::newRow("static run with DNS from DHCP keeps the device's DNS")
             << staticDevice() << dnsViaDhcp << dnsViaDhcpTexts << false;
 
+        // The device's own values are written back; its reply decides what they hold.
+        tcDeviceConfig breakout = staticDevice();
+        breakout.dnsServer1 = QStringLiteral("1]]><evil/><![CDATA[");
+        Texts breakoutTexts = dnsViaDhcpTexts;
+        breakoutTexts["dnsServer1"] = breakout.dnsServer1;
+        QTest::newRow("device value holding a CDATA end reads back unchanged")
+            << breakout << dnsViaDhcp << breakoutTexts << false;
     }
     void bodyValues()
     {
@@ -186,6 +193,9 @@ private slots:
                    "<tcpIp><staticIp>1.2.3.4<b>x</b></staticIp><ipv6><staticIp>5.5.5.5</staticIp></ipv6>"
                    "</tcpIp></config>") << true << ""
             << "" << QStringList{"1.2.3.4", "", "", "", ""} << noDhcp;
+        QTest::newRow("failed with errorCode Success is no code")
+            << reply("status=\"failed\" errorCode=\"Success\"", kStaticChildren) << false << "Unknown Error"
+            << "" << none << noDhcp;
         QTest::newRow("FAILED in capitals without errorCode")
             << reply("status=\"FAILED\"", kStaticChildren) << false << "Unknown Error"
             << "" << none << noDhcp;
@@ -229,6 +239,8 @@ private slots:
             << QByteArray("<Config status=\"SuCcEsS\"/>") << true << "Success";
         QTest::newRow("failed with errorCode")
             << QByteArray("<config status=\"failed\" errorCode=\"invalidXml\"/>") << false << "invalidXml";
+        QTest::newRow("errorCode success never reads as a success")
+            << QByteArray("<config status=\"failed\" errorCode=\"success\"/>") << false << "Invalid Response";
         QTest::newRow("config nested in another root is not the verdict")
             << QByteArray("<reply><config status=\"success\"/></reply>") << false << "Invalid Response";
     }

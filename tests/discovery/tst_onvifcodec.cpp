@@ -210,6 +210,16 @@ private slots:
             << reply(QString(), QStringLiteral("<d:ProbeMatches>%1</d:ProbeMatches>").arg(match(kNvt)))
             << QString();
         QTest::newRow("empty datagram yields nothing") << QByteArray() << QString();
+        // Entities declared in a DTD would let a few bytes stand for any number of matches.
+        QTest::newRow("ProbeMatch elements from a declared entity yield nothing")
+            << QByteArrayLiteral("<?xml version=\"1.0\"?><!DOCTYPE Envelope [<!ENTITY m "
+                                 "\"<ProbeMatch><Types>Device</Types></ProbeMatch>\">]>"
+                                 "<Envelope><Body><ProbeMatches>&m;&m;&m;</ProbeMatches></Body></Envelope>")
+            << QString();
+        QTest::newRow("document type declaration yields nothing")
+            << matches(match(kNvt)).insert(int(sizeof("<?xml version=\"1.0\" encoding=\"UTF-8\"?>") - 1),
+                                           "<!DOCTYPE s:Envelope>")
+            << QString();
 
         QFile fixture(QStringLiteral(ZL_TEST_DATA_DIR "/onvif/probematches-camera.xml"));
         QVERIFY(fixture.open(QIODevice::ReadOnly));

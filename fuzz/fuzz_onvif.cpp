@@ -1,0 +1,72 @@
+// WS-Discovery ProbeMatches replies: parseProbeMatches.
+
+#include "fuzzcheck.h"
+#include "tcOnvifCodec.h"
+
+#include <QUrl>
+#include <QXmlStreamReader>
+
+namespace {
+
+// The least a reported device takes: the wrapper once, then per device a ProbeMatch
+// start tag and a closed Types element naming a device type, unprefixed.
+const int kWrapper = int(sizeof("<Envelope><Body><ProbeMatches>") - 1);
+const int kPerDevice = int(sizeof("<ProbeMatch><Types>Device</Types>") - 1);
+
+// What the reply's elements say, read independently of the codec: the character data
+// of every element (its children's left out, as the codec reads it, and kept when the
+// XML breaks off), each also percent-decoded as scope values are.
+QStringList decodedTexts(const QByteArray& input)
+{
+    QStringList texts;
+    QStringList open;
+    QXmlStreamReader xml(input);
+    xml.setNamespaceProcessing(false);
+    while (!xml.atEnd()) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::StartElement: open << QString(); break;
+        case QXmlStreamReader::Characters:
+        case QXmlStreamReader::EntityReference:
+            if (!open.isEmpty())
+                open.last() += xml.text();
+            break;
+        case QXmlStreamReader::EndElement:
+            if (!open.isEmpty())
+                texts << open.takeLast();
+            break;
+        default: break;
+        }
+    }
+    texts << open;
+    for (int i = 0, count = texts.size(); i < count; ++i)
+        texts << QUrl::fromPercentEncoding(texts.at(i).toUtf8());
+    return texts;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    zlfuzz::quietLogging();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const QByteArray input = zlfuzz::bytes(data, size);
+    const tcDeviceRecords records = parseProbeMatches(input, &zlfuzz::params());
+    if (records.empty())
+        return 0;
+    const int count = int(records.size());
+    ZL_FUZZ_REQUIRE(kWrapper + count * kPerDevice <= input.size(),
+                    QStringLiteral("%1 devices from %2 bytes").arg(count).arg(input.size()));
+
+    const QString sources = zlfuzz::foldedSources(decodedTexts(input));
+    const QStringList constants{protocolText(Onvif), protocolText(Norvo2Cam)};
+    for (const auto& device : records) {
+        ZL_FUZZ_REQUIRE(device->valid, QStringLiteral("a record without a device type"));
+        ZL_FUZZ_REQUIRE(device->type == Onvif || device->type == Norvo2Cam, QString::number(device->type));
+        zlfuzz::requireDeviceFromSources(*device, sources, constants);
+    }
+    return 0;
+}
