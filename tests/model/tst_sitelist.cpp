@@ -1,25 +1,13 @@
+#include "report.h"
 #include "tcSiteList.h"
 
 #include <QtTest>
 
 #include <functional>
 
-namespace {
+using zltest::report;
 
-// A report as a locator would send it: type, address and MAC (lower case, as the
-// discovery parsers write it), anything else set by `more`.
-tpVideoDevice report(qint32 type, const QString& address, const QString& mac,
-                     const std::function<void(tcVideoDevice&)>& more = {})
-{
-    tpVideoDevice device(new tcVideoDevice(nullptr));
-    device->type = type;
-    device->ipAddress = address;
-    device->macAddress = mac;
-    device->model = protocolText(type);
-    if (more)
-        more(*device);
-    return device;
-}
+namespace {
 
 const QString kAddrA = QStringLiteral("10.1.0.5");
 const QString kAddrB = QStringLiteral("10.1.0.6");

@@ -1,3 +1,4 @@
+#include "report.h"
 #include "tcScanOptions.h"
 #include "tcScanRun.h"
 #include "tcSiteLocate.h"
@@ -8,20 +9,9 @@
 
 #include <functional>
 
-namespace {
+using zltest::report;
 
-tpVideoDevice report(qint32 type, const QString& address, const QString& mac = QString(),
-                     const std::function<void(tcVideoDevice&)>& more = {})
-{
-    tpVideoDevice device(new tcVideoDevice(nullptr));
-    device->type = type;
-    device->ipAddress = address;
-    device->macAddress = mac;
-    device->model = protocolText(type);
-    if (more)
-        more(*device);
-    return device;
-}
+namespace {
 
 std::optional<tcKindFilter> kindOption(const QString& name)
 {

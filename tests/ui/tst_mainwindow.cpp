@@ -1,3 +1,4 @@
+#include "report.h"
 #include "MainWindow.h"
 #include "boxanswerer.h"
 #include "tcSiteLocate.h"
@@ -9,20 +10,9 @@
 
 #include <functional>
 
-namespace {
+using zltest::report;
 
-tpVideoDevice report(qint32 type, const QString& address, const QString& mac,
-                     const std::function<void(tcVideoDevice&)>& more = {})
-{
-    tpVideoDevice device(new tcVideoDevice(nullptr));
-    device->type = type;
-    device->ipAddress = address;
-    device->macAddress = mac;
-    device->model = protocolText(type);
-    if (more)
-        more(*device);
-    return device;
-}
+namespace {
 
 std::function<void(tcVideoDevice&)> model(const QString& text)
 {
