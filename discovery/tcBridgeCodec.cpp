@@ -100,7 +100,9 @@ std::unique_ptr<tcVideoDevice> parseBridgeReply(const QByteArray& abaDatagram, c
     device->macAddress = stringOf(reply, QLatin1String("macAddr")).toUpper();
     if (device->macAddress.size() == 12)
         device->macAddress = macWithColons(device->macAddress);
-    device->ipAddress = stringOf(reply, QLatin1String("ipAddr"));
+    const QString address = stringOf(reply, QLatin1String("ipAddr"));
+    if (isPlainHost(address))
+        device->ipAddress = address;
     device->webPort = portOf(reply);
     device->firmware = stringOf(reply, QLatin1String("firmware"));
     return device;

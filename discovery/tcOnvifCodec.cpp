@@ -157,6 +157,8 @@ void readXAddrs(QXmlStreamReader& xml, tcVideoDevice& device)
         if (parts.size() < 2)
             continue;
         const QStringList hostPort = parts.at(1).split(QLatin1Char(':'));
+        if (!isPlainHost(hostPort.first()))
+            continue;
         device.ipAddress = hostPort.first();
         if (hostPort.size() > 1) {
             bool isNumber = false;

@@ -72,6 +72,20 @@ QString tcVideoDevice::webAddress() const
         .arg(webPort == 443 ? QStringLiteral("s") : QString(), ipAddress, QString::number(webPort));
 }
 
+bool isPlainHost(const QString& text)
+{
+    if (text.isEmpty())
+        return false;
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        const bool plain = (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
+                           u == '.' || u == '-';
+        if (!plain)
+            return false;
+    }
+    return true;
+}
+
 int registerVideoDeviceMetaType()
 {
     static const int id = qRegisterMetaType<tpVideoDevice>("tpVideoDevice");

@@ -114,5 +114,10 @@ public:
 using tpVideoDevice = QSharedPointer<tcVideoDevice>;
 Q_DECLARE_METATYPE(tpVideoDevice)
 
+// True for a host name or dotted address: ASCII letters, digits, '.' and '-' only. A
+// device's address becomes the authority of the URLs the window opens and the dialogs
+// log in to, so text such as "10.0.0.5@other.host" must never be taken as one.
+bool isPlainHost(const QString& text);
+
 // Registers tpVideoDevice under its name; returns the (cached) type id.
 int registerVideoDeviceMetaType();

@@ -40,6 +40,17 @@ private slots:
             << QByteArray(
                    R"({"cloudId":7,"macAddr":null,"ipAddr":["10.0.0.9"],"webPort":80,"model":1,"siteName":{}})")
             << "||ZLB|||80|";
+        // The address becomes the authority of the web page's URL: user info, a path or a
+        // query hidden in it would send the browser elsewhere.
+        QTest::newRow("address with user info dropped")
+            << QByteArray(R"({"cloudId":"c1","macAddr":"","ipAddr":"10.0.0.9@other.host","webPort":80})")
+            << "|c1|ZLB|||80|";
+        QTest::newRow("address with a query dropped")
+            << QByteArray(R"({"cloudId":"c1","macAddr":"","ipAddr":"10.0.0.9?x","webPort":80})")
+            << "|c1|ZLB|||80|";
+        QTest::newRow("host name kept")
+            << QByteArray(R"({"cloudId":"c1","macAddr":"","ipAddr":"bridge-7.site","webPort":80})")
+            << "|c1|ZLB||bridge-7.site|80|";
         QTest::newRow("webPort missing")
             << QByteArray(R"({"cloudId":"c1","macAddr":"0a3d91a1b2c3","ipAddr":"10.0.0.9"})") << QString();
         QTest::newRow("cloudId missing")

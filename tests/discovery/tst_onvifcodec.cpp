@@ -167,6 +167,18 @@ private slots:
             << matches(match(kNvt, "",
                              "http://[fe80::1]/onvif/device_service http://192.168.0.5/onvif/device_service"))
             << "Onvif 192.168.0.5:80/onvif/device_service [] Onvif | ";
+        // The address becomes the authority of the URLs the dialogs send credentials to
+        // ("&#64;" is the "@" the helper would otherwise turn into a scope root).
+        QTest::newRow("XAddrs host with user info skipped for the next")
+            << matches(match(kNvt, "",
+                             "http://10.0.0.5&#64;other.host/onvif/device_service http://192.168.0.5:81/x"))
+            << "Onvif 192.168.0.5:81/x [] Onvif | ";
+        QTest::newRow("XAddrs hosts with a query or a backslash keep the defaults")
+            << matches(match(kNvt, "", "http://10.0.0.5?x http://10.0.0.5\\other.host/x"))
+            << "Onvif :80/onvif/device_service [] Onvif | ";
+        QTest::newRow("host name taken")
+            << matches(match(kNvt, "", "http://cam-7.site/onvif/device_service"))
+            << "Onvif cam-7.site:80/onvif/device_service [] Onvif | ";
         QTest::newRow("port and a deeper path")
             << matches(match(kNvt, "", "http://10.1.2.3:81/onvif/v2/device_service"))
             << "Onvif 10.1.2.3:81/onvif/v2/device_service [] Onvif | ";
