@@ -75,10 +75,10 @@ QByteArray tcPasswordRequests::modifyIntegrateUserBody(const QString& targetUser
 bool tcPasswordRequests::isSuccess(const QByteArray& body)
 {
     // The cameras answer with their own XML dialect; the verdict is an attribute
-    // written ="success", in varying letter case, wherever it stands.
+    // written ="success", in varying ASCII letter case, wherever it stands. Lowering the
+    // bytes (Latin-1 rules) never turns a non-ASCII byte into an ASCII letter.
     const int end = body.indexOf('\0');
-    const QString text = QString::fromUtf8(body.constData(), end < 0 ? body.size() : end);
-    return text.contains(QLatin1String("=\"success\""), Qt::CaseInsensitive);
+    return body.left(end < 0 ? body.size() : end).toLower().contains("=\"success\"");
 }
 
 std::optional<QByteArray> tcPasswordRequests::digestChallenge(const QByteArray& wwwAuthenticate)

@@ -112,6 +112,10 @@ private slots:
         QTest::newRow("zero byte after the marker")
             << QByteArray("<config status=\"success\"/>\0junk", 31) << true;
         QTest::newRow("marker cut at the end") << QByteArray("<config status=\"succ") << false;
+        QTest::newRow("any ASCII letter case") << QByteArray("<config status=\"SucCESS\"/>") << true;
+        // Full Unicode case folding would read the long s (U+017F) or the Kelvin sign as
+        // ASCII letters: a reply that never said success would count as one.
+        QTest::newRow("long s is not an s") << QByteArray("<config status=\"\xc5\xbfuccess\"/>") << false;
     }
     void isSuccess()
     {
