@@ -30,12 +30,6 @@ void collectStrings(const QJsonValue& value, QStringList& texts)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    zlfuzz::quietLogging();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray input = zlfuzz::bytes(data, size);

@@ -90,12 +90,6 @@ void requireEchoedValues(const tcHttpAuth::Challenge& table)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    zlfuzz::quietLogging();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray input = zlfuzz::bytes(data, size);

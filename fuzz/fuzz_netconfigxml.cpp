@@ -111,12 +111,6 @@ void requireBodyReadsBack(const tcDeviceConfig& device, bool dhcp)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    zlfuzz::quietLogging();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray input = zlfuzz::bytes(data, size);

@@ -69,12 +69,6 @@ void requireVerdictOfBody(const QByteArray& bytes)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    zlfuzz::quietLogging();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray bytes = zlfuzz::bytes(data, size);

@@ -1,7 +1,7 @@
 #pragma once
 // Shared by the fuzz targets: the input as a QByteArray without a spare byte, quiet
-// logging, and the property checks. A violated property calls abort(), which libFuzzer
-// records as a finding together with the input that caused it.
+// logging (libFuzzer's initialize hook), and the property checks. A violated property
+// calls abort(), which libFuzzer records as a finding together with the input.
 
 #include "tcLocateParams.h"
 #include "tcVideoDevice.h"
@@ -31,16 +31,6 @@ namespace zlfuzz {
 inline QByteArray bytes(const uint8_t* data, size_t size)
 {
     return QByteArray::fromRawData(reinterpret_cast<const char*>(data), int(qMin<size_t>(size, INT_MAX)));
-}
-
-// The parsers log every datagram they refuse; at thousands of inputs a second that is
-// noise. Fatal messages (a failed Q_ASSERT among them) still reach stderr before the abort.
-inline void quietLogging()
-{
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-        if (type == QtFatalMsg || type == QtCriticalMsg)
-            std::fprintf(stderr, "%s\n", qUtf8Printable(text));
-    });
 }
 
 inline QString hex(const QByteArray& bytes)
@@ -169,3 +159,15 @@ inline void requireDeviceFromSources(const tcVideoDevice& device, const QString&
 }
 
 } // namespace zlfuzz
+
+// Every target is its own program including this header once. The parsers log every
+// datagram they refuse; at thousands of inputs a second that is noise. Fatal messages (a
+// failed Q_ASSERT among them) still reach stderr before the abort.
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtFatalMsg || type == QtCriticalMsg)
+            std::fprintf(stderr, "%s\n", qUtf8Printable(text));
+    });
+    return 0;
+}
