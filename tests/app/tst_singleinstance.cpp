@@ -114,23 +114,6 @@ private slots:
         QCOMPARE(received.first().first().toString(), QStringLiteral("%1 wants to run").arg(m_program));
     }
 
-    void twoScanners()
-    {
-        QProcess* first = startScanner();
-        QTRY_COMPARE_WITH_TIMEOUT(lockHolder(), first->processId(), 10000);
-        // The first copy answers once it listens.
-        tcInstanceGuard probe(m_program, m_dir.path());
-        QVERIFY(!probe.isPrimary());
-        QVERIFY(probe.sendMessage(QStringLiteral("probe"), 5000));
-
-        QProcess* second = startScanner();
-        QVERIFY2(finishes(second, 15000), "the second copy kept running");
-        QCOMPARE(second->exitStatus(), QProcess::NormalExit);
-        QCOMPARE(second->exitCode(), 0);
-        QCOMPARE(first->state(), QProcess::Running);
-        QCOMPARE(lockHolder(), first->processId());
-    }
-
     void startAfterKilledFirst()
     {
         QProcess* first = startScanner();

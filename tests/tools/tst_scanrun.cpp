@@ -38,8 +38,6 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QStringList>("listed");
-        QTest::newRow("cameras: no speaker, unaddressed first, by number")
-            << "cameras" << QStringList{"", "10.0.0.4", "10.0.0.30", "10.0.0.100"};
         QTest::newRow("recorders, one merged into a recorder")
             << "recorders" << QStringList{"10.0.0.20", "10.0.0.40"};
         QTest::newRow("all, a kind no button shows among them")
