@@ -8,15 +8,12 @@
 #include <QUdpSocket>
 #include <QtTest>
 
-#include <memory>
-#include <vector>
-
 namespace {
 
 const QString kPrefix = QStringLiteral("PQ discovery: ");
 
 // A 240-byte reply: a recorder named "NVR" with cloud id "QR0001" and model "PQ-8",
-// every other field zero. patch() overwrites bytes at an offset.
+// every other field zero.
 QByteArray pqReply()
 {
     QByteArray reply(240, '\0');
@@ -39,15 +36,6 @@ bool portIsFree()
 {
     QUdpSocket probe;
     return probe.bind(QHostAddress::AnyIPv4, tcSiteLocatePQSeries::kPort, QUdpSocket::DontShareAddress);
-}
-
-template <typename T> T* locatorOf(tcSiteLocate& coordinator)
-{
-    for (tcSpecificLocator* locator : coordinator.locators()) {
-        if (auto* found = qobject_cast<T*>(locator))
-            return found;
-    }
-    return nullptr;
 }
 
 } // namespace
@@ -182,8 +170,8 @@ private slots:
     {
         ZL_REQUIRE_SANDBOX();
         tcSiteLocate coordinator(nullptr, m_params);
-        auto* norvo = locatorOf<tcSiteLocateONSIP>(coordinator);
-        auto* pq = locatorOf<tcSiteLocatePQSeries>(coordinator);
+        auto* norvo = coordinator.findChild<tcSiteLocateONSIP*>();
+        auto* pq = coordinator.findChild<tcSiteLocatePQSeries*>();
         QVERIFY(norvo && pq);
         QVERIFY(coordinator.locators().indexOf(norvo) < coordinator.locators().indexOf(pq));
 
@@ -218,10 +206,9 @@ private slots:
         QVERIFY(!locator.findChild<QUdpSocket*>());
         const QStringList warnings = capture.lines(QtWarningMsg);
         QCOMPARE(warnings.size(), 1);
-        QVERIFY2(warnings.first().startsWith(kPrefix +
-                                             QStringLiteral("Unable to bind to address: 0.0.0.0:23456 / %1:")
-                                                 .arg(int(QAbstractSocket::AddressInUseError))),
-                 qPrintable(warnings.first()));
+        const QString expected = QStringLiteral("Unable to bind to address: 0.0.0.0:23456 / %1:")
+                                     .arg(int(QAbstractSocket::AddressInUseError));
+        QVERIFY2(warnings.first().startsWith(kPrefix + expected), qPrintable(warnings.first()));
     }
 };
 

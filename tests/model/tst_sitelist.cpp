@@ -177,32 +177,6 @@ private slots:
         QCOMPARE(list.texts(0)[tcSiteList::colCloudId], cloudId);
     }
 
-    // Rows A (address only) and B (address and MAC); a report naming A's address and
-    // B's MAC goes to whichever is shown first.
-    void earliestRowWins_data()
-    {
-        QTest::addColumn<bool>("reversed");
-        QTest::addColumn<int>("expectedRow");
-        QTest::newRow("order of arrival: the address row") << false << 0;
-        QTest::newRow("sorted with the mac row first") << true << 1;
-    }
-    void earliestRowWins()
-    {
-        QFETCH(bool, reversed);
-        QFETCH(int, expectedRow);
-        tcSiteList list;
-        list.merge(report(Onvif, kAddrA, QString()));
-        list.merge(report(Onvif, kAddrB, kMacA));
-        if (reversed)
-            list.setRowPrecedes([](int a, int b) { return a > b; });
-        QCOMPARE(list.findMatch(kAddrA, kMacA), expectedRow);
-        const auto merge = list.merge(
-            report(Onvif, kAddrA, kMacA, [](tcVideoDevice& d) { d.siteName = QStringLiteral("Both"); }));
-        QCOMPARE(merge.row, expectedRow);
-        QCOMPARE(list.texts(expectedRow)[tcSiteList::colSiteName], QStringLiteral("Both"));
-        QCOMPARE(list.texts(1 - expectedRow)[tcSiteList::colSiteName], QString());
-    }
-
     // Which of the five kind buttons shows a row, as a mask in button order:
     // bridges, recorders, cameras, speakers, other.
     void visibility_data()

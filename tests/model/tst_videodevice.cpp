@@ -6,20 +6,6 @@ class tst_VideoDevice : public QObject
 {
     Q_OBJECT
 private slots:
-    void protocolTexts_data()
-    {
-        QTest::addColumn<int>("type");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("out of range keeps the devices' spelling") << 99 << "Unkown";
-        QTest::newRow("ostra server is empty") << 12 << "";
-    }
-    void protocolTexts()
-    {
-        QFETCH(int, type);
-        QFETCH(QString, text);
-        QCOMPARE(protocolText(type), text);
-    }
-
     void displayPortAndWebAddress_data()
     {
         QTest::addColumn<int>("type");

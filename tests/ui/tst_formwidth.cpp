@@ -12,17 +12,10 @@ class tst_FormWidth : public QObject
 {
     Q_OBJECT
 private slots:
-    void nothingClipped_data()
-    {
-        QTest::addColumn<int>("pointSize");
-        QTest::newRow("workstation font") << 9;
-        QTest::newRow("large desktop font") << 16;
-    }
     void nothingClipped()
     {
-        QFETCH(int, pointSize);
         QFont font = QApplication::font();
-        font.setPointSize(pointSize);
+        font.setPointSize(16);
         QApplication::setFont(font);
 
         QTreeWidget tree;
