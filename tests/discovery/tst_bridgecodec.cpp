@@ -23,7 +23,8 @@ private slots:
         // A port cut down to 16 bits would point the browser at another service.
         for (const char* port : {"\"80\"", "80.5", "65616", "-1"})
             QTest::addRow("webPort %s gives 0", port)
-                << QByteArray(R"({"cloudId":"c1","macAddr":"","ipAddr":"10.0.0.9","webPort":@})").replace("@", port)
+                << QByteArray(R"({"cloudId":"c1","macAddr":"","ipAddr":"10.0.0.9","webPort":@})")
+                       .replace("@", port)
                 << "|c1|ZLB||10.0.0.9|0|";
         QTest::newRow("dashed MAC upper-cased, separators kept")
             << QByteArray(
@@ -37,7 +38,8 @@ private slots:
         // query hidden in it would send the browser elsewhere.
         for (const char* address : {"10.0.0.9@other.host", "10.0.0.9?x"})
             QTest::addRow("address %s dropped", address)
-                << QByteArray(R"({"cloudId":"c1","macAddr":"","ipAddr":"@","webPort":80})").replace("@", address)
+                << QByteArray(R"({"cloudId":"c1","macAddr":"","ipAddr":"@","webPort":80})")
+                       .replace("@", address)
                 << "|c1|ZLB|||80|";
         QTest::newRow("host name kept")
             << QByteArray(R"({"cloudId":"c1","macAddr":"","ipAddr":"bridge-7.site","webPort":80})")

@@ -20,7 +20,8 @@ private slots:
         const QHostAddress v6(QStringLiteral("fe80::1"));
 
         QTest::newRow("kept interfaces keep their order and every IPv4 entry")
-            << QList<tcInterfaceInfo>{{"Ethernet", upBroadcast, {v6, v4, v4b}}, {"wlan0", upBroadcast, {v6, v4b}}}
+            << QList<tcInterfaceInfo>{{"Ethernet", upBroadcast, {v6, v4, v4b}},
+                                      {"wlan0", upBroadcast, {v6, v4b}}}
             << QStringList{"192.168.1.10", "10.0.0.5", "10.0.0.5"};
         QTest::newRow("virtual adapters by name, in any case")
             << QList<tcInterfaceInfo>{{"VMware Network Adapter VMnet1", upBroadcast, {v4}},
@@ -29,8 +30,12 @@ private slots:
             << QStringList{};
         QTest::newRow("down, loopback and point-to-point interfaces")
             << QList<tcInterfaceInfo>{{"eth1", Flags(QNetworkInterface::CanBroadcast), {v4}},
-                                      {"lo", Flags(QNetworkInterface::IsUp | QNetworkInterface::IsLoopBack), {v4}},
-                                      {"tun0", Flags(QNetworkInterface::IsUp | QNetworkInterface::IsPointToPoint), {v4}}}
+                                      {"lo",
+                                       Flags(QNetworkInterface::IsUp | QNetworkInterface::IsLoopBack),
+                                       {v4}},
+                                      {"tun0",
+                                       Flags(QNetworkInterface::IsUp | QNetworkInterface::IsPointToPoint),
+                                       {v4}}}
             << QStringList{};
     }
     void filter()

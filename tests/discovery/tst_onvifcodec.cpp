@@ -149,10 +149,12 @@ private slots:
         // The address becomes the authority of the URLs the dialogs send credentials to
         // ("&#64;" is the "@" the helper would otherwise turn into a scope root).
         QTest::newRow("IPv6 and user-info XAddrs skipped for the next")
-            << matches(match(kNvt, "", "http://[fe80::1]/x http://10.0.0.5&#64;other.host/x http://192.168.0.5:81/x"))
+            << matches(match(kNvt, "",
+                             "http://[fe80::1]/x http://10.0.0.5&#64;other.host/x http://192.168.0.5:81/x"))
             << "Onvif 192.168.0.5:81/x [] Onvif | ";
         QTest::newRow("https, a bare http://, a query or a backslash keep the defaults")
-            << matches(match(kNvt, "", "https://10.1.2.3/x http:// http://10.0.0.5?x http://10.0.0.5\\other.host/x"))
+            << matches(match(kNvt, "",
+                             "https://10.1.2.3/x http:// http://10.0.0.5?x http://10.0.0.5\\other.host/x"))
             << "Onvif :80/onvif/device_service [] Onvif | ";
         QTest::newRow("host name, port and a deeper path")
             << matches(match(kNvt, "", "http://cam-7.site:81/onvif/v2/device_service"))

@@ -17,19 +17,7 @@ using zltest::norvoTag;
 using zltest::norvoTextTag;
 using zltest::tcNorvoHeader;
 
-namespace {
-
-const QString kPrefix = QStringLiteral("Norvo 1.0 discovery: ");
-
-QByteArray addressTag(int tag, const char* dotted)
-{
-    QByteArray bytes;
-    for (const QString& part : QString::fromLatin1(dotted).split(QLatin1Char('.')))
-        bytes += char(part.toInt());
-    return norvoTag(tag, bytes);
-}
-
-} // namespace
+static const QString kPrefix = QStringLiteral("Norvo 1.0 discovery: ");
 
 class tst_SiteLocateONSIP : public QObject
 {
@@ -47,8 +35,9 @@ private slots:
         QTest::addColumn<QString>("reported");
         QTest::addColumn<QStringList>("log");
 
-        const QByteArray all =
-            addressTag(4, "10.0.0.4") + addressTag(9, "10.0.0.9") + addressTag(16, "10.0.0.16");
+        const QByteArray staticTag = norvoTag(4, QByteArray::fromHex("0a000004"));
+        const QByteArray dhcpTag = norvoTag(16, QByteArray::fromHex("0a000010"));
+        const QByteArray all = staticTag + norvoTag(9, QByteArray::fromHex("0a000009")) + dhcpTag;
         const QString noStatic = kPrefix + "Missing static IP address";
 
         QTest::newRow("static mode takes tag 4")
@@ -56,7 +45,7 @@ private slots:
         QTest::newRow("DHCP mode takes tag 16")
             << norvoReply("Cam", 4, all) << "10.0.0.16|Norvo 1.0|80|80" << QStringList{};
         QTest::newRow("static mode without tag 4")
-            << norvoReply("Cam", 1, addressTag(16, "10.0.0.16")) << "|Norvo 1.0|80|80" << QStringList{noStatic};
+            << norvoReply("Cam", 1, dhcpTag) << "|Norvo 1.0|80|80" << QStringList{noStatic};
         QTest::newRow("web port from tag 3, second port from tag 28's low half")
             << norvoReply("Cam", 1, norvoTag(3, be16Bytes(8080) + be16Bytes(1)), 0x00020051)
             << "|Norvo 1.0|8080|81" << QStringList{noStatic};

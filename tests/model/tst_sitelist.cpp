@@ -106,9 +106,11 @@ private slots:
             << Reports{report(Onvif, kAddrA, kMacA), report(Onvif, kAddrB, kMacA.toUpper())} << ""
             << kMacA.toUpper() << 1;
         QTest::newRow("address only and mac only reports of one device stay apart")
-            << Reports{report(Onvif, kAddrA, QString()), report(Onvif, QString(), kMacA)} << "" << "" << 2;
+            << Reports{report(Onvif, kAddrA, QString()), report(Onvif, QString(), kMacA)} << ""
+            << "" << 2;
         QTest::newRow("empty address and empty mac never match")
-            << Reports{report(Onvif, QString(), QString()), report(Onvif, QString(), QString())} << "" << "" << 2;
+            << Reports{report(Onvif, QString(), QString()), report(Onvif, QString(), QString())} << ""
+            << "" << 2;
     }
     void fillTexts()
     {
@@ -124,16 +126,13 @@ private slots:
         QCOMPARE(list.texts(0)[tcSiteList::colMac], mac);
     }
 
-    // The fields a later report carries onto the listed record.
+    // The fields a later report carries onto the listed record, and the row's texts:
+    // "alternative address|mode|cloud id|pq camera|mode text|cloud id text".
     void carriedFields_data()
     {
         QTest::addColumn<tpVideoDevice>("listed");
         QTest::addColumn<tpVideoDevice>("later");
-        QTest::addColumn<QString>("altAddress");
-        QTest::addColumn<int>("addressMode");
-        QTest::addColumn<QString>("typeText");
-        QTest::addColumn<QString>("cloudId");
-        QTest::addColumn<bool>("pqCamera");
+        QTest::addColumn<QString>("expected");
 
         const auto with = [](const QString& alt, int mode, const QString& cloud, bool pq) {
             return [=](tcVideoDevice& d) {
@@ -145,36 +144,31 @@ private slots:
         };
         QTest::newRow("everything new is taken over, the alternative address replaced")
             << report(Norvo2Cam, kAddrA, kMacA, with("169.254.1.1", 2, "", false))
-            << report(PQSeries, kAddrA, kMacA, with("169.254.3.4", 0, "QR-1", true)) << "169.254.3.4" << 0
-            << "static" << "QR-1" << true;
+            << report(PQSeries, kAddrA, kMacA, with("169.254.3.4", 0, "QR-1", true))
+            << "169.254.3.4|0|QR-1|1|static|QR-1";
         QTest::newRow("any reported mode other than static shows dhcp")
-            << report(Norvo2Cam, kAddrA, kMacA) << report(Onvif, kAddrA, kMacA, with("", 5, "", false)) << ""
-            << 5 << "dhcp" << "" << false;
+            << report(Norvo2Cam, kAddrA, kMacA) << report(Onvif, kAddrA, kMacA, with("", 5, "", false))
+            << "|5||0|dhcp|";
         QTest::newRow("a known mode, cloud id and camera flag are kept")
             << report(Norvo2Cam, kAddrA, kMacA, with("169.254.1.1", 0, "QR-1", true))
-            << report(Onvif, kAddrA, kMacA, with("", 1, "QR-2", false)) << "169.254.1.1" << 0 << "static"
-            << "QR-1" << true;
+            << report(Onvif, kAddrA, kMacA, with("", 1, "QR-2", false)) << "169.254.1.1|0|QR-1|1|static|QR-1";
     }
     void carriedFields()
     {
         QFETCH(tpVideoDevice, listed);
         QFETCH(tpVideoDevice, later);
-        QFETCH(QString, altAddress);
-        QFETCH(int, addressMode);
-        QFETCH(QString, typeText);
-        QFETCH(QString, cloudId);
-        QFETCH(bool, pqCamera);
+        QFETCH(QString, expected);
         tcSiteList list;
         list.merge(listed);
         list.merge(later);
         QCOMPARE(list.count(), 1);
         QVERIFY(list.device(0) == listed);
-        QCOMPARE(listed->altAddress, altAddress);
-        QCOMPARE(int(listed->addressMode), addressMode);
-        QCOMPARE(listed->cloudId, cloudId);
-        QCOMPARE(listed->pqCamera, pqCamera);
-        QCOMPARE(list.texts(0)[tcSiteList::colAddressType], typeText);
-        QCOMPARE(list.texts(0)[tcSiteList::colCloudId], cloudId);
+        const tcSiteList::Texts& texts = list.texts(0);
+        QCOMPARE(QStringList({listed->altAddress, QString::number(listed->addressMode), listed->cloudId,
+                              QString::number(listed->pqCamera), texts[tcSiteList::colAddressType],
+                              texts[tcSiteList::colCloudId]})
+                     .join('|'),
+                 expected);
     }
 
     // Which of the five kind buttons shows a row, as a mask in button order:
@@ -184,16 +178,26 @@ private slots:
         QTest::addColumn<int>("type");
         QTest::addColumn<QString>("model");
         QTest::addColumn<QString>("shownBy");
-        QTest::newRow("1 bridge v2") << 1 << "ZL V2" << "10000";
-        QTest::newRow("3 norvo 1.0 camera") << 3 << "NC-310" << "00100";
-        QTest::newRow("5 speaker in the model") << 5 << "IP Speaker 20W" << "00010";
-        QTest::newRow("4 loudspeaker, any case") << 4 << "LOUDSPEAKER" << "00010";
-        QTest::newRow("3 intercom") << 3 << "Door Intercom" << "00010";
-        QTest::newRow("4 model beginning with spip") << 4 << "SPIP-100" << "00010";
-        QTest::newRow("4 spip inside the model is a camera") << 4 << "X-SPIP" << "00100";
-        QTest::newRow("6 pq-series speaker is still a recorder") << 6 << "Speaker" << "01000";
-        QTest::newRow("11 pq-series qr") << 11 << "PQ/PW" << "00000";
-        QTest::newRow("13 ostra decoder") << 13 << "Onvif?" << "00001";
+        QTest::newRow("1 bridge v2") << 1 << "ZL V2"
+                                     << "10000";
+        QTest::newRow("3 norvo 1.0 camera") << 3 << "NC-310"
+                                            << "00100";
+        QTest::newRow("5 speaker in the model") << 5 << "IP Speaker 20W"
+                                                << "00010";
+        QTest::newRow("4 loudspeaker, any case") << 4 << "LOUDSPEAKER"
+                                                 << "00010";
+        QTest::newRow("3 intercom") << 3 << "Door Intercom"
+                                    << "00010";
+        QTest::newRow("4 model beginning with spip") << 4 << "SPIP-100"
+                                                     << "00010";
+        QTest::newRow("4 spip inside the model is a camera") << 4 << "X-SPIP"
+                                                             << "00100";
+        QTest::newRow("6 pq-series speaker is still a recorder") << 6 << "Speaker"
+                                                                 << "01000";
+        QTest::newRow("11 pq-series qr") << 11 << "PQ/PW"
+                                         << "00000";
+        QTest::newRow("13 ostra decoder") << 13 << "Onvif?"
+                                          << "00001";
     }
     void visibility()
     {

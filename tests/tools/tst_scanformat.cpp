@@ -24,9 +24,12 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("field");
-        QTest::newRow("comma and quote") << "\"A\",\"B\"" << "\"\"\"A\"\",\"\"B\"\"\"";
-        QTest::newRow("line feed quoted") << "Gate\nnorth" << "\"Gate\nnorth\"";
-        QTest::newRow("spaces kept, unquoted") << " Gate " << " Gate ";
+        QTest::newRow("comma and quote") << "\"A\",\"B\""
+                                         << "\"\"\"A\"\",\"\"B\"\"\"";
+        QTest::newRow("line feed quoted") << "Gate\nnorth"
+                                          << "\"Gate\nnorth\"";
+        QTest::newRow("spaces kept, unquoted") << " Gate "
+                                               << " Gate ";
     }
     void csvQuoting()
     {
@@ -57,7 +60,9 @@ private slots:
     // whatever the length of a name in characters.
     void tableAlignment()
     {
-        const QStringList names{QString::fromUtf8("Warehouse S\xc3\xbc" "d"), ""};
+        const QStringList names{QString::fromUtf8("Warehouse S\xc3\xbc"
+                                                  "d"),
+                                ""};
         QVector<tcScanRow> rows;
         for (const QString& name : names)
             rows << row(name, QStringLiteral("10.1.0.%1").arg(rows.size() + 100));
@@ -83,8 +88,10 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("shown");
         const QString r(QChar::ReplacementCharacter);
-        QTest::newRow("escape sequence") << "Cam\x1b[2J" << "Cam" + r + "[2J";
-        QTest::newRow("C1 control") << QString("Cam") + QChar(0x9b) + "31m" << "Cam" + r + "31m";
+        QTest::newRow("escape sequence") << "Cam\x1b[2J"
+                                         << "Cam" + r + "[2J";
+        QTest::newRow("C1 control") << QString("Cam") + QChar(0x9b) + "31m"
+                                    << "Cam" + r + "31m";
     }
     void tableControlCharacters()
     {

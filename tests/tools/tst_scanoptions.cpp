@@ -34,12 +34,14 @@ private slots:
 
         const auto run = tcScanOptions::Run;
         const auto table = tcScanFormat::Table;
-        QTest::newRow("no options: cameras, table, one cycle") << QStringList{} << run << "00100" << table << 1;
-        QTest::newRow("kind in capitals") << QStringList{"--kind", "Recorders"} << run << "01000" << table << 1;
+        QTest::newRow("no options: cameras, table, one cycle")
+            << QStringList{} << run << "00100" << table << 1;
+        QTest::newRow("kind in capitals")
+            << QStringList{"--kind", "Recorders"} << run << "01000" << table << 1;
         QTest::newRow("three cycles, all kinds, csv")
             << QStringList{"--cycles=3", "--kind", "all", "--csv"} << run << "all" << tcScanFormat::Csv << 3;
-        QTest::newRow("help wins over bad values") << QStringList{"--kind", "nothing", "--help"}
-                                                   << tcScanOptions::ShowHelp << "" << table << 1;
+        QTest::newRow("help wins over bad values")
+            << QStringList{"--kind", "nothing", "--help"} << tcScanOptions::ShowHelp << "" << table << 1;
     }
     void accepted()
     {
@@ -64,10 +66,12 @@ private slots:
         QTest::addColumn<QString>("error");
 
         QTest::newRow("unknown option") << QStringList{"--verbose"} << "Unknown option 'verbose'.";
-        QTest::newRow("unknown kind") << QStringList{"--kind", "printers"}
+        QTest::newRow("unknown kind")
+            << QStringList{"--kind", "printers"}
             << "--kind must be bridges, recorders, cameras, speakers, other or all, not 'printers'";
         for (const char* count : {"0", "99999999999"})
-            QTest::addRow("cycles '%s'", count) << QStringList{QStringLiteral("--cycles=") + count}
+            QTest::addRow("cycles '%s'", count)
+                << QStringList{QStringLiteral("--cycles=") + count}
                 << QStringLiteral("--cycles must be a whole number of at least 1, not '%1'").arg(count);
         QTest::newRow("json and csv")
             << QStringList{"--json", "--csv"} << "--json and --csv exclude each other";

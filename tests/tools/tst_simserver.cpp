@@ -84,17 +84,29 @@ private slots:
         QTest::addColumn<QString>("qop");
 
         const QString digest = QStringLiteral("--digest");
-        QTest::newRow("MD5 qop auth") << "10.99.2.10" << digest << "pwA" << "MD5" << "auth";
-        QTest::newRow("MD5-sess") << "10.99.2.11" << digest << "pwA" << "MD5-sess" << "auth";
-        QTest::newRow("RFC 2069 without qop") << "10.99.2.12" << digest << "pwA" << "MD5" << "";
+        QTest::newRow("MD5 qop auth") << "10.99.2.10" << digest << "pwA"
+                                      << "MD5"
+                                      << "auth";
+        QTest::newRow("MD5-sess") << "10.99.2.11" << digest << "pwA"
+                                  << "MD5-sess"
+                                  << "auth";
+        QTest::newRow("RFC 2069 without qop") << "10.99.2.12" << digest << "pwA"
+                                              << "MD5"
+                                              << "";
         // A standard client knows nothing of authversion 1.1: it logs in only when given
         // the hashed password the camera's HA1 is computed over.
         QTest::newRow("authversion 1.1, hashed password")
             << "10.99.2.13" << digest
             << QString(QCryptographicHash::hash("pwA", QCryptographicHash::Md5).toHex().toUpper()) << "MD5"
             << "auth";
-        QTest::newRow("userhash") << "10.99.2.14" << digest << "pwA" << "MD5" << "auth";
-        QTest::newRow("Basic") << "10.99.2.15" << "--basic" << "pwA" << "" << "";
+        QTest::newRow("userhash") << "10.99.2.14" << digest << "pwA"
+                                  << "MD5"
+                                  << "auth";
+        QTest::newRow("Basic") << "10.99.2.15"
+                               << "--basic"
+                               << "pwA"
+                               << ""
+                               << "";
     }
     void curlLogsIn()
     {
@@ -105,7 +117,8 @@ private slots:
         QFETCH(QString, qop);
         ZL_REQUIRE_SANDBOX();
         const int before = events("request", address).size();
-        const CurlResult r = curl({scheme, "-u", "admin:" + password, "http://" + address + "/GetNetBasicConfig"});
+        const CurlResult r =
+            curl({scheme, "-u", "admin:" + password, "http://" + address + "/GetNetBasicConfig"});
         QCOMPARE(r.status, 200);
         QVERIFY(r.body.contains("<tcpIp>"));
 

@@ -69,24 +69,32 @@ private slots:
         QTest::addColumn<QString>("selected");
 
         const QString empty = "...", full = "192.168.1.10";
-        QTest::newRow("1,9,2 moves on after the 2") << empty << 0 << 0 << "192" << "192..." << 1 << 0 << "";
-        QTest::newRow("2,5,6 leaves 25 and stays") << empty << 0 << 0 << "256" << "25..." << 0 << 2 << "";
-        QTest::newRow("0 in an empty field gives 0 and moves on") << empty << 0 << 0 << "0" << "0..." << 1 << 0 << "";
-        QTest::newRow("1 then 0 gives 10 and stays") << empty << 0 << 0 << "10" << "10..." << 0 << 2 << "";
-        QTest::newRow("'.' in an empty field does nothing") << empty << 0 << 0 << "." << empty << 0 << 0 << "";
-        QTest::newRow("',' after 10 moves on and is not typed") << empty << 0 << 0 << "10," << "10..." << 1 << 0 << "";
+        QTest::newRow("1,9,2 moves on after the 2") << empty << 0 << 0 << "192"
+                                                    << "192..." << 1 << 0 << "";
+        QTest::newRow("2,5,6 leaves 25 and stays") << empty << 0 << 0 << "256"
+                                                   << "25..." << 0 << 2 << "";
+        QTest::newRow("0 in an empty field gives 0 and moves on") << empty << 0 << 0 << "0"
+                                                                  << "0..." << 1 << 0 << "";
+        QTest::newRow("1 then 0 gives 10 and stays") << empty << 0 << 0 << "10"
+                                                     << "10..." << 0 << 2 << "";
+        QTest::newRow("'.' in an empty field does nothing")
+            << empty << 0 << 0 << "." << empty << 0 << 0 << "";
+        QTest::newRow("',' after 10 moves on and is not typed") << empty << 0 << 0 << "10,"
+                                                                << "10..." << 1 << 0 << "";
         QTest::newRow("Backspace at the start of the third field goes to the end of the second")
             << full << 2 << 0 << "B" << full << 1 << 3 << "";
-        QTest::newRow("Backspace at the start of the first field stays") << full << 0 << 0 << "B" << full << 0 << 0 << "";
+        QTest::newRow("Backspace at the start of the first field stays")
+            << full << 0 << 0 << "B" << full << 0 << 0 << "";
         QTest::newRow("Left at the start goes to the end of the previous field")
             << full << 1 << 0 << "L" << full << 0 << 3 << "";
         QTest::newRow("Right at the end goes to the next field, all selected")
             << full << 0 << 3 << "R" << full << 1 << 0 << "168";
-        QTest::newRow("Right at the end of the last field stays") << full << 3 << 2 << "R" << full << 3 << 2 << "";
-        QTest::newRow("0 typed over the selected next field moves on")
-            << full << 0 << 3 << "R0" << "192.0.1.10" << 2 << 1 << "1";
-        QTest::newRow("0 after a field holding 0 goes on without a second 0")
-            << "0.5.." << 0 << 1 << "0" << "0.5.." << 1 << 1 << "5";
+        QTest::newRow("Right at the end of the last field stays")
+            << full << 3 << 2 << "R" << full << 3 << 2 << "";
+        QTest::newRow("0 typed over the selected next field moves on") << full << 0 << 3 << "R0"
+                                                                       << "192.0.1.10" << 2 << 1 << "1";
+        QTest::newRow("0 after a field holding 0 goes on without a second 0") << "0.5.." << 0 << 1 << "0"
+                                                                              << "0.5.." << 1 << 1 << "5";
     }
     void typing()
     {
@@ -148,9 +156,12 @@ private slots:
     {
         QTest::addColumn<QString>("fields");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("one empty field gives the empty text") << "192.168..10" << "";
-        QTest::newRow("a number above 255 gives the empty text") << "192.300.1.10" << "";
-        QTest::newRow("leading zeros are kept for the check to refuse") << "192.168.001.1" << "192.168.001.1";
+        QTest::newRow("one empty field gives the empty text") << "192.168..10"
+                                                              << "";
+        QTest::newRow("a number above 255 gives the empty text") << "192.300.1.10"
+                                                                 << "";
+        QTest::newRow("leading zeros are kept for the check to refuse") << "192.168.001.1"
+                                                                        << "192.168.001.1";
     }
     void text()
     {

@@ -13,10 +13,11 @@ private slots:
         QTest::addColumn<QStringList>("texts");
         QTest::addColumn<QStringList>("sorted");
         QTest::newRow("addresses by number, unsigned, an empty one by text")
-            << int(tcSiteList::colAddress) << QStringList{"200.1.1.1", "10.0.0.10", "", "10.0.0.9", "128.0.0.1"}
+            << int(tcSiteList::colAddress)
+            << QStringList{"200.1.1.1", "10.0.0.10", "", "10.0.0.9", "128.0.0.1"}
             << QStringList{"", "10.0.0.9", "10.0.0.10", "128.0.0.1", "200.1.1.1"};
-        QTest::newRow("ports by number")
-            << int(tcSiteList::colPort) << QStringList{"8080", "80", "443"} << QStringList{"80", "443", "8080"};
+        QTest::newRow("ports by number") << int(tcSiteList::colPort) << QStringList{"8080", "80", "443"}
+                                         << QStringList{"80", "443", "8080"};
     }
     void ordering()
     {
