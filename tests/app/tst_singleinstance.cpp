@@ -13,7 +13,6 @@ class tst_SingleInstance : public QObject
 private:
     QTemporaryDir m_dir; // the processes' temporary folder, where lock and socket live
     QString m_program;
-    QList<QProcess*> m_processes;
 
     QString lockPath() const
     {
@@ -31,7 +30,6 @@ private:
         process->setProcessEnvironment(env);
         process->setProcessChannelMode(QProcess::ForwardedChannels);
         process->start(m_program, QStringList());
-        m_processes << process;
         return process;
     }
 
@@ -63,12 +61,11 @@ private slots:
 
     void cleanup()
     {
-        for (QProcess* process : qAsConst(m_processes)) {
+        for (QProcess* process : findChildren<QProcess*>()) {
             process->kill();
             process->waitForFinished(3000);
             delete process;
         }
-        m_processes.clear();
         QFile::remove(lockPath());
         QFile::remove(QDir(m_dir.path()).absoluteFilePath(tcInstanceGuard::keyFor(m_program)));
     }
@@ -96,7 +93,6 @@ private slots:
         tcInstanceGuard b(second, dir.path());
         QVERIFY(a.isPrimary());
         QCOMPARE(b.isPrimary(), !same);
-        QVERIFY(!a.sendMessage(QStringLiteral("to myself"), 100));
     }
 
     // This test plays the running copy; the scanner started second must hand over its

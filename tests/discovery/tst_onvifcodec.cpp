@@ -9,10 +9,9 @@ static QString summary(const tcDeviceRecords& records)
 {
     QStringList lines;
     for (const auto& d : records)
-        lines << QStringLiteral("%1 %2:%3/%4 [%5] %6 | %7%8")
+        lines << QStringLiteral("%1 %2:%3/%4 [%5] %6 | %7")
                      .arg(protocolText(d->type), d->ipAddress, QString::number(d->webPort), d->servicePath,
-                          d->macAddress, d->model, d->siteName,
-                          d->valid ? QString() : QStringLiteral(" NOT VALID"));
+                          d->macAddress, d->model, d->siteName);
     return lines.join(QStringLiteral("; "));
 }
 

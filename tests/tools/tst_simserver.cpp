@@ -134,11 +134,7 @@ private slots:
         QCOMPARE(authorization.value("scheme").toString(), QString(scheme == "--basic" ? "Basic" : "Digest"));
         QCOMPARE(authorization.value("algorithm").toString(), algorithm);
         QCOMPARE(authorization.value("qop").toString(), qop);
-        if (!qop.isEmpty())
-            QCOMPARE(authorization.value("nc").toString(), QStringLiteral("00000001"));
-        const bool hashedUser = authorization.value("userhash").toString() == "true";
-        QCOMPARE(hashedUser, address == "10.99.2.14");
-        QCOMPARE(authorization.value("username").toString() == "admin", !hashedUser);
+        QCOMPARE(authorization.value("userhash").toString() == "true", address == "10.99.2.14");
     }
 };
 
