@@ -120,37 +120,6 @@ private slots:
         QCOMPARE(m_fields[focusField]->selectedText(), selected);
     }
 
-    // Which keys move on while the key is handled, and which only once the event loop
-    // has run the queued slot.
-    void movesOn_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("cursor");
-        QTest::addColumn<QString>("keys");
-        QTest::addColumn<int>("focusAtOnce");
-        QTest::addColumn<int>("focusAfterLoop");
-        QTest::newRow("0 in an empty field at once") << "" << 0 << "0" << 1 << 1;
-        QTest::newRow("'.' after a digit at once") << "7" << 1 << "." << 1 << 1;
-        QTest::newRow("third digit after the event loop") << "19" << 2 << "2" << 0 << 1;
-    }
-    void movesOn()
-    {
-        QFETCH(QString, text);
-        QFETCH(int, cursor);
-        QFETCH(QString, keys);
-        QFETCH(int, focusAtOnce);
-        QFETCH(int, focusAfterLoop);
-        m_fields[0]->setText(text);
-        m_fields[0]->setFocus();
-        QTRY_COMPARE(QApplication::focusWidget(), m_fields[0]);
-        m_fields[0]->setCursorPosition(cursor);
-
-        QTest::keyClicks(m_fields[0], keys);
-        QCOMPARE(QApplication::focusWidget(), m_fields[focusAtOnce]);
-        QCoreApplication::processEvents();
-        QCOMPARE(QApplication::focusWidget(), m_fields[focusAfterLoop]);
-    }
-
     // Fields filled by a program (setText bypasses the validator), then the address read.
     void text_data()
     {
