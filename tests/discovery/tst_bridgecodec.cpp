@@ -20,18 +20,12 @@ private slots:
         QTest::newRow("only the four required keys")
             << QByteArray(R"({"cloudId":"c1","macAddr":"0a3d91a1b2c3","ipAddr":"10.0.0.9","webPort":80})")
             << "|c1|ZLB|0A:3D:91:A1:B2:C3|10.0.0.9|80|";
-        QTest::newRow("webPort as a string gives 0")
-            << QByteArray(R"({"cloudId":"c1","macAddr":"","ipAddr":"10.0.0.9","webPort":"80"})")
-            << "|c1|ZLB||10.0.0.9|0|";
-        QTest::newRow("webPort with a fraction gives 0")
-            << QByteArray(R"({"cloudId":"c1","macAddr":"","ipAddr":"10.0.0.9","webPort":80.5})")
-            << "|c1|ZLB||10.0.0.9|0|";
-        QTest::newRow("webPort past 65535 gives 0, not a wrapped port")
-            << QByteArray(R"({"cloudId":"c1","macAddr":"","ipAddr":"10.0.0.9","webPort":65616})")
-            << "|c1|ZLB||10.0.0.9|0|";
-        QTest::newRow("webPort negative gives 0")
-            << QByteArray(R"({"cloudId":"c1","macAddr":"","ipAddr":"10.0.0.9","webPort":-1})")
-            << "|c1|ZLB||10.0.0.9|0|";
+        // A port cut down to 16 bits would point the browser at another service.
+        for (const char* port : {"\"80\"", "80.5", "65616", "-1"})
+            QTest::addRow("webPort %s gives 0", port)
+                << QByteArray(R"({"cloudId":"c1","macAddr":"","ipAddr":"10.0.0.9","webPort":@})")
+                       .replace("@", port)
+                << "|c1|ZLB||10.0.0.9|0|";
         QTest::newRow("dashed MAC upper-cased, separators kept")
             << QByteArray(
                    R"({"cloudId":"c1","macAddr":"0a-3d-91-a1-b2-c3","ipAddr":"10.0.0.9","webPort":80})")
@@ -42,35 +36,24 @@ private slots:
             << "||ZLB|||80|";
         // The address becomes the authority of the web page's URL: user info, a path or a
         // query hidden in it would send the browser elsewhere.
-        QTest::newRow("address with user info dropped")
-            << QByteArray(R"({"cloudId":"c1","macAddr":"","ipAddr":"10.0.0.9@other.host","webPort":80})")
-            << "|c1|ZLB|||80|";
-        QTest::newRow("address with a query dropped")
-            << QByteArray(R"({"cloudId":"c1","macAddr":"","ipAddr":"10.0.0.9?x","webPort":80})")
-            << "|c1|ZLB|||80|";
+        for (const char* address : {"10.0.0.9@other.host", "10.0.0.9?x"})
+            QTest::addRow("address %s dropped", address)
+                << QByteArray(R"({"cloudId":"c1","macAddr":"","ipAddr":"@","webPort":80})")
+                       .replace("@", address)
+                << "|c1|ZLB|||80|";
         QTest::newRow("host name kept")
             << QByteArray(R"({"cloudId":"c1","macAddr":"","ipAddr":"bridge-7.site","webPort":80})")
             << "|c1|ZLB||bridge-7.site|80|";
-        QTest::newRow("webPort missing")
-            << QByteArray(R"({"cloudId":"c1","macAddr":"0a3d91a1b2c3","ipAddr":"10.0.0.9"})") << QString();
-        QTest::newRow("cloudId missing")
-            << QByteArray(R"({"macAddr":"0a3d91a1b2c3","ipAddr":"10.0.0.9","webPort":80})") << QString();
         QTest::newRow("key spelled in another case")
             << QByteArray(R"({"cloudid":"c1","macAddr":"","ipAddr":"10.0.0.9","webPort":80})") << QString();
         QTest::newRow("array holding the object")
             << QByteArray(R"([{"cloudId":"c1","macAddr":"","ipAddr":"10.0.0.9","webPort":80}])") << QString();
-        QTest::newRow("a bare string") << QByteArray(R"("cloudId")") << QString();
         QTest::newRow("trailing bytes after the object")
             << QByteArray(R"({"cloudId":"c1","macAddr":"","ipAddr":"10.0.0.9","webPort":80}xx)") << QString();
-        QTest::newRow("empty datagram") << QByteArray() << QString();
         // Qt 5.15 leaks the first value of a repeated key when it is an array or object;
         // the sanitizer build of this test reports that leak if such a reply reaches Qt.
         QTest::newRow("repeated key holding an array refused")
             << QByteArray(R"({"":[""],"":[]})") << QString();
-        QTest::newRow("repeated key refused whatever the values")
-            << QByteArray(
-                   R"({"cloudId":"c1","macAddr":"","ipAddr":"10.0.0.9","webPort":80,"model":"a","model":"b"})")
-            << QString();
         QTest::newRow("key repeated through an escape refused")
             << QByteArray("{\"cloudId\":\"c1\",\"macAddr\":\"\",\"ipAddr\":\"10.0.0.9\",\"webPort\":80,"
                           "\"model\":{\"x\":[1]},\"mod\\u0065l\":2}")
@@ -84,14 +67,11 @@ private slots:
     {
         QFETCH(QByteArray, datagram);
         QFETCH(QString, expected);
-        tcLocateParams params;
-        params.password = QStringLiteral("s3cret");
-        const std::unique_ptr<tcVideoDevice> device = parseBridgeReply(datagram, &params);
+        const std::unique_ptr<tcVideoDevice> device = parseBridgeReply(datagram, nullptr);
         QCOMPARE(bool(device), !expected.isEmpty());
         if (!device)
             return;
         QCOMPARE(device->type, qint32(ZLServer2));
-        QCOMPARE(device->password, params.password);
         const QStringList fields{device->siteName,   device->cloudId,   device->model,
                                  device->macAddress, device->ipAddress, QString::number(device->webPort),
                                  device->firmware};

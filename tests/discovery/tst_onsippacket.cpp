@@ -16,58 +16,11 @@ class tst_ONSIPPacket : public QObject
 private slots:
     void defaultRequest()
     {
-        QByteArray expected("iCanIPinstaller", 16);
-        expected += QByteArray::fromHex("0003"
-                                        "0000"
-                                        "30"
-                                        "01"
-                                        "00"
-                                        "00"
-                                        "0030"
-                                        "ffffffffffff"
-                                        "ffffffff");
-        expected += QByteArray(12, '\0');
+        const QByteArray expected = QByteArray("iCanIPinstaller", 16) +
+                                    QByteArray::fromHex("0003000030010000"
+                                                        "0030ffffffffffffffffffff") +
+                                    QByteArray(12, '\0');
         QCOMPARE(tcONSIPPacket().buildRequest(), expected);
-        QCOMPARE(expected.size(), 48);
-    }
-
-    // A parsed header builds back into the same 48 bytes, but always as a bare header.
-    void headerRoundTrip()
-    {
-        tcNorvoHeader header;
-        header.headerWord = 0x1234;
-        header.byte22 = 0x7f;
-        header.byte23 = 0x80;
-        header.mac = QByteArray::fromHex("a0b1c2d3e4f5");
-        header.address = QByteArray::fromHex("c0a801fe");
-        const QByteArray reply = header.datagram(norvoTextTag(2, QStringLiteral("Cam")));
-        tcONSIPPacket packet;
-        QVERIFY(packet.parse(reply));
-        QCOMPARE(packet.version(), 3);
-        QCOMPARE(packet.headerWord(), 0x1234);
-        QCOMPARE(packet.packetType(), 2);
-        QCOMPARE(packet.headerByte22(), 0x7f);
-        QCOMPARE(packet.headerByte23(), 0x80);
-        QCOMPARE(packet.mac(), QStringLiteral("a0:b1:c2:d3:e4:f5"));
-        QCOMPARE(packet.address(), QStringLiteral("192.168.1.254"));
-        header.totalLength = 48;
-        QCOMPARE(packet.buildRequest(), header.datagram());
-    }
-
-    void copiesShareUntilParsed()
-    {
-        tcONSIPPacket original;
-        QVERIFY(original.parse(zltest::norvoReply(QStringLiteral("First"), 1)));
-        tcONSIPPacket copy = original;
-        QVERIFY(copy.parse(zltest::norvoReply(QStringLiteral("Second"), 4)));
-        QCOMPARE(original.name(), QStringLiteral("First"));
-        QCOMPARE(original.ipMode(), 1u);
-        QCOMPARE(copy.name(), QStringLiteral("Second"));
-        QCOMPARE(copy.ipMode(), 4u);
-        // parse starts from the defaults, not from what the record held
-        QVERIFY(copy.parse(tcNorvoHeader().datagram()));
-        QVERIFY(!copy.hasTag(tcONSIPPacket::TagName));
-        QCOMPARE(copy.ipMode(), 1u);
     }
 
     void parse_data()
@@ -84,10 +37,6 @@ private slots:
         };
         const QByteArray modeTag = norvoTag(1, be32Bytes(4));
 
-        QTest::newRow("own request") << tcONSIPPacket().buildRequest() << true << QList<int>{}
-                                     << QStringList{};
-        QTest::newRow("empty datagram") << QByteArray() << false << QList<int>{}
-                                        << QStringList{"short datagram: 0 bytes, the header needs 48"};
         QTest::newRow("ends inside the header")
             << tcNorvoHeader().datagram().left(47) << false << QList<int>{}
             << QStringList{"short datagram: 47 bytes, the header needs 48"};
@@ -97,26 +46,17 @@ private slots:
         QTest::newRow("magic differs in its last letter")
             << header([](tcNorvoHeader& h) { h.magic[14] = 'R'; }).datagram() << false << QList<int>{}
             << QStringList{"bad magic string: iCanIPinstalleR"};
-        QTest::newRow("magic shown up to its first zero byte")
-            << header([](tcNorvoHeader& h) { h.magic[4] = '\0'; }).datagram() << false << QList<int>{}
-            << QStringList{"bad magic string: iCan"};
-        QTest::newRow("version 2 reported before a bad header length")
+        QTest::newRow("version 0x0103 read big-endian, reported before a bad header length")
             << header([](tcNorvoHeader& h) {
-                   h.version = 2;
+                   h.version = 0x0103;
                    h.headerLength = 40;
                }).datagram()
-            << false << QList<int>{} << QStringList{"bad version: 2"};
-        QTest::newRow("version 0x0103 read big-endian")
-            << header([](tcNorvoHeader& h) { h.version = 0x0103; }).datagram() << false << QList<int>{}
-            << QStringList{"bad version: 259"};
+            << false << QList<int>{} << QStringList{"bad version: 259"};
         QTest::newRow("header length 40") << header([](tcNorvoHeader& h) { h.headerLength = 40; }).datagram()
                                           << false << QList<int>{} << QStringList{"bad header length: 40"};
         QTest::newRow("last reserved byte set")
             << header([](tcNorvoHeader& h) { h.reserved[11] = 1; }).datagram() << false << QList<int>{}
             << QStringList{"bad mbz bytes"};
-        QTest::newRow("total length 52 reads no tag")
-            << header([](tcNorvoHeader& h) { h.totalLength = 52; }).datagram(modeTag) << true << QList<int>{}
-            << QStringList{};
         QTest::newRow("total length 52 beyond a bare header is never read")
             << header([](tcNorvoHeader& h) { h.totalLength = 52; }).datagram() << true << QList<int>{}
             << QStringList{};
@@ -129,47 +69,29 @@ private slots:
         QTest::newRow("tag overruns the total length: walk resumes four bytes on")
             << tcNorvoHeader().datagram(norvoTag(2, QByteArray(), 100) + modeTag) << true << QList<int>{1}
             << QStringList{"tag length is too long: total: 60, tag_index: 48 tag_length: 100"};
-        QTest::newRow("tag ending exactly at the total length")
-            << tcNorvoHeader().datagram(modeTag + norvoTextTag(2, QStringLiteral("Cam"))) << true
-            << QList<int>{1, 2} << QStringList{};
         QTest::newRow("total length shorter than the datagram bounds the walk")
             << header([](tcNorvoHeader& h) {
                    h.totalLength = 56;
                }).datagram(modeTag + norvoTag(28, be32Bytes(80)))
             << true << QList<int>{1} << QStringList{};
-        QTest::newRow("silent tags") << tcNorvoHeader().datagram(norvoTag(25, "a") + norvoTag(41, "b") +
-                                                                 norvoTag(43, "c") + norvoTag(44, "d") +
-                                                                 norvoTag(49, "e") + norvoTag(57, "f"))
-                                     << true << QList<int>{} << QStringList{};
-        QTest::newRow("unhandled tag 26 with two bytes")
-            << tcNorvoHeader().datagram(norvoTag(26, "AB")) << true << QList<int>{}
-            << QStringList{"unhandled tag: 26 data [len=2] = AB  41 42"};
-        QTest::newRow("unhandled tag 58 shows five of six bytes")
-            << tcNorvoHeader().datagram(norvoTag(58, "abcdef")) << true << QList<int>{}
-            << QStringList{"unhandled tag: 58 data [len=6] = abcdef  61 62 63 64 65"};
-        QTest::newRow("unhandled tag pads one hex digit with a blank")
-            << tcNorvoHeader().datagram(norvoTag(31, QByteArray::fromHex("05ff"))) << true << QList<int>{}
-            << QStringList{QString::fromLatin1("unhandled tag: 31 data [len=2] = \x05\xff   5 ff")};
+        QTest::newRow("unhandled tag shows five bytes, one hex digit padded")
+            << tcNorvoHeader().datagram(norvoTag(58, "\x05"
+                                                     "bcdef"))
+            << true << QList<int>{}
+            << QStringList{"unhandled tag: 58 data [len=6] = \x05"
+                           "bcdef   5 62 63 64 65"};
         QTest::newRow("unhandled tag without value")
             << tcNorvoHeader().datagram(norvoTag(1000, QByteArray()) + modeTag) << true << QList<int>{1}
             << QStringList{"unhandled tag: 1000 data [len=0] =  "};
         QTest::newRow("address cut by the end of the datagram")
             << tcNorvoHeader().datagram(modeTag + norvoTag(4, QByteArray::fromHex("0a0001"))) << true
             << QList<int>{1, 4} << QStringList{"bad IP addres, not the right length: 3"};
-        QTest::newRow("MAC cut by the end of the datagram")
-            << tcNorvoHeader().datagram(modeTag + norvoTag(27, QByteArray::fromHex("01020304"))) << true
-            << QList<int>{1, 27} << QStringList{"bad MAC address, not the right length: 4"};
         QTest::newRow("number cut by the end of the datagram is refused")
-            << tcNorvoHeader().datagram(norvoTextTag(2, QStringLiteral("Cam")) +
-                                        norvoTag(28, QByteArray::fromHex("0050")))
+            << tcNorvoHeader().datagram(norvoTextTag(2, "Cam") + norvoTag(28, QByteArray::fromHex("0050")))
             << true << QList<int>{2} << QStringList{"tag 28 refused: its value needs 4 bytes, 2 received"};
         QTest::newRow("port pair cut by the end of the datagram is refused")
             << tcNorvoHeader().datagram(norvoTag(3, QByteArray::fromHex("005000"))) << true << QList<int>{}
             << QStringList{"tag 3 refused: its value needs 4 bytes, 3 received"};
-        QTest::newRow("tags 38 39 40 keep no presence flag")
-            << tcNorvoHeader().datagram(norvoTag(38, be32Bytes(1)) + norvoTextTag(39, QStringLiteral("X")) +
-                                        norvoTextTag(40, QStringLiteral("Y")))
-            << true << QList<int>{} << QStringList{};
     }
     void parse()
     {
@@ -181,8 +103,7 @@ private slots:
         tcONSIPPacket packet;
         zltest::tcLogCapture capture;
         QCOMPARE(packet.parse(datagram), valid);
-        QCOMPARE(capture.lines(QtDebugMsg), log);
-        QCOMPARE(capture.lines().size(), log.size());
+        QCOMPARE(capture.lines(), log);
         QList<int> seen;
         for (int tag = 0; tag <= 60; ++tag) {
             if (packet.hasTag(quint16(tag)))
@@ -221,32 +142,18 @@ private slots:
             << norvoTag(2, hundred) << 2 << QVariant(QString::fromLatin1(hundred.left(80)));
         QTest::newRow("name decoded as UTF-8") << norvoTextTag(2, QStringLiteral("Einfahrt S\u00fcd")) << 2
                                                << QVariant(QStringLiteral("Einfahrt S\u00fcd"));
-        QTest::newRow("text(40) tag 15 keeps 40")
-            << norvoTag(15, hundred) << 15 << QVariant(QString::fromLatin1(hundred.left(40)));
-        QTest::newRow("text(16) tag 24 keeps 16")
-            << norvoTag(24, hundred) << 24 << QVariant(QString::fromLatin1(hundred.left(16)));
-        QTest::newRow("text(80) tag 40 without flag")
-            << norvoTag(40, hundred) << 40 << QVariant(QString::fromLatin1(hundred.left(80)));
-        QTest::newRow("u32 big-endian") << norvoTag(28, be32Bytes(0x00011f90)) << 28 << QVariant(0x00011f90u);
-        QTest::newRow("u32 tag 38") << norvoTag(38, be32Bytes(7)) << 38 << QVariant(7u);
         // Cameras declare two bytes for the mode; the value still spans four, the last two
         // taken from the next tag's number (here tag 2).
         QTest::newRow("tag 1 of declared length 2 reads four bytes")
             << norvoTag(1, be16Bytes(0), 2) + norvoTextTag(2, QStringLiteral("Cam")) << 1 << QVariant(2u);
         QTest::newRow("web port is the pair's first number")
             << norvoTag(3, be16Bytes(81) + be16Bytes(8080)) << 3 << QVariant(81u);
-        QTest::newRow("static address")
-            << norvoTag(4, QByteArray::fromHex("0a000001")) << 4 << QVariant("10.0.0.1");
-        QTest::newRow("PPP address") << norvoTag(9, QByteArray::fromHex("c0a800ff")) << 9
-                                     << QVariant("192.168.0.255");
+        QTest::newRow("address without leading zeros, bytes above 127")
+            << norvoTag(4, QByteArray::fromHex("0a00ff07")) << 4 << QVariant("10.0.255.7");
         QTest::newRow("DHCP address of declared length 0 reads four bytes")
             << norvoTag(16, QByteArray(), 0) + norvoTag(1, be32Bytes(4)) << 16 << QVariant("0.1.0.4");
-        QTest::newRow("stored address tag 20")
-            << norvoTag(20, QByteArray::fromHex("ffffff00")) << 20 << QVariant("255.255.255.0");
         QTest::newRow("MAC tag 27 in lower case")
             << norvoTag(27, QByteArray::fromHex("000A3DFF1001")) << 27 << QVariant("00:0a:3d:ff:10:01");
-        QTest::newRow("model text") << norvoTextTag(39, QStringLiteral("ACME 2000")) << 39
-                                    << QVariant("ACME 2000");
     }
     void tagValues()
     {
@@ -265,11 +172,8 @@ private slots:
     {
         QTest::addColumn<QByteArray>("tags");
         QTest::addColumn<bool>("foreign");
-        QTest::newRow("no model tag") << QByteArray() << false;
         QTest::newRow("norvo in mixed case") << norvoTextTag(39, QStringLiteral("NoRvO-CAM 1")) << false;
-        QTest::newRow("norvo inside a word") << norvoTextTag(39, QStringLiteral("xNORVOx")) << false;
         QTest::newRow("another maker") << norvoTextTag(39, QStringLiteral("ACME 2000")) << true;
-        QTest::newRow("empty model text") << norvoTextTag(39, QString()) + norvoTag(1, be32Bytes(1)) << true;
         QTest::newRow("norvo after the zero byte does not count")
             << norvoTag(39, QByteArray("KG\0norvo", 8)) << true;
     }
@@ -280,39 +184,6 @@ private slots:
         tcONSIPPacket packet;
         QVERIFY(packet.parse(tcNorvoHeader().datagram(tags)));
         QCOMPARE(packet.foreignModel(), foreign);
-    }
-
-    void formatters_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("address");
-        QTest::addColumn<QString>("mac");
-        QTest::addColumn<QStringList>("log");
-        QTest::newRow("four bytes, no leading zeros")
-            << QByteArray::fromHex("0a00ff07") << "10.0.255.7"
-            << "" << QStringList{"bad MAC address, not the right length: 4"};
-        QTest::newRow("six bytes, two lower-case digits each")
-            << QByteArray::fromHex("000A3D91fF01") << ""
-            << "00:0a:3d:91:ff:01" << QStringList{"bad IP addres, not the right length: 6"};
-        QTest::newRow("three bytes") << QByteArray::fromHex("0a0000") << ""
-                                     << ""
-                                     << QStringList{"bad IP addres, not the right length: 3",
-                                                    "bad MAC address, not the right length: 3"};
-        QTest::newRow("nothing") << QByteArray() << ""
-                                 << ""
-                                 << QStringList{"bad IP addres, not the right length: 0",
-                                                "bad MAC address, not the right length: 0"};
-    }
-    void formatters()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, address);
-        QFETCH(QString, mac);
-        QFETCH(QStringList, log);
-        zltest::tcLogCapture capture;
-        QCOMPARE(tcONSIPPacket::formatAddress(bytes), address);
-        QCOMPARE(tcONSIPPacket::formatMac(bytes), mac);
-        QCOMPARE(capture.lines(), log);
     }
 };
 

@@ -9,10 +9,9 @@ static QString summary(const tcDeviceRecords& records)
 {
     QStringList lines;
     for (const auto& d : records)
-        lines << QStringLiteral("%1 %2:%3/%4 [%5] %6 | %7%8")
+        lines << QStringLiteral("%1 %2:%3/%4 [%5] %6 | %7")
                      .arg(protocolText(d->type), d->ipAddress, QString::number(d->webPort), d->servicePath,
-                          d->macAddress, d->model, d->siteName,
-                          d->valid ? QString() : QStringLiteral(" NOT VALID"));
+                          d->macAddress, d->model, d->siteName);
     return lines.join(QStringLiteral("; "));
 }
 
@@ -63,15 +62,11 @@ private slots:
             << "xmlns:dp0=\"http://www.onvif.org/ver10/network/wsdl\">dp0:NetworkVideoTransmitter";
         QTest::newRow("device") << tcProbeType::Device
                                 << "xmlns:dp0=\"http://www.onvif.org/ver10/device/wsdl\">dp0:Device";
-        QTest::newRow("display")
-            << tcProbeType::NetworkVideoDisplay
-            << "xmlns:dp0=\"http://www.onvif.org/ver10/network/wsdl\">dp0:NetworkVideoDisplay";
     }
     void buildProbe()
     {
         QFETCH(tcProbeType, type);
         QFETCH(QString, typesElement);
-        // The template filled by hand, placeholder by placeholder.
         const QString expected = QStringLiteral(
             "<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\" "
             "xmlns:a=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\">"
@@ -85,16 +80,6 @@ private slots:
             "<d:Types %1</d:Types></d:Probe></s:Body></s:Envelope>");
         const QUuid id(QStringLiteral("{6b1e0d3a-94c2-4f7e-8a51-c0ffee123abc}"));
         QCOMPARE(QString::fromUtf8(::buildProbe(type, id)), expected.arg(typesElement));
-    }
-
-    void probeRotation()
-    {
-        QList<tcProbeType> sent; // remaining after each lowering in a run of 8
-        for (int count = 7; count >= 0; --count)
-            sent << probeTypeForCount(count);
-        const tcProbeType t = tcProbeType::NetworkVideoTransmitter, d = tcProbeType::Device,
-                          v = tcProbeType::NetworkVideoDisplay;
-        QCOMPARE(sent, (QList<tcProbeType>{d, v, t, d, v, t, d, v}));
     }
 
     void parseProbeMatches_data()
@@ -130,9 +115,6 @@ private slots:
         QTest::newRow("percent-encoded hardware and name")
             << matches(match(kNvt, "@hardware/IPC%2D200%20Pro @name/Caf%C3%A9%20Yard"))
             << "Onvif 10.0.0.5:80/onvif/device_service [] IPC-200 Pro | Caf\u00e9 Yard";
-        QTest::newRow("another scope ends a value with blanks")
-            << matches(match(kNvt, "@hardware/IPC 200 @location/Hall stray words"))
-            << "Onvif 10.0.0.5:80/onvif/device_service [] IPC 200 | ";
         QTest::newRow("upper-case scope prefixes")
             << matches(match(kNvt, "ONVIF://WWW.ONVIF.ORG/HARDWARE/X1 ONVIF://WWW.ONVIF.ORG/NAME/Gate"))
             << "Onvif 10.0.0.5:80/onvif/device_service [] X1 | Gate";
@@ -163,32 +145,21 @@ private slots:
                        .arg(kMakerEndpoint))
             << "Norvo 2.0 :80/onvif/device_service [00:11:22:33:44:55] Norvo 2.0 | ";
 
-        QTest::newRow("bracketed IPv6 address first in XAddrs")
-            << matches(match(kNvt, "",
-                             "http://[fe80::1]/onvif/device_service http://192.168.0.5/onvif/device_service"))
-            << "Onvif 192.168.0.5:80/onvif/device_service [] Onvif | ";
         // The address becomes the authority of the URLs the dialogs send credentials to
         // ("&#64;" is the "@" the helper would otherwise turn into a scope root).
-        QTest::newRow("XAddrs host with user info skipped for the next")
+        QTest::newRow("IPv6 and user-info XAddrs skipped for the next")
             << matches(match(kNvt, "",
-                             "http://10.0.0.5&#64;other.host/onvif/device_service http://192.168.0.5:81/x"))
+                             "http://[fe80::1]/x http://10.0.0.5&#64;other.host/x http://192.168.0.5:81/x"))
             << "Onvif 192.168.0.5:81/x [] Onvif | ";
-        QTest::newRow("XAddrs hosts with a query or a backslash keep the defaults")
-            << matches(match(kNvt, "", "http://10.0.0.5?x http://10.0.0.5\\other.host/x"))
+        QTest::newRow("https, a bare http://, a query or a backslash keep the defaults")
+            << matches(match(kNvt, "",
+                             "https://10.1.2.3/x http:// http://10.0.0.5?x http://10.0.0.5\\other.host/x"))
             << "Onvif :80/onvif/device_service [] Onvif | ";
-        QTest::newRow("host name taken")
-            << matches(match(kNvt, "", "http://cam-7.site/onvif/device_service"))
-            << "Onvif cam-7.site:80/onvif/device_service [] Onvif | ";
-        QTest::newRow("port and a deeper path")
-            << matches(match(kNvt, "", "http://10.1.2.3:81/onvif/v2/device_service"))
-            << "Onvif 10.1.2.3:81/onvif/v2/device_service [] Onvif | ";
+        QTest::newRow("host name, port and a deeper path")
+            << matches(match(kNvt, "", "http://cam-7.site:81/onvif/v2/device_service"))
+            << "Onvif cam-7.site:81/onvif/v2/device_service [] Onvif | ";
         QTest::newRow("port that is not a number")
             << matches(match(kNvt, "", "http://10.1.2.3:8o/x")) << "Onvif 10.1.2.3:0/x [] Onvif | ";
-        QTest::newRow("address without a path")
-            << matches(match(kNvt, "", "http://10.1.2.3")) << "Onvif 10.1.2.3:80/ [] Onvif | ";
-        QTest::newRow("only https and a bare http:// keep the defaults")
-            << matches(match(kNvt, "", "https://10.1.2.3/onvif/device_service http://"))
-            << "Onvif :80/onvif/device_service [] Onvif | ";
 
         QTest::newRow("Extension Norvo2.0 in any case")
             << matches(match(kNvt, "", "http://10.0.0.5/onvif/device_service",
@@ -205,32 +176,20 @@ private slots:
             << whole.left(whole.indexOf("</d:XAddrs>") + 11) << plain + "Gate";
         QTest::newRow("cut off inside the XAddrs text")
             << whole.left(whole.indexOf("10.0.0.5") + 5) << "Onvif :80/onvif/device_service [] Onvif | Gate";
-        QTest::newRow("broken end tag after the Types ends the message")
-            << matches(match(kNvt, "x</d:Scoops>") + match(kNvt))
-            << "Onvif :80/onvif/device_service [] Onvif | ";
         QTest::newRow("bad entity in the XAddrs of a second match")
             << matches(match(kNvt) + match(kNvt, "", "http://10.0.0.9/onvif/device_service &bogus;"))
             << plain + "; Onvif :80/onvif/device_service [] Onvif | ";
 
         QTest::newRow("Hello yields nothing")
             << reply(QStringLiteral("<d:Hello>%1</d:Hello>").arg(match(kNvt))) << QString();
-        QTest::newRow("Bye yields nothing")
-            << reply(QStringLiteral("<d:Bye>%1</d:Bye>").arg(match(kNvt))) << QString();
-        QTest::newRow("another client's Probe yields nothing")
-            << ::buildProbe(tcProbeType::NetworkVideoTransmitter, QUuid::createUuid()) << QString();
         QTest::newRow("ProbeMatches in the Header yields nothing")
             << reply(QString(), QStringLiteral("<d:ProbeMatches>%1</d:ProbeMatches>").arg(match(kNvt)))
             << QString();
-        QTest::newRow("empty datagram yields nothing") << QByteArray() << QString();
         // Entities declared in a DTD would let a few bytes stand for any number of matches.
         QTest::newRow("ProbeMatch elements from a declared entity yield nothing")
             << QByteArrayLiteral("<?xml version=\"1.0\"?><!DOCTYPE Envelope [<!ENTITY m "
                                  "\"<ProbeMatch><Types>Device</Types></ProbeMatch>\">]>"
                                  "<Envelope><Body><ProbeMatches>&m;&m;&m;</ProbeMatches></Body></Envelope>")
-            << QString();
-        QTest::newRow("document type declaration yields nothing")
-            << matches(match(kNvt)).insert(int(sizeof("<?xml version=\"1.0\" encoding=\"UTF-8\"?>") - 1),
-                                           "<!DOCTYPE s:Envelope>")
             << QString();
 
         QFile fixture(QStringLiteral(ZL_TEST_DATA_DIR "/onvif/probematches-camera.xml"));
@@ -243,12 +202,7 @@ private slots:
     {
         QFETCH(QByteArray, datagram);
         QFETCH(QString, expected);
-        tcLocateParams params;
-        params.userName = QStringLiteral("installer");
-        const tcDeviceRecords records = ::parseProbeMatches(datagram, &params);
-        QCOMPARE(summary(records), expected);
-        for (const auto& device : records)
-            QCOMPARE(device->userName, params.userName);
+        QCOMPARE(summary(::parseProbeMatches(datagram, nullptr)), expected);
     }
 
     // A reply cut at any byte, and read from memory that goes on past the cut, yields at

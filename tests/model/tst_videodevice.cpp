@@ -1,4 +1,3 @@
-#include "tcLocateParams.h"
 #include "tcVideoDevice.h"
 
 #include <QtTest>
@@ -7,36 +6,6 @@ class tst_VideoDevice : public QObject
 {
     Q_OBJECT
 private slots:
-    // The channel takes the device's flags shifted by one byte; every record its own uuid.
-    void defaultRecord()
-    {
-        tcLocateParams params;
-        params.flags = {1, 2, 3, 4};
-        tcVideoDevice device(&params);
-        QCOMPARE(device.channels.size(), 1);
-        QCOMPARE(device.channels.first()->flags, quint32(0x03020100));
-        QCOMPARE(device.channels.first()->flag4, quint8(4));
-        QVERIFY(device.uuid.startsWith(QLatin1Char('{')) && device.uuid.endsWith(QLatin1Char('}')));
-        QVERIFY(tcVideoDevice(&params).uuid != device.uuid);
-    }
-
-    void protocolTexts_data()
-    {
-        QTest::addColumn<int>("type");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("unknown keeps the devices' spelling") << 0 << "Unkown";
-        QTest::newRow("ostra server is empty") << 12 << "";
-        QTest::newRow("ostra decoder") << 13 << "Onvif?";
-        QTest::newRow("out of range") << 99 << "Unkown";
-        QTest::newRow("negative") << -1 << "Unkown";
-    }
-    void protocolTexts()
-    {
-        QFETCH(int, type);
-        QFETCH(QString, text);
-        QCOMPARE(protocolText(type), text);
-    }
-
     void displayPortAndWebAddress_data()
     {
         QTest::addColumn<int>("type");

@@ -40,17 +40,6 @@ public:
         }
         return result;
     }
-    // Lines starting with prefix, e.g. one locator's messages.
-    QStringList linesStartingWith(const QString& prefix) const
-    {
-        QStringList result;
-        for (const auto& entry : m_entries) {
-            if (entry.second.startsWith(prefix))
-                result << entry.second;
-        }
-        return result;
-    }
-    void clear() { m_entries.clear(); }
 
 private:
     static void handler(QtMsgType type, const QMessageLogContext&, const QString& text)

@@ -7,7 +7,6 @@
 #include "zltest.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QVector>
 
 namespace zltest {
@@ -21,12 +20,6 @@ inline QStringList recvLines(const QByteArray& output)
             lines << QString::fromLatin1(line);
     }
     return lines;
-}
-
-inline bool writeFixture(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 // Starts build/bin/zl-udp-responder on the site side: bound to port, member of group,

@@ -2,10 +2,9 @@
 //
 // It binds a UDP port (optionally joining a multicast group), prints every datagram it
 // receives as "recv <sender>:<port> <hex>" and answers each one with the reply files given,
-// in order, sent back to the sender or to a fixed destination. Prints "ready" once bound.
+// in order, sent back to the sender. Prints "ready" once bound.
 //
-//   zl-udp-responder --port 3702 [--group 239.255.255.250] [--reply FILE]... [--to ADDR:PORT]
-//                    [--delay MS] [--if ADDR]
+//   zl-udp-responder --port 3702 [--group 239.255.255.250] [--reply FILE]... [--delay MS]
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -26,7 +25,6 @@ int main(int argc, char** argv)
         {QStringLiteral("port"), QStringLiteral("UDP port to bind."), QStringLiteral("port")},
         {QStringLiteral("group"), QStringLiteral("Multicast group to join."), QStringLiteral("group")},
         {QStringLiteral("reply"), QStringLiteral("File whose bytes answer each datagram (repeatable)."), QStringLiteral("file")},
-        {QStringLiteral("to"), QStringLiteral("Send replies to ADDR:PORT instead of the sender."), QStringLiteral("dest")},
         {QStringLiteral("delay"), QStringLiteral("Wait this many ms before replying."), QStringLiteral("ms"), QStringLiteral("0")},
     });
     parser.process(app);
@@ -45,18 +43,6 @@ int main(int argc, char** argv)
             return 2;
         }
         replies << file.readAll();
-    }
-    QHostAddress toAddress;
-    quint16 toPort = 0;
-    if (parser.isSet(QStringLiteral("to"))) {
-        const QString dest = parser.value(QStringLiteral("to"));
-        const int colon = dest.lastIndexOf(QLatin1Char(':'));
-        toAddress = QHostAddress(dest.left(colon));
-        toPort = quint16(dest.mid(colon + 1).toUInt());
-        if (colon < 0 || toAddress.isNull() || toPort == 0) {
-            std::fprintf(stderr, "udp-responder: bad --to %s\n", qPrintable(dest));
-            return 2;
-        }
     }
     const int delayMs = parser.value(QStringLiteral("delay")).toInt();
 
@@ -85,8 +71,8 @@ int main(int argc, char** argv)
             std::printf("recv %s:%u %s\n", qPrintable(datagram.senderAddress().toString()), datagram.senderPort(),
                         datagram.data().toHex().constData());
             std::fflush(stdout);
-            const QHostAddress address = toPort ? toAddress : datagram.senderAddress();
-            const quint16 replyPort = toPort ? toPort : quint16(datagram.senderPort());
+            const QHostAddress address = datagram.senderAddress();
+            const quint16 replyPort = quint16(datagram.senderPort());
             QTimer::singleShot(delayMs, &socket, [&socket, replies, address, replyPort]() {
                 for (const QByteArray& reply : replies) {
                     if (socket.writeDatagram(reply, address, replyPort) != reply.size())

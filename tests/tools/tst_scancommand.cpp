@@ -59,9 +59,9 @@ private slots:
     // address still works there, but no query can leave, so no discovery can happen.
     void noNetwork()
     {
-        const tcResult result = run("unshare", {"--net", "sh", "-c",
-                                                "ip link set lo up && exec \"$0\" \"$@\"",
-                                                zltest::binPath("zephyrlock-scan"), "--json"});
+        const tcResult result =
+            run("unshare", {"--net", "sh", "-c", "ip link set lo up && exec \"$0\" \"$@\"",
+                            zltest::binPath("zephyrlock-scan"), "--json"});
         QVERIFY(result.finished);
         QCOMPARE(result.exitCode, 1);
         QCOMPARE(result.out, QByteArray());

@@ -1,5 +1,4 @@
 #include "report.h"
-#include "tcScanOptions.h"
 #include "tcScanRun.h"
 #include "tcSiteLocate.h"
 #include "tcSpecificLocator.h"
@@ -7,16 +6,9 @@
 
 #include <QtTest>
 
-#include <functional>
-
 using zltest::report;
 
 namespace {
-
-std::optional<tcKindFilter> kindOption(const QString& name)
-{
-    return parseScanArguments({"zephyrlock-scan", "--kind", name}).kind;
-}
 
 QStringList addresses(const tcSiteList& list, const QVector<int>& rows)
 {
@@ -33,34 +25,6 @@ class tst_ScanRun : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { registerVideoDeviceMetaType(); }
-
-    void kinds_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QStringList>("listed");
-        QTest::newRow("cameras: no speaker, unaddressed first, by number")
-            << "cameras" << QStringList{"", "10.0.0.4", "10.0.0.30", "10.0.0.100"};
-        QTest::newRow("recorders, one merged into a recorder")
-            << "recorders" << QStringList{"10.0.0.20", "10.0.0.40"};
-        QTest::newRow("all, a kind no button shows among them")
-            << "all" << QStringList{"",          "10.0.0.2",  "10.0.0.4",  "10.0.0.9",  "10.0.0.12",
-                                    "10.0.0.20", "10.0.0.30", "10.0.0.40", "10.0.0.50", "10.0.0.100"};
-    }
-    void kinds()
-    {
-        QFETCH(QString, kind);
-        QFETCH(QStringList, listed);
-        tcSiteList list;
-        for (const tpVideoDevice& device :
-             {report(Onvif, "10.0.0.30"), report(Norvo1Cam, "10.0.0.4"),
-              report(Onvif, "10.0.0.12", {}, [](tcVideoDevice& d) { d.model = "SPIP-100"; }),
-              report(PQSeries, "10.0.0.20"), report(ZLServer2, "10.0.0.2"), report(OstraServer, "10.0.0.50"),
-              report(KDSeries, "10.0.0.9"), report(Onvif, "", "00:11:22:33:44:55"),
-              report(Onvif, "10.0.0.40"), report(Onvif, "10.0.0.100"), report(PQSeries, "10.0.0.40")})
-            list.merge(device);
-        QCOMPARE(list.count(), 10);
-        QCOMPARE(addresses(list, listedRows(list, kindOption(kind))), listed);
-    }
 
     // Reports of every cycle go into one list; a row of a later cycle matches the row
     // shown first, which after a cycle is the sorted order, not the order of arrival;
