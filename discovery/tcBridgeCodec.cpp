@@ -31,11 +31,14 @@ quint16 portOf(const QJsonObject& reply)
     return quint16(number);
 }
 
-// Qt 5.15's JSON parser leaks the earlier value of a repeated key when that value is an
-// array or an object: every such datagram would cost memory for good. A bridge never
-// repeats a key (RFC 8259 section 4 leaves such objects unpredictable anyway), so a reply
-// that does is refused before Qt reads it. Keys are compared as JSON decodes them.
-bool repeatsAKey(const QByteArray& json)
+// Two kinds of reply that Qt 5.15's JSON parser mishandles are refused before it reads
+// them; a bridge's own JSON encoder sends neither:
+// - a repeated key: Qt leaks the earlier value when that value is an array or an object,
+//   so every such datagram would cost memory for good (RFC 8259 section 4 leaves such
+//   objects unpredictable anyway). Keys are compared as JSON decodes them.
+// - an escape other than RFC 8259 section 7's: Qt takes the byte after the backslash as a
+//   signed char, and one past 0x7F becomes a pair of code units that were never sent.
+bool mishandledByQt(const QByteArray& json)
 {
     std::vector<QSet<QString>> keys; // one set per open object
     std::vector<bool> inObject;      // the open containers, innermost last
@@ -52,8 +55,12 @@ bool repeatsAKey(const QByteArray& json)
             inObject.pop_back();
         } else if (c == '"') {
             const int start = i - 1;
-            while (i < json.size() && json.at(i) != '"')
+            while (i < json.size() && json.at(i) != '"') {
+                if (json.at(i) == '\\' && i + 1 < json.size() &&
+                    !QByteArrayLiteral("\"\\/bfnrtu").contains(json.at(i + 1)))
+                    return true;
                 i += json.at(i) == '\\' ? 2 : 1;
+            }
             if (i >= json.size())
                 return false; // unterminated: Qt refuses it
             const QByteArray token = json.mid(start, ++i - start);
@@ -80,7 +87,7 @@ QByteArray bridgeRequest()
 
 std::unique_ptr<tcVideoDevice> parseBridgeReply(const QByteArray& abaDatagram, const tcLocateParams* apParams)
 {
-    if (repeatsAKey(abaDatagram))
+    if (mishandledByQt(abaDatagram))
         return nullptr;
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(abaDatagram, &error);
