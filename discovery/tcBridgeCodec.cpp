@@ -31,11 +31,14 @@ quint16 portOf(const QJsonObject& reply)
     return quint16(number);
 }
 
-// Two kinds of reply that Qt 5.15's JSON parser mishandles are refused before it reads
-// them; a bridge's own JSON encoder sends neither:
+// Three kinds of reply that Qt 5.15's JSON parser mishandles are refused before it reads
+// them; a bridge's own JSON encoder sends none of them:
 // - a repeated key: Qt leaks the earlier value when that value is an array or an object,
 //   so every such datagram would cost memory for good (RFC 8259 section 4 leaves such
 //   objects unpredictable anyway). Keys are compared as JSON decodes them.
+// - a raw control byte in a string, which RFC 8259 section 7 does not allow either: Qt
+//   compares unescaped keys only up to a zero byte, so "a<NUL>b" and "a<NUL>c" repeat a
+//   key this check cannot see, with the same leak.
 // - an escape other than RFC 8259 section 7's: Qt takes the byte after the backslash as a
 //   signed char, and one past 0x7F becomes a pair of code units that were never sent.
 bool mishandledByQt(const QByteArray& json)
@@ -56,6 +59,8 @@ bool mishandledByQt(const QByteArray& json)
         } else if (c == '"') {
             const int start = i - 1;
             while (i < json.size() && json.at(i) != '"') {
+                if (uchar(json.at(i)) < 0x20)
+                    return true;
                 if (json.at(i) == '\\' && i + 1 < json.size() &&
                     !QByteArrayLiteral("\"\\/bfnrtu").contains(json.at(i + 1)))
                     return true;
