@@ -10,35 +10,6 @@ using namespace tcNetConfigXml;
 
 namespace {
 
-// The character data of every element, its children's left out, and every attribute
-// value, as an XML reader independent of the codec decodes them.
-QStringList decodedTexts(const QByteArray& input)
-{
-    QStringList texts;
-    QStringList open;
-    QXmlStreamReader xml(input);
-    while (!xml.atEnd()) {
-        switch (xml.readNext()) {
-        case QXmlStreamReader::StartElement:
-            open << QString();
-            for (const QXmlStreamAttribute& attribute : xml.attributes())
-                texts << attribute.value().toString();
-            break;
-        case QXmlStreamReader::Characters:
-        case QXmlStreamReader::EntityReference:
-            if (!open.isEmpty())
-                open.last() += xml.text();
-            break;
-        case QXmlStreamReader::EndElement:
-            if (!open.isEmpty())
-                texts << open.takeLast();
-            break;
-        default: break;
-        }
-    }
-    return texts << open;
-}
-
 // The text of every element of a body, by lower-cased name; nothing when the body is
 // not well-formed.
 QHash<QString, QString> elementTexts(const QByteArray& body, QString& error)
@@ -114,7 +85,7 @@ void requireBodyReadsBack(const tcDeviceConfig& device, bool dhcp)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray input = zlfuzz::bytes(data, size);
-    const QString sources = zlfuzz::foldedSources(decodedTexts(input));
+    const QString sources = zlfuzz::foldedSources(zlfuzz::xmlTexts(input));
     const auto fromReply = [&](const QString& text) { return zlfuzz::wordsFrom(sources, text); };
 
     const tcDeviceConfig device = parseConfigReply(input);

@@ -4,7 +4,6 @@
 #include "tcOnvifCodec.h"
 
 #include <QUrl>
-#include <QXmlStreamReader>
 
 namespace {
 
@@ -13,31 +12,11 @@ namespace {
 const int kWrapper = int(sizeof("<Envelope><Body><ProbeMatches>") - 1);
 const int kPerDevice = int(sizeof("<ProbeMatch><Types>Device</Types>") - 1);
 
-// What the reply's elements say, read independently of the codec: the character data
-// of every element (its children's left out, as the codec reads it, and kept when the
-// XML breaks off), each also percent-decoded as scope values are.
+// What the reply says (zlfuzz::xmlTexts), each text also percent-decoded as scope
+// values are.
 QStringList decodedTexts(const QByteArray& input)
 {
-    QStringList texts;
-    QStringList open;
-    QXmlStreamReader xml(input);
-    xml.setNamespaceProcessing(false);
-    while (!xml.atEnd()) {
-        switch (xml.readNext()) {
-        case QXmlStreamReader::StartElement: open << QString(); break;
-        case QXmlStreamReader::Characters:
-        case QXmlStreamReader::EntityReference:
-            if (!open.isEmpty())
-                open.last() += xml.text();
-            break;
-        case QXmlStreamReader::EndElement:
-            if (!open.isEmpty())
-                texts << open.takeLast();
-            break;
-        default: break;
-        }
-    }
-    texts << open;
+    QStringList texts = zlfuzz::xmlTexts(input);
     for (int i = 0, count = texts.size(); i < count; ++i)
         texts << QUrl::fromPercentEncoding(texts.at(i).toUtf8());
     return texts;

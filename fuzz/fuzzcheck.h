@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 #include <QUuid>
+#include <QXmlStreamReader>
 
 #include <climits>
 #include <cstdint>
@@ -145,6 +146,38 @@ inline void requireDeviceFromInput(const tcVideoDevice& device, const QByteArray
                                    const QStringList& constants)
 {
     requireDeviceFrom(device, constants, [&](const QString& text) { return fromInput(input, text); });
+}
+
+// For XML replies, read by a reader independent of the codecs: the character data of
+// every element (its children's left out, and kept when the XML breaks off) and every
+// attribute value. Namespace processing is off, so an undeclared prefix does not end the
+// reading before a codec's does.
+inline QStringList xmlTexts(const QByteArray& input)
+{
+    QStringList texts;
+    QStringList open;
+    QXmlStreamReader xml(input);
+    xml.setNamespaceProcessing(false);
+    while (!xml.atEnd()) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::StartElement:
+            open << QString();
+            for (const QXmlStreamAttribute& attribute : xml.attributes())
+                texts << attribute.value().toString();
+            break;
+        case QXmlStreamReader::Characters:
+        case QXmlStreamReader::EntityReference:
+            if (!open.isEmpty())
+                open.last() += xml.text();
+            break;
+        case QXmlStreamReader::EndElement:
+            if (!open.isEmpty())
+                texts << open.takeLast();
+            break;
+        default: break;
+        }
+    }
+    return texts << open;
 }
 
 // For text replies: the words of every text stand in the decoded sources.
