@@ -17,6 +17,18 @@ bool isNamed(const QXmlStreamReader& xml, QLatin1String name)
     return xml.name().compare(name, Qt::CaseInsensitive) == 0;
 }
 
+// Moves to the next element of this level called `name`, stepping over others with all
+// they hold; false when the level (or the document, or readable XML) ends first.
+bool nextElementNamed(QXmlStreamReader& xml, QLatin1String name)
+{
+    while (xml.readNextStartElement()) {
+        if (isNamed(xml, name))
+            return true;
+        xml.skipCurrentElement();
+    }
+    return false;
+}
+
 bool equalsNoCase(const QStringRef& value, QLatin1String text)
 {
     return value.compare(text, Qt::CaseInsensitive) == 0;
@@ -95,11 +107,7 @@ tcDeviceConfig parseConfigReply(const QByteArray& reply)
     tcDeviceConfig config;
     QString failure;
     QXmlStreamReader xml(reply);
-    while (xml.readNextStartElement()) {
-        if (!isNamed(xml, QLatin1String("config"))) {
-            xml.skipCurrentElement();
-            continue;
-        }
+    while (nextElementNamed(xml, QLatin1String("config"))) {
         const QXmlStreamAttributes attributes = xml.attributes();
         if (equalsNoCase(attributes.value(QLatin1String("status")), QLatin1String("failed"))) {
             const QString code = errorCodeOf(attributes);
@@ -107,11 +115,7 @@ tcDeviceConfig parseConfigReply(const QByteArray& reply)
             xml.skipCurrentElement();
             continue;
         }
-        while (xml.readNextStartElement()) {
-            if (!isNamed(xml, QLatin1String("tcpIp"))) {
-                xml.skipCurrentElement();
-                continue;
-            }
+        while (nextElementNamed(xml, QLatin1String("tcpIp"))) {
             readTcpIp(xml, config);
             // a tcpIp cut short by the end of the reply or by broken XML is not read
             if (!xml.hasError())
@@ -174,18 +178,13 @@ bool isIncomplete(const QByteArray& body)
 tcWriteVerdict parseWriteReply(const QByteArray& reply)
 {
     QXmlStreamReader xml(reply);
-    while (xml.readNextStartElement()) {
-        if (!isNamed(xml, QLatin1String("config"))) {
-            xml.skipCurrentElement();
-            continue;
-        }
-        const QXmlStreamAttributes attributes = xml.attributes();
-        if (equalsNoCase(attributes.value(QLatin1String("status")), QLatin1String("success")))
-            return {true, kSuccess};
-        const QString code = errorCodeOf(attributes);
-        return {false, code.isEmpty() ? kInvalidResponse : code};
-    }
-    return {false, kInvalidResponse};
+    if (!nextElementNamed(xml, QLatin1String("config")))
+        return {false, kInvalidResponse};
+    const QXmlStreamAttributes attributes = xml.attributes();
+    if (equalsNoCase(attributes.value(QLatin1String("status")), QLatin1String("success")))
+        return {true, kSuccess};
+    const QString code = errorCodeOf(attributes);
+    return {false, code.isEmpty() ? kInvalidResponse : code};
 }
 
 std::optional<QByteArray> digestChallenge(const QByteArray& wwwAuthenticate)
