@@ -51,6 +51,21 @@ QList<QHostAddress> locatorAddresses()
     return filterInterfaceAddresses(hostInterfaces());
 }
 
+QVector<tcSubnet> probedSubnets()
+{
+    const QList<QHostAddress> chosen = locatorAddresses();
+    QVector<tcSubnet> subnets;
+    const auto all = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface& iface : all) {
+        const auto entries = iface.addressEntries();
+        for (const QNetworkAddressEntry& entry : entries) {
+            if (entry.ip().protocol() == QAbstractSocket::IPv4Protocol && chosen.contains(entry.ip()))
+                subnets.append({entry.ip().toIPv4Address(), entry.prefixLength()});
+        }
+    }
+    return subnets;
+}
+
 int enlargeReceiveBuffer(QUdpSocket* apSocket, const QString& prefix)
 {
     apSocket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, kDiscoveryReceiveBuffer);

@@ -2,6 +2,7 @@
 // The common frame of every discovery locator: the owner coordinator, the shared
 // parameter record, the repeat timer, and the helpers every locator's sockets share.
 
+#include "tcAddressChecks.h"
 #include "tcLocateParams.h"
 #include "tcVideoDevice.h"
 
@@ -29,6 +30,9 @@ struct tcInterfaceInfo
 QList<QHostAddress> filterInterfaceAddresses(const QList<tcInterfaceInfo>& interfaces);
 QList<tcInterfaceInfo> hostInterfaces();
 QList<QHostAddress> locatorAddresses(); // filterInterfaceAddresses(hostInterfaces())
+// The subnets of the addresses locatorAddresses() chooses: the networks a cycle reaches
+// without a router.
+QVector<tcSubnet> probedSubnets();
 
 // Replies of hundreds of devices arrive in the same millisecond after one multicast
 // query; a default-sized receive buffer overflows and devices silently go missing. Asks

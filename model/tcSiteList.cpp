@@ -40,17 +40,39 @@ bool tcSiteList::precedes(int a, int b) const
 
 int tcSiteList::findMatch(const QString& address, const QString& mac) const
 {
-    int found = address.isEmpty() ? -1 : m_byAddress.value(address, -1);
-    if (!mac.isEmpty()) {
-        const auto it = m_byMac.constFind(macKey(mac));
-        if (it != m_byMac.constEnd()) {
-            for (int row : *it) {
-                if (found < 0 || precedes(row, found))
-                    found = row;
-            }
+    int found = -1;
+    const auto consider = [this, &found](int row) {
+        if (found < 0 || precedes(row, found))
+            found = row;
+    };
+    if (!address.isEmpty()) {
+        const QString key = macKey(mac);
+        for (int row : m_byAddress.value(address)) {
+            // Two MACs on one address are two devices; the MAC lookup below finds the
+            // row when the MACs agree.
+            const QString& rowMac = m_rows[row].texts[colMac];
+            if (mac.isEmpty() || rowMac.isEmpty() || macKey(rowMac) == key)
+                consider(row);
         }
     }
+    if (!mac.isEmpty()) {
+        for (int row : m_byMac.value(macKey(mac)))
+            consider(row);
+    }
     return found;
+}
+
+QVector<int> tcSiteList::conflictingRows(int row) const
+{
+    QVector<int> others;
+    const QString& address = m_rows[row].address;
+    if (address.isEmpty())
+        return others;
+    for (int other : m_byAddress.value(address)) {
+        if (other != row)
+            others.append(other);
+    }
+    return others;
 }
 
 tcSiteList::tcMerge tcSiteList::merge(const tpVideoDevice& apDvc)
@@ -145,7 +167,7 @@ int tcSiteList::addRow(const tpVideoDevice& apDvc)
 
     const int index = m_rows.size();
     if (!row.address.isEmpty())
-        m_byAddress.insert(row.address, index);
+        m_byAddress[row.address].append(index);
     if (!row.mac.isEmpty())
         m_byMac[macKey(row.mac)].append(index);
     m_rows.append(std::move(row));

@@ -1,9 +1,11 @@
 #pragma once
 // The device list without widgets: one row per physical device, built by merging every
 // discovery report into the row whose address or MAC it shares, and the kind filter
-// that decides which rows are shown. The main window mirrors these rows in its tree;
+// that decides which rows are shown. Rows also tell the address mistakes they show: two
+// devices on one address, a device outside every probed network. The main window mirrors these rows in its tree;
 // the headless scan command prints them.
 
+#include "tcAddressChecks.h"
 #include "tcVideoDevice.h"
 
 #include <QHash>
@@ -58,6 +60,8 @@ public:
     // Merges one report: the earliest row whose address text equals the report's
     // address, or whose MAC text equals its MAC regardless of case, takes over the
     // report's missing texts and selected fields; without such a row a new one is added.
+    // A row that shares only the address and shows a MAC other than the report's is a
+    // different device on the same address: the report gets a row of its own.
     tcMerge merge(const tpVideoDevice& apDvc);
 
     // The row merge() would pick for this address and MAC, or -1.
@@ -80,6 +84,16 @@ public:
     // The MAC (upper-cased) and address the row was created with.
     const QString& mac(int row) const { return m_rows[row].mac; }
     const QString& address(int row) const { return m_rows[row].address; }
+
+    // The other rows listed at this row's address (never for a row without one), in
+    // order of arrival.
+    QVector<int> conflictingRows(int row) const;
+    bool hasAddressConflict(int row) const { return !conflictingRows(row).isEmpty(); }
+
+    // The networks the current cycle probed; isOtherSubnet(row) is judged against them.
+    void setProbedNetworks(const tcProbedNetworks& networks) { m_networks = networks; }
+    const tcProbedNetworks& probedNetworks() const { return m_networks; }
+    bool isOtherSubnet(int row) const { return ::isOtherSubnet(m_rows[row].address, m_networks); }
 
     bool isVisible(int row, const tcKindFilter& filter) const;
     int visibleCount(const tcKindFilter& filter) const;
@@ -114,10 +128,10 @@ private:
     static QString macKey(const QString& mac);
 
     QVector<Row> m_rows;
-    // Address texts never change and a report with a listed address always merges, so
-    // an address names at most one row. A MAC text can be filled in later, so several
-    // rows may come to show the same MAC.
-    QHash<QString, int> m_byAddress;
+    // Address texts never change; several rows share one only when their MACs differ.
+    // A MAC text can be filled in later, so several rows may come to show the same MAC.
+    QHash<QString, QVector<int>> m_byAddress;
     QHash<QString, QVector<int>> m_byMac;
     std::function<bool(int, int)> m_precedes;
+    tcProbedNetworks m_networks;
 };

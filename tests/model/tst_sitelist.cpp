@@ -126,6 +126,66 @@ private slots:
         QCOMPARE(list.texts(0)[tcSiteList::colMac], mac);
     }
 
+    // Reports merged in order; per row, how many other rows share its address, and the
+    // name of the first row.
+    void addressConflicts_data()
+    {
+        QTest::addColumn<Reports>("reports");
+        QTest::addColumn<QString>("conflicts");
+        QTest::addColumn<QString>("firstName");
+        const QString macB = QStringLiteral("00:1a:2b:3c:4d:5f"), macC = QStringLiteral("00:1a:2b:3c:4d:60");
+        const auto named = [](const QString& name) {
+            return [name](tcVideoDevice& d) { d.siteName = name; };
+        };
+        QTest::newRow("two MACs on one address are two rows, each in conflict")
+            << Reports{report(Onvif, kAddrA, kMacA), report(Onvif, kAddrA, macB)} << "1,1"
+            << "";
+        QTest::newRow("three devices on one address")
+            << Reports{report(Onvif, kAddrA, kMacA), report(Onvif, kAddrA, macB), report(Onvif, kAddrA, macC),
+                       report(Onvif, kAddrA, macB)}
+            << "2,2,2"
+            << "";
+        QTest::newRow("the same MAC in another case is the same device")
+            << Reports{report(Onvif, kAddrA, kMacA), report(Onvif, kAddrA, kMacA.toUpper())} << "0"
+            << "";
+        QTest::newRow("a report without a MAC merges into the earliest row on its address")
+            << Reports{report(Onvif, kAddrA, kMacA), report(Onvif, kAddrA, macB),
+                       report(Onvif, kAddrA, QString(), named("Lobby"))}
+            << "1,1"
+            << "Lobby";
+        QTest::newRow("a row without a MAC takes the first report with one")
+            << Reports{report(Onvif, kAddrA, QString(), named("Lobby")), report(Onvif, kAddrA, kMacA)} << "0"
+            << "Lobby";
+        QTest::newRow("a MAC filled in later tells the next device apart")
+            << Reports{report(Onvif, kAddrA, QString(), named("Lobby")), report(Onvif, kAddrA, kMacA),
+                       report(Onvif, kAddrA, macB, named("Hall"))}
+            << "1,1"
+            << "Lobby";
+        QTest::newRow("a MAC match goes to its own row, not the device on the address")
+            << Reports{report(Onvif, kAddrA, kMacA), report(Onvif, kAddrB, macB), report(Onvif, kAddrA, macB)}
+            << "0,0"
+            << "";
+        QTest::newRow("rows without an address are never in conflict")
+            << Reports{report(Onvif, QString(), kMacA), report(Onvif, QString(), macB)} << "0,0"
+            << "";
+    }
+    void addressConflicts()
+    {
+        QFETCH(Reports, reports);
+        QFETCH(QString, conflicts);
+        QFETCH(QString, firstName);
+        tcSiteList list;
+        for (const tpVideoDevice& device : reports)
+            list.merge(device);
+        QStringList counts;
+        for (int row = 0; row < list.count(); ++row) {
+            counts << QString::number(list.conflictingRows(row).size());
+            QCOMPARE(list.hasAddressConflict(row), !list.conflictingRows(row).isEmpty());
+        }
+        QCOMPARE(counts.join(','), conflicts);
+        QCOMPARE(list.texts(0)[tcSiteList::colSiteName], firstName);
+    }
+
     // The fields a later report carries onto the listed record, and the row's texts:
     // "alternative address|mode|cloud id|pq camera|mode text|cloud id text".
     void carriedFields_data()

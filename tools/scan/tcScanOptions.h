@@ -2,14 +2,13 @@
 // The command line of zephyrlock-scan, read without printing anything so that every
 // option error can be tested as a value.
 
+#include "tcScanFormat.h"
 #include "tcSiteList.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <optional>
-
-enum class tcScanFormat { Table, Json, Csv };
 
 struct tcScanOptions
 {

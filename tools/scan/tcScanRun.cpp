@@ -50,6 +50,8 @@ void tcScanRun::beginCycle()
     ++m_cycle;
     m_waitCount = 0;
     m_merging = true;
+    // Nothing is probed by unicast yet: only the interfaces' own subnets are reached.
+    m_list.setProbedNetworks({probedSubnets(), {}});
     m_waitTimer.start(tcSiteLocate::kCycleTickMs);
     m_locate->start();
     if (m_cycle == 1 && !m_locate->anyQuerySent()) {

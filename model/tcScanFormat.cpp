@@ -9,7 +9,8 @@
 
 const char* const kScanFields[kScanFieldCount] = {
     "site_name", "cloud_id", "model",       "ip_address",  "address_type",    "port", "mac", "protocol",
-    "fw_ver",    "status",   "device_type", "web_address", "update_eligible",
+    "fw_ver",    "status",   "device_type", "web_address", "update_eligible", "address_conflict",
+    "other_subnet",
 };
 
 namespace {
@@ -17,15 +18,32 @@ namespace {
 constexpr int kDeviceTypeField = tcSiteList::columnCount;
 constexpr int kWebAddressField = kDeviceTypeField + 1;
 constexpr int kEligibleField = kWebAddressField + 1;
+constexpr int kConflictField = kEligibleField + 1;
+constexpr int kOtherSubnetField = kConflictField + 1;
+
+// The fields after the ten texts, as JSON values; CSV writes their JSON text.
+QJsonValue extraField(const tcScanRow& row, int field)
+{
+    switch (field) {
+    case kDeviceTypeField: return row.deviceType;
+    case kWebAddressField: return row.webAddress;
+    case kEligibleField: return row.updateEligible;
+    case kConflictField: return row.addressConflict;
+    case kOtherSubnetField: return row.otherSubnet;
+    default: return QJsonValue();
+    }
+}
 
 QString fieldText(const tcScanRow& row, int field)
 {
-    switch (field) {
-    case kDeviceTypeField: return QString::number(row.deviceType);
-    case kWebAddressField: return row.webAddress;
-    case kEligibleField: return row.updateEligible ? QStringLiteral("true") : QStringLiteral("false");
-    default: return row.texts[field];
-    }
+    if (field < tcSiteList::columnCount)
+        return row.texts[field];
+    const QJsonValue value = extraField(row, field);
+    if (value.isBool())
+        return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    if (value.isDouble())
+        return QString::number(value.toInt());
+    return value.toString();
 }
 
 // Names and models come from the network; a control character in one would move the
@@ -52,14 +70,23 @@ QString csvField(const QString& text)
 
 } // namespace
 
+tcScanRow scanRow(const tcSiteList& list, int index)
+{
+    const tcVideoDevice& device = *list.device(index);
+    return {list.texts(index),
+            list.type(index),
+            device.webAddress(),
+            device.pqCamera,
+            list.hasAddressConflict(index),
+            list.isOtherSubnet(index)};
+}
+
 QVector<tcScanRow> scanRows(const tcSiteList& list, const QVector<int>& shown)
 {
     QVector<tcScanRow> rows;
     rows.reserve(shown.size());
-    for (int index : shown) {
-        const tcVideoDevice& device = *list.device(index);
-        rows.append({list.texts(index), list.type(index), device.webAddress(), device.pqCamera});
-    }
+    for (int index : shown)
+        rows.append(scanRow(list, index));
     return rows;
 }
 
@@ -101,11 +128,10 @@ QByteArray formatJson(const QVector<tcScanRow>& rows)
     QJsonArray array;
     for (const tcScanRow& row : rows) {
         QJsonObject object;
-        for (int column = 0; column < tcSiteList::columnCount; ++column)
-            object.insert(QLatin1String(kScanFields[column]), row.texts[column]);
-        object.insert(QLatin1String(kScanFields[kDeviceTypeField]), row.deviceType);
-        object.insert(QLatin1String(kScanFields[kWebAddressField]), row.webAddress);
-        object.insert(QLatin1String(kScanFields[kEligibleField]), row.updateEligible);
+        for (int field = 0; field < kScanFieldCount; ++field) {
+            object.insert(QLatin1String(kScanFields[field]),
+                          field < tcSiteList::columnCount ? QJsonValue(row.texts[field]) : extraField(row, field));
+        }
         array.append(object);
     }
     return QJsonDocument(array).toJson(QJsonDocument::Indented);

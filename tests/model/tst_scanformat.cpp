@@ -1,5 +1,8 @@
 #include "tcScanFormat.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QtTest>
 
 namespace {
@@ -38,7 +41,7 @@ private slots:
         const QByteArray csv = formatCsv({row(name)});
         const int headerEnd = csv.indexOf("\r\n") + 2;
         const QByteArray expected = (field + ",QR-1,Dome,10.1.0.5,static,80,00:1A:2B:3C:4D:5E,Onvif,1.2.3,,5,"
-                                             "http://10.1.0.5:80,true\r\n")
+                                             "http://10.1.0.5:80,true,false,false\r\n")
                                         .toUtf8();
         QCOMPARE(csv.mid(headerEnd), expected);
     }
@@ -53,7 +56,34 @@ private slots:
         QCOMPARE(csv.count("\r\n"), 3);
         QCOMPARE(csv.count('\n'), 3);
         QVERIFY(csv.startsWith(formatCsv({})));
-        QVERIFY(csv.endsWith(",6,http://10.1.0.9:80,false\r\n"));
+        QVERIFY(csv.endsWith(",6,http://10.1.0.9:80,false,false,false\r\n"));
+    }
+
+    // The two address flags, each alone, in both forms: booleans in JSON, their JSON
+    // text in CSV, always the last two fields.
+    void addressFlags_data()
+    {
+        QTest::addColumn<bool>("conflict");
+        QTest::addColumn<bool>("otherSubnet");
+        QTest::newRow("address conflict") << true << false;
+        QTest::newRow("other subnet") << false << true;
+    }
+    void addressFlags()
+    {
+        QFETCH(bool, conflict);
+        QFETCH(bool, otherSubnet);
+        tcScanRow flagged = row("Gate");
+        flagged.addressConflict = conflict;
+        flagged.otherSubnet = otherSubnet;
+        const QJsonObject object = QJsonDocument::fromJson(formatJson({flagged})).array().at(0).toObject();
+        QCOMPARE(object.size(), kScanFieldCount);
+        QCOMPARE(object.value("address_conflict"), QJsonValue(conflict));
+        QCOMPARE(object.value("other_subnet"), QJsonValue(otherSubnet));
+        QCOMPARE(object.value("update_eligible"), QJsonValue(true));
+        const QList<QByteArray> lines = formatCsv({flagged}).split('\n');
+        QVERIFY(lines[0].endsWith(",update_eligible,address_conflict,other_subnet\r"));
+        const QByteArray tail = QByteArray(conflict ? "true" : "false") + ',' + (otherSubnet ? "true" : "false");
+        QVERIFY2(lines[1].endsWith(",true," + tail + '\r'), lines[1].constData());
     }
 
     // Every column starts at the same offset on every line, the header line included,
