@@ -113,7 +113,7 @@ void tcIPUpdateDlg::slot_updateClicked()
         ui->btnUpdate->setEnabled(false);
         return;
     }
-    if (!readPlan())
+    if (!readPlan() || !acceptPlanConflicts())
         return;
     const QString question =
         siteCount < 2 ? tr("Are you sure you want to update network settings for the selected site?")
@@ -139,6 +139,27 @@ bool tcIPUpdateDlg::refuse(const QString& title, const QString& text, QWidget* f
     QMessageBox::information(this, title, text, QMessageBox::Ok);
     focus->setFocus();
     return false;
+}
+
+bool tcIPUpdateDlg::acceptPlanConflicts()
+{
+    if (dhcp)
+        return true;
+    const QVector<tcHeldAddress> conflicts =
+        planConflicts(qFromBigEndian<quint32>(startAddress.data()), siteCount, listedDevices);
+    if (conflicts.isEmpty())
+        return true;
+    QStringList lines;
+    for (const tcHeldAddress& device : conflicts)
+        lines << QStringLiteral("%1  %2").arg(device.address, deviceLabel(device.name, device.mac));
+    QMessageBox box(QMessageBox::Warning, tr("Address Conflict"),
+                    tr("These addresses of the plan are already used by other listed devices:\n\n%1\n\n"
+                       "Two devices on one address cannot both be reached.")
+                        .arg(lines.join(QLatin1Char('\n'))),
+                    QMessageBox::Yes | QMessageBox::Cancel, this);
+    box.button(QMessageBox::Yes)->setText(tr("Continue"));
+    box.setDefaultButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Yes;
 }
 
 bool tcIPUpdateDlg::readPlan()

@@ -4,6 +4,7 @@
 // static plan (SetNetBasicConfig), and shows each outcome in the row's status column.
 // The documents themselves are built and read by tcNetConfigXml.
 
+#include "tcAddressChecks.h"
 #include "tcHttpAuth.h"
 
 #include <QDialog>
@@ -31,6 +32,10 @@ public:
                   int aiStatusColumn);
     ~tcIPUpdateDlg() override;
 
+    // The listed devices that are not being changed; a static plan that would hand out
+    // one of their addresses is shown before the run is confirmed.
+    void setListedDevices(const QVector<tcHeldAddress>& devices) { listedDevices = devices; }
+
     // Every request of the exchange gives up after this long without progress, so a
     // device that accepts the connection and never answers ends its site.
     static constexpr int kTransferTimeoutMs = 15000;
@@ -45,6 +50,7 @@ private slots:
 private:
     bool readPlan(); // checks the form; false after telling the user what is wrong
     bool refuse(const QString& title, const QString& text, QWidget* focus);
+    bool acceptPlanConflicts(); // true when there are none or the user goes on
     void startNextSite();
     void endSite(QTreeWidgetItem* apItem, const QString& text, bool afSuccess);
 
@@ -80,4 +86,5 @@ private:
     QNetworkAccessManager network;
     const QList<QTreeWidgetItem*>* items;
     tcHttpAuth::Challenge challenge;
+    QVector<tcHeldAddress> listedDevices;
 };

@@ -4,12 +4,25 @@
 #include "tcPWUpdateDlg.h"
 #include "tcSiteLocate.h"
 #include "tcSiteLocateItem.h"
+#include "tcSpecificLocator.h"
 #include "ui_MainWindow.h"
 
+#include <QAction>
+#include <QClipboard>
+#include <QDateTime>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QSaveFile>
+#include <QSet>
+#include <QShortcut>
+#include <QStyle>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
@@ -36,6 +49,7 @@ MainWindow::MainWindow(QWidget* apParent)
     ui->btnUpdatePasswords->setVisible(shown.cameras);
     ui->btnUpdateAddresses->setVisible(shown.cameras);
     setWindowTitle(tr("Zephyrlock Scanner V%1").arg(QStringLiteral(ZL_VERSION)));
+    createListTools();
 
     locate = new tcSiteLocate(this, params);
     // Rows are matched in the order they are shown, which sorting changes.
@@ -100,6 +114,8 @@ void MainWindow::createSiteTree()
     // The list takes the place of the spacer that fills the group box until then.
     delete ui->vlDiscovered->takeAt(1);
     ui->vlDiscovered->insertWidget(1, siteTree);
+    auto* copy = new QShortcut(QKeySequence::Copy, siteTree, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    connect(copy, &QShortcut::activated, this, &MainWindow::slot_copyRows);
 }
 
 void MainWindow::addItem(int row)
@@ -117,7 +133,7 @@ void MainWindow::addItem(int row)
 
 void MainWindow::applyVisibility(int row)
 {
-    items[row]->setHidden(!list.isVisible(row, shown));
+    items[row]->setHidden(!list.isVisible(row, shown) || !matchesFind(row));
 }
 
 void MainWindow::slot_locateFoundSite(tpVideoDevice apDvc)
@@ -130,20 +146,20 @@ void MainWindow::slot_locateFoundSite(tpVideoDevice apDvc)
     const tcSiteList::tcMerge merge = list.merge(apDvc);
     if (merge.added) {
         addItem(merge.row);
-        applyVisibility(merge.row);
-        return;
+    } else {
+        tcSiteLocateItem* item = items[merge.row];
+        const tcSiteList::Texts& texts = list.texts(merge.row);
+        for (int column = 0; column < tcSiteList::columnCount; ++column) {
+            if (merge.changedColumns & (1u << column))
+                item->setText(column, texts[column]);
+        }
+        if (merge.typeChanged)
+            item->setData(0, tcSiteLocateItem::TypeRole, list.type(merge.row));
     }
-    tcSiteLocateItem* item = items[merge.row];
-    const tcSiteList::Texts& texts = list.texts(merge.row);
-    for (int column = 0; column < tcSiteList::columnCount; ++column) {
-        if (merge.changedColumns & (1u << column))
-            item->setText(column, texts[column]);
-    }
-    if (merge.typeChanged) {
-        item->setData(0, tcSiteLocateItem::TypeRole, list.type(merge.row));
-        // A row that became a recorder is shown exactly when recorders are.
-        applyVisibility(merge.row);
-    }
+    // A row that became a recorder is shown exactly when recorders are; a filled-in
+    // text may now hold the find text. Any new name or MAC shows in the conflict marks.
+    applyVisibility(merge.row);
+    markAddresses(merge.row);
 }
 
 void MainWindow::slot_refreshClicked()
@@ -156,6 +172,9 @@ void MainWindow::slot_refreshClicked()
         items.clear();
         list.clear();
     }
+    // Unicast range probing is not offered yet: the interfaces' own subnets are all a
+    // cycle reaches.
+    list.setProbedNetworks({probedSubnets(), {}});
     waitCount = 0;
     ui->btnRefresh->setEnabled(false);
     ui->lblProgress->setText(tr("Locating sites, please wait..."));
@@ -176,9 +195,9 @@ void MainWindow::slot_waitTimer()
     int visible = 0;
     if (siteTree) {
         {
+            // Found devices of the checked kind, whatever the find field hides.
             QMutexLocker lock(&listMutex);
-            for (int i = 0; i < siteTree->topLevelItemCount(); ++i)
-                visible += siteTree->topLevelItem(i)->isHidden() ? 0 : 1;
+            visible = list.visibleCount(shown);
         }
         siteTree->setSortingEnabled(true);
         siteTree->sortByColumn(sortColumn, Qt::AscendingOrder);
@@ -300,6 +319,7 @@ void MainWindow::slot_updatePasswords()
 void MainWindow::runAddressDialog(const QList<QTreeWidgetItem*>& rows)
 {
     tcIPUpdateDlg dialog(this, rows, ipColumn, statusColumn);
+    dialog.setListedDevices(otherDevices(rows));
     dialog.exec();
 }
 
@@ -307,4 +327,219 @@ void MainWindow::runPasswordDialog(const QList<QTreeWidgetItem*>& rows)
 {
     tcPWUpdateDlg dialog(this, rows, statusColumn);
     dialog.exec();
+}
+
+void MainWindow::createListTools()
+{
+    edtFind = new QLineEdit(ui->grpDiscovered);
+    edtFind->setObjectName(QStringLiteral("edtFind"));
+    edtFind->setPlaceholderText(tr("Find in list"));
+    edtFind->setToolTip(tr("Shows only the rows that contain this text in any column; Escape clears it"));
+    edtFind->setClearButtonEnabled(true);
+    edtFind->setMinimumWidth(160);
+    edtFind->setMaximumWidth(260);
+    ui->hlTopBar->insertWidget(1, edtFind);
+    auto* clearFind = new QShortcut(QKeySequence(Qt::Key_Escape), edtFind, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(clearFind, &QShortcut::activated, edtFind, &QLineEdit::clear);
+    connect(edtFind, &QLineEdit::textChanged, this, &MainWindow::slot_findTextChanged);
+
+    auto* exportButton = new QPushButton(tr("Export"), ui->centralwidget);
+    exportButton->setObjectName(QStringLiteral("btnExport"));
+    exportButton->setToolTip(tr("Save the list as a CSV or JSON file"));
+    auto* menu = new QMenu(exportButton);
+    QAction* shownRows = menu->addAction(tr("Shown Rows..."));
+    shownRows->setObjectName(QStringLiteral("actExportShown"));
+    QAction* allRows = menu->addAction(tr("All Rows..."));
+    allRows->setObjectName(QStringLiteral("actExportAll"));
+    connect(shownRows, &QAction::triggered, this, [this] { slot_exportClicked(false); });
+    connect(allRows, &QAction::triggered, this, [this] { slot_exportClicked(true); });
+    exportButton->setMenu(menu);
+    // Beside Close, after the spacer: it stays when the update buttons are hidden.
+    ui->hlBottomBar->insertWidget(ui->hlBottomBar->indexOf(ui->btnClose), exportButton);
+}
+
+bool MainWindow::matchesFind(int row) const
+{
+    const QString needle = edtFind ? edtFind->text() : QString();
+    if (needle.isEmpty())
+        return true;
+    const tcSiteLocateItem* item = items[row];
+    for (int column = 0; column < tcSiteList::columnCount; ++column) {
+        if (item->text(column).contains(needle, Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+void MainWindow::slot_findTextChanged(const QString&)
+{
+    if (!siteTree)
+        return;
+    QMutexLocker lock(&listMutex);
+    for (int row = 0; row < items.size(); ++row)
+        applyVisibility(row);
+}
+
+QVector<int> MainWindow::rowsInTreeOrder(bool afShownOnly) const
+{
+    QVector<int> rows;
+    if (!siteTree)
+        return rows;
+    QHash<const QTreeWidgetItem*, int> rowOf;
+    for (int row = 0; row < items.size(); ++row)
+        rowOf.insert(items[row], row);
+    for (int i = 0; i < siteTree->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = siteTree->topLevelItem(i);
+        if (!afShownOnly || !item->isHidden())
+            rows.append(rowOf.value(item, -1));
+    }
+    rows.removeAll(-1);
+    return rows;
+}
+
+QString MainWindow::exportFileName(const QDateTime& when, tcScanFormat format)
+{
+    return QStringLiteral("zephyrlock-devices-%1.%2")
+        .arg(when.toString(QStringLiteral("yyyyMMdd-HHmmss")),
+             format == tcScanFormat::Json ? QStringLiteral("json") : QStringLiteral("csv"));
+}
+
+bool MainWindow::exportRows(const QString& fileName, bool afAllRows, tcScanFormat format, QString* error) const
+{
+    QVector<tcScanRow> rows;
+    for (int row : rowsInTreeOrder(!afAllRows)) {
+        tcScanRow out = scanRow(list, row);
+        // The row as shown: the update dialogs write results and new addresses into it.
+        for (int column = 0; column < tcSiteList::columnCount; ++column)
+            out.texts[column] = items[row]->text(column);
+        rows.append(out);
+    }
+    // Written to a temporary file and renamed over the target only when complete.
+    QSaveFile file(fileName);
+    const QByteArray bytes = formatRows(format, rows);
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+        return true;
+    if (error)
+        *error = file.errorString();
+    file.cancelWriting();
+    return false;
+}
+
+void MainWindow::slot_exportClicked(bool afAllRows)
+{
+    const QString csvFilter = tr("CSV files (*.csv)");
+    const QString jsonFilter = tr("JSON files (*.json)");
+    const QDateTime now = QDateTime::currentDateTime();
+    QFileDialog dialog(this, afAllRows ? tr("Export All Rows") : tr("Export Shown Rows"));
+    dialog.setObjectName(QStringLiteral("dlgExport"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters({csvFilter, jsonFilter});
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    dialog.selectFile(exportFileName(now, tcScanFormat::Csv));
+    // Choosing the other format renames the proposal to match.
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& filter) {
+        const tcScanFormat format = filter == jsonFilter ? tcScanFormat::Json : tcScanFormat::Csv;
+        dialog.setDefaultSuffix(format == tcScanFormat::Json ? QStringLiteral("json") : QStringLiteral("csv"));
+        dialog.selectFile(exportFileName(now, format));
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString fileName = dialog.selectedFiles().constFirst();
+    // A typed extension wins over the filter left selected.
+    tcScanFormat format = dialog.selectedNameFilter() == jsonFilter ? tcScanFormat::Json : tcScanFormat::Csv;
+    if (fileName.endsWith(QLatin1String(".json"), Qt::CaseInsensitive))
+        format = tcScanFormat::Json;
+    else if (fileName.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
+        format = tcScanFormat::Csv;
+    QString error;
+    if (!exportRows(fileName, afAllRows, format, &error))
+        QMessageBox::warning(this, tr("Export Failed"),
+                             tr("The list could not be saved as %1:\n%2").arg(QDir::toNativeSeparators(fileName), error));
+}
+
+void MainWindow::slot_copyRows()
+{
+    if (!siteTree)
+        return;
+    // Tabs and line breaks inside a text would move the cells of a pasted row.
+    const auto cell = [](QString text) {
+        for (QChar& c : text) {
+            if (c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r'))
+                c = QLatin1Char(' ');
+        }
+        return text;
+    };
+    QStringList lines;
+    QStringList header;
+    for (int column = 0; column < siteTree->columnCount(); ++column)
+        header << cell(siteTree->headerItem()->text(column));
+    lines << header.join(QLatin1Char('\t'));
+    for (int i = 0; i < siteTree->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = siteTree->topLevelItem(i);
+        if (!item->isSelected() || item->isHidden())
+            continue;
+        QStringList cells;
+        for (int column = 0; column < siteTree->columnCount(); ++column)
+            cells << cell(item->text(column));
+        lines << cells.join(QLatin1Char('\t'));
+    }
+    if (lines.size() > 1)
+        QGuiApplication::clipboard()->setText(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+}
+
+void MainWindow::markAddresses(int row)
+{
+    markAddress(row);
+    for (int other : list.conflictingRows(row))
+        markAddress(other);
+}
+
+void MainWindow::markAddress(int row)
+{
+    const QVector<int> others = list.conflictingRows(row);
+    const bool otherSubnet = list.isOtherSubnet(row);
+    QStringList notes;
+    if (!others.isEmpty()) {
+        QStringList labels;
+        for (int other : others) {
+            const tcSiteList::Texts& texts = list.texts(other);
+            labels << deviceLabel(texts[tcSiteList::colSiteName], texts[tcSiteList::colMac]);
+        }
+        notes << tr("Address conflict: %1 is also used by %2. Only one of the devices can be reached "
+                    "at this address.")
+                     .arg(list.address(row), labels.join(QStringLiteral(", ")));
+    }
+    if (otherSubnet) {
+        QStringList subnets;
+        for (const tcSubnet& subnet : list.probedNetworks().subnets)
+            subnets << subnet.text();
+        notes << tr("Other subnet: this device answered, but its web page may not open from this "
+                    "workstation. %1 lies in no subnet of the interfaces the scanner probed (%2); "
+                    "discovery replies reach this workstation on the same cable by broadcast or "
+                    "multicast, while a web page needs a route to the device's subnet.")
+                     .arg(list.address(row),
+                          subnets.isEmpty() ? tr("none") : subnets.join(QStringLiteral(", ")));
+    }
+    QTreeWidgetItem* item = items[row];
+    if (notes.isEmpty()) {
+        item->setIcon(tcSiteList::colAddress, QIcon());
+        item->setToolTip(tcSiteList::colAddress, QString());
+        return;
+    }
+    const QStyle::StandardPixmap icon =
+        others.isEmpty() ? QStyle::SP_MessageBoxInformation : QStyle::SP_MessageBoxWarning;
+    item->setIcon(tcSiteList::colAddress, style()->standardIcon(icon));
+    item->setToolTip(tcSiteList::colAddress, notes.join(QStringLiteral("\n\n")));
+}
+
+QVector<tcHeldAddress> MainWindow::otherDevices(const QList<QTreeWidgetItem*>& chosen) const
+{
+    const QSet<QTreeWidgetItem*> changing(chosen.cbegin(), chosen.cend());
+    QVector<tcHeldAddress> devices;
+    for (tcSiteLocateItem* item : items) {
+        if (!changing.contains(item))
+            devices.append({item->text(tcSiteList::colAddress), item->text(tcSiteList::colSiteName),
+                            item->text(tcSiteList::colMac)});
+    }
+    return devices;
 }

@@ -2,8 +2,11 @@
 // The application's only window: runs a discovery cycle at start-up and on Refresh,
 // lists every reported device once (the merge and the kind filter live in tcSiteList,
 // this class mirrors its rows in a tree), and starts the actions on selected devices.
+// Besides, it finds text in the list, copies and exports rows, and marks addresses that
+// are in conflict or outside the probed networks.
 
 #include "tcLocateParams.h"
+#include "tcScanFormat.h"
 #include "tcSiteList.h"
 #include "tcVideoDevice.h"
 
@@ -13,6 +16,8 @@
 #include <QSharedPointer>
 #include <QVector>
 
+class QDateTime;
+class QLineEdit;
 class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -37,6 +42,13 @@ public:
     tcSiteLocateItem* itemOf(int row) const { return items.value(row); }
     tcSiteLocate* coordinator() const { return locate; }
 
+    // Writes the rows in the order shown, either those shown or all of them, with the
+    // scan command's fields. Never leaves a partial file; false with `error` set when
+    // the file could not be written.
+    bool exportRows(const QString& fileName, bool afAllRows, tcScanFormat format, QString* error) const;
+    // The name the export proposes, e.g. "zephyrlock-devices-20261206-184500.csv".
+    static QString exportFileName(const QDateTime& when, tcScanFormat format);
+
 public slots:
     void slot_closeClicked();
     void slot_itemDoubleClicked(const QModelIndex& index);
@@ -47,11 +59,16 @@ public slots:
     void slot_updateAddresses();
     void slot_updatePasswords();
     void slot_waitTimer();
+    void slot_findTextChanged(const QString& text);
+    void slot_exportClicked(bool afAllRows);
+    void slot_copyRows();
 
 private:
     void createSiteTree();
     void addItem(int row);
+    // Shown when its kind is and it holds the find text.
     void applyVisibility(int row);
+    bool matchesFind(int row) const;
     void showSitesFound(int visible);
     // Marks the rows an update may work on with "---" and clears every other status.
     QList<QTreeWidgetItem*> chooseRowsForUpdate();
@@ -59,6 +76,17 @@ private:
     // Run an update dialog modally over the chosen rows, which outlive it.
     void runAddressDialog(const QList<QTreeWidgetItem*>& rows);
     void runPasswordDialog(const QList<QTreeWidgetItem*>& rows);
+
+    // The find field and the export button, added beside the form's own widgets.
+    void createListTools();
+    // The list rows in the tree's order; only those not hidden when afShownOnly.
+    QVector<int> rowsInTreeOrder(bool afShownOnly) const;
+    // The warning icon and tooltip in the address column of `row` and of every row
+    // listed at the same address.
+    void markAddresses(int row);
+    void markAddress(int row);
+    // Every listed device outside `chosen`, with the address its row shows.
+    QVector<tcHeldAddress> otherDevices(const QList<QTreeWidgetItem*>& chosen) const;
 
     Ui::MainWindow* ui;
     qint32 waitCount = 0;
@@ -74,4 +102,5 @@ private:
 
     tcSiteList list;
     QVector<tcSiteLocateItem*> items; // items[row] shows list row `row`
+    QLineEdit* edtFind = nullptr;
 };

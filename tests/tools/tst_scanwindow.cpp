@@ -1,15 +1,16 @@
 // The scan command and the window against the same simulated site: the command's list
-// must be the window's list, row for row, for every kind and for the kind it starts with.
+// must be the window's export, byte for byte in content, for every kind and for the kind
+// the window starts with.
 
 #include "MainWindow.h"
 #include "tcScanFormat.h"
-#include "tcSiteLocateItem.h"
 #include "zltest.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -33,18 +34,18 @@ bool scan(const QStringList& args, tcScanOutput* apOutput)
     return true;
 }
 
-// A window row in the command's JSON form: its ten texts and its record's type, web
-// address and eligibility for the update dialogs.
-QJsonObject windowRow(const QTreeWidgetItem* item)
+// The window's export of all rows or of the rows shown, read back.
+QJsonArray windowExport(const MainWindow& window, bool allRows)
 {
-    QJsonObject row;
-    for (int column = 0; column < tcSiteList::columnCount; ++column)
-        row.insert(QLatin1String(kScanFields[column]), item->text(column));
-    const auto device = item->data(0, tcSiteLocateItem::DeviceRole).value<tpVideoDevice>();
-    row.insert("device_type", item->data(0, tcSiteLocateItem::TypeRole).toInt());
-    row.insert("web_address", device ? device->webAddress() : QString());
-    row.insert("update_eligible", device && device->pqCamera);
-    return row;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("list.json"));
+    QString error;
+    if (!window.exportRows(path, allRows, tcScanFormat::Json, &error)) {
+        qWarning("export failed: %s", qPrintable(error));
+        return {};
+    }
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).array() : QJsonArray();
 }
 
 } // namespace
@@ -74,17 +75,9 @@ private slots:
         auto* progress = window.findChild<QLabel*>("lblProgress");
         QVERIFY(progress);
         QTRY_VERIFY_WITH_TIMEOUT(progress->text().startsWith("Sites found"), 10000);
-        QTreeWidget* tree = window.deviceTree();
-        QVERIFY(tree);
-        QJsonArray windowAll, windowShown;
-        for (int i = 0; i < tree->topLevelItemCount(); ++i) {
-            const QJsonObject row = windowRow(tree->topLevelItem(i));
-            windowAll.append(row);
-            if (!tree->topLevelItem(i)->isHidden())
-                windowShown.append(row);
-        }
-        QCOMPARE(all.rows, windowAll);
-        QCOMPARE(cameras.rows, windowShown);
+        QVERIFY(window.deviceTree());
+        QCOMPARE(all.rows, windowExport(window, true));
+        QCOMPARE(cameras.rows, windowExport(window, false));
         QCOMPARE(cameras.summary, progress->text());
         QCOMPARE(all.summary, QStringLiteral("Sites found (16 / 16)"));
     }

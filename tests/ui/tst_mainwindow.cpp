@@ -204,6 +204,8 @@ private slots:
         window.slot_locateFoundSite(
             report(Onvif, "10.1.0.2", "", [](tcVideoDevice& d) { d.webPort = 8080; }));
         finishCycle(window);
+        // 10.1.0.2 lies outside the test network's subnet: marked, and still opened.
+        QVERIFY(window.itemOf(1)->toolTip(tcSiteList::colAddress).contains(QStringLiteral("Other subnet")));
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QTreeWidget* tree = window.deviceTree();
