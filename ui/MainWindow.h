@@ -18,9 +18,9 @@
 
 class QDateTime;
 class QLineEdit;
-class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
+class tcDiscoveryCycle;
 class tcSiteLocate;
 class tcSiteLocateItem;
 
@@ -41,6 +41,7 @@ public:
     // The tree row that shows row `row` of sites().
     tcSiteLocateItem* itemOf(int row) const { return items.value(row); }
     tcSiteLocate* coordinator() const { return locate; }
+    tcDiscoveryCycle* discoveryCycle() const { return cycle; }
 
     // Writes the rows in the order shown, either those shown or all of them, with the
     // scan command's fields. Never leaves a partial file; false with `error` set when
@@ -58,12 +59,15 @@ public slots:
     void slot_selectAllClicked();
     void slot_updateAddresses();
     void slot_updatePasswords();
+    // One tick of the discovery cycle's wait timer (the cycle's timer ticks on its own).
     void slot_waitTimer();
     void slot_findTextChanged(const QString& text);
     void slot_exportClicked(bool afAllRows);
     void slot_copyRows();
 
 private:
+    void slot_cycleTick(int count);
+    void slot_cycleFinal();
     void createSiteTree();
     void addItem(int row);
     // Shown when its kind is and it holds the find text.
@@ -89,13 +93,12 @@ private:
     QVector<tcHeldAddress> otherDevices(const QList<QTreeWidgetItem*>& chosen) const;
 
     Ui::MainWindow* ui;
-    qint32 waitCount = 0;
     qint32 ipColumn = -1;
     qint32 statusColumn = -1;
     qint32 sortColumn = -1;
-    QTimer* waitTimer;
     QTreeWidget* siteTree = nullptr;
     tcSiteLocate* locate = nullptr;
+    tcDiscoveryCycle* cycle = nullptr; // the wait timer and its count live here
     QSharedPointer<tcLocateParams> params;
     tcKindFilter shown; // the checked kind button
     bool selectAllNext = true;
