@@ -97,6 +97,20 @@ private slots:
             chosen << address.toString();
         QCOMPARE(chosen, addresses);
     }
+
+    // The networks reached without a router: the subnet of every picked IPv4 entry, none
+    // of a skipped interface.
+    void chosenSubnetsOfPickedEntries()
+    {
+        const Flags up = QNetworkInterface::IsUp | QNetworkInterface::CanBroadcast;
+        const QList<tcInterfaceInfo> interfaces{
+            {"Ethernet", up, {entry("fe80::1"), entry("192.168.1.10"), entry("10.0.1.5", "255.255.252.0")}, {}},
+            {"VirtualBox Host-Only", up, {entry("192.168.56.1")}, {}}};
+        QStringList subnets;
+        for (const tcSubnet& subnet : chosenSubnets(chooseInterfaces(interfaces)))
+            subnets << subnet.text();
+        QCOMPARE(subnets, (QStringList{"192.168.1.0/24", "10.0.0.0/22"}));
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_InterfaceFilter)
