@@ -423,9 +423,13 @@ bool loadSiteJson(const QByteArray& json, tcSimDevices& devices, QString* error)
         *error = QStringLiteral("the top-level object needs a \"devices\" array");
         return false;
     }
-    QSet<quint32> taken;
-    for (const auto& d : devices)
-        taken.insert(d->address.toIPv4Address());
+    // Two devices may answer discovery from one address (an address conflict on site),
+    // but only one of them can serve HTTP there.
+    QSet<quint32> served;
+    for (const auto& d : devices) {
+        if (d->http)
+            served.insert(d->address.toIPv4Address());
+    }
     int index = 0;
     for (const QJsonValue& v : list.toArray()) {
         auto device = std::make_unique<tcSimDevice>();
@@ -436,13 +440,15 @@ bool loadSiteJson(const QByteArray& json, tcSimDevices& devices, QString* error)
                          .arg(v.isObject() ? why : QStringLiteral("not an object"));
             return false;
         }
-        if (taken.contains(device->address.toIPv4Address())) {
-            *error = QStringLiteral("device %1: address %2 is used twice")
+        if (device->http && served.contains(device->address.toIPv4Address())) {
+            *error = QStringLiteral("device %1: address %2 already serves HTTP; give one of the two "
+                                    "devices \"http\": false")
                          .arg(index)
                          .arg(device->address.toString());
             return false;
         }
-        taken.insert(device->address.toIPv4Address());
+        if (device->http)
+            served.insert(device->address.toIPv4Address());
         devices.push_back(std::move(device));
         ++index;
     }
