@@ -329,7 +329,8 @@ void MainWindow::createListTools()
     edtFind = new QLineEdit(ui->grpDiscovered);
     edtFind->setObjectName(QStringLiteral("edtFind"));
     edtFind->setPlaceholderText(tr("Find in list"));
-    edtFind->setToolTip(tr("Shows only the rows that contain this text in any column; Escape clears it"));
+    edtFind->setToolTip(
+        tr("Shows only the rows that contain this text in any column (Ctrl+F); Escape clears it"));
     edtFind->setClearButtonEnabled(true);
     edtFind->setMinimumWidth(160);
     edtFind->setMaximumWidth(260);
@@ -337,6 +338,11 @@ void MainWindow::createListTools()
     auto* clearFind = new QShortcut(QKeySequence(Qt::Key_Escape), edtFind, nullptr, nullptr, Qt::WidgetShortcut);
     connect(clearFind, &QShortcut::activated, edtFind, &QLineEdit::clear);
     connect(edtFind, &QLineEdit::textChanged, this, &MainWindow::slot_findTextChanged);
+    auto* goToFind = new QShortcut(QKeySequence::Find, this);
+    connect(goToFind, &QShortcut::activated, edtFind, [this] {
+        edtFind->setFocus(Qt::ShortcutFocusReason);
+        edtFind->selectAll();
+    });
 
     auto* exportButton = new QPushButton(tr("Export"), ui->centralwidget);
     exportButton->setObjectName(QStringLiteral("btnExport"));
@@ -524,7 +530,11 @@ void MainWindow::markAddress(int row)
     const QStyle::StandardPixmap icon =
         others.isEmpty() ? QStyle::SP_MessageBoxInformation : QStyle::SP_MessageBoxWarning;
     item->setIcon(tcSiteList::colAddress, style()->standardIcon(icon));
-    item->setToolTip(tcSiteList::colAddress, notes.join(QStringLiteral("\n\n")));
+    // As paragraphs of rich text, which a tooltip wraps; names come from the network.
+    QString tip;
+    for (const QString& note : qAsConst(notes))
+        tip += QStringLiteral("<p>%1</p>").arg(note.toHtmlEscaped());
+    item->setToolTip(tcSiteList::colAddress, tip);
 }
 
 QVector<tcHeldAddress> MainWindow::otherDevices(const QList<QTreeWidgetItem*>& chosen) const

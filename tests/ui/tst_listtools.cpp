@@ -190,6 +190,9 @@ private slots:
         const QStringList kindRows = shownNames(window);
         auto* edit = window.findChild<QLineEdit*>("edtFind");
         QVERIFY(edit);
+        window.deviceTree()->setFocus();
+        QTest::keyClick(window.deviceTree(), Qt::Key_F, Qt::ControlModifier);
+        QCOMPARE(QApplication::focusWidget(), edit);
         QTest::keyClicks(edit, find);
         QCOMPARE(shownNames(window), shown);
         auto* progress = window.findChild<QLabel*>("lblProgress");
