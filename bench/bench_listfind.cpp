@@ -18,7 +18,8 @@ tpVideoDevice device(int index)
 {
     tpVideoDevice d(new tcVideoDevice(nullptr));
     d->type = index % 10 == 0 ? PQSeries : Onvif;
-    d->ipAddress = QStringLiteral("10.%1.%2.%3").arg(20 + index / 62500).arg(index / 250 % 250).arg(index % 250 + 1);
+    d->ipAddress =
+        QStringLiteral("10.%1.%2.%3").arg(20 + index / 62500).arg(index / 250 % 250).arg(index % 250 + 1);
     d->macAddress = QStringLiteral("00:1a:2b:%1:%2:%3")
                         .arg(index / 65536, 2, 16, QLatin1Char('0'))
                         .arg(index / 256 % 256, 2, 16, QLatin1Char('0'))
@@ -81,8 +82,9 @@ private slots:
             QElapsedTimer timer;
             timer.start();
             QString error;
-            QVERIFY2(window.exportRows(dir.filePath(QStringLiteral("all.json")), true, tcScanFormat::Json, &error),
-                     qPrintable(error));
+            QVERIFY2(
+                window.exportRows(dir.filePath(QStringLiteral("all.json")), true, tcScanFormat::Json, &error),
+                qPrintable(error));
             best = std::min(best, timer.nsecsElapsed() / 1e6);
         }
         m_exportMs = best;

@@ -8,9 +8,9 @@
 #include <algorithm>
 
 const char* const kScanFields[kScanFieldCount] = {
-    "site_name", "cloud_id", "model",       "ip_address",  "address_type",    "port", "mac", "protocol",
-    "fw_ver",    "status",   "device_type", "web_address", "update_eligible", "address_conflict",
-    "other_subnet",
+    "site_name",   "cloud_id",    "model",           "ip_address",       "address_type",
+    "port",        "mac",         "protocol",        "fw_ver",           "status",
+    "device_type", "web_address", "update_eligible", "address_conflict", "other_subnet",
 };
 
 namespace {
@@ -129,8 +129,9 @@ QByteArray formatJson(const QVector<tcScanRow>& rows)
     for (const tcScanRow& row : rows) {
         QJsonObject object;
         for (int field = 0; field < kScanFieldCount; ++field) {
-            object.insert(QLatin1String(kScanFields[field]),
-                          field < tcSiteList::columnCount ? QJsonValue(row.texts[field]) : extraField(row, field));
+            object.insert(QLatin1String(kScanFields[field]), field < tcSiteList::columnCount
+                                                                 ? QJsonValue(row.texts[field])
+                                                                 : extraField(row, field));
         }
         array.append(object);
     }

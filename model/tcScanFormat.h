@@ -16,7 +16,7 @@ struct tcScanRow
     tcSiteList::Texts texts;
     qint32 deviceType = 0;
     QString webAddress;
-    bool updateEligible = false; // the update actions work only on such devices
+    bool updateEligible = false;  // the update actions work only on such devices
     bool addressConflict = false; // another listed device has the same address
     bool otherSubnet = false;     // outside every network the discovery probed
 };

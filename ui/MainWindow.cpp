@@ -106,7 +106,8 @@ void MainWindow::createSiteTree()
     // The list takes the place of the spacer that fills the group box until then.
     delete ui->vlDiscovered->takeAt(1);
     ui->vlDiscovered->insertWidget(1, siteTree);
-    auto* copy = new QShortcut(QKeySequence::Copy, siteTree, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    auto* copy =
+        new QShortcut(QKeySequence::Copy, siteTree, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
     connect(copy, &QShortcut::activated, this, &MainWindow::slot_copyRows);
 }
 
@@ -335,7 +336,8 @@ void MainWindow::createListTools()
     edtFind->setMinimumWidth(160);
     edtFind->setMaximumWidth(260);
     ui->hlTopBar->insertWidget(1, edtFind);
-    auto* clearFind = new QShortcut(QKeySequence(Qt::Key_Escape), edtFind, nullptr, nullptr, Qt::WidgetShortcut);
+    auto* clearFind =
+        new QShortcut(QKeySequence(Qt::Key_Escape), edtFind, nullptr, nullptr, Qt::WidgetShortcut);
     connect(clearFind, &QShortcut::activated, edtFind, &QLineEdit::clear);
     connect(edtFind, &QLineEdit::textChanged, this, &MainWindow::slot_findTextChanged);
     auto* goToFind = new QShortcut(QKeySequence::Find, this);
@@ -405,7 +407,8 @@ QString MainWindow::exportFileName(const QDateTime& when, tcScanFormat format)
              format == tcScanFormat::Json ? QStringLiteral("json") : QStringLiteral("csv"));
 }
 
-bool MainWindow::exportRows(const QString& fileName, bool afAllRows, tcScanFormat format, QString* error) const
+bool MainWindow::exportRows(const QString& fileName, bool afAllRows, tcScanFormat format,
+                            QString* error) const
 {
     QVector<tcScanRow> rows;
     for (int row : rowsInTreeOrder(!afAllRows)) {
@@ -440,7 +443,8 @@ void MainWindow::slot_exportClicked(bool afAllRows)
     // Choosing the other format renames the proposal to match.
     connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& filter) {
         const tcScanFormat format = filter == jsonFilter ? tcScanFormat::Json : tcScanFormat::Csv;
-        dialog.setDefaultSuffix(format == tcScanFormat::Json ? QStringLiteral("json") : QStringLiteral("csv"));
+        dialog.setDefaultSuffix(format == tcScanFormat::Json ? QStringLiteral("json")
+                                                             : QStringLiteral("csv"));
         dialog.selectFile(exportFileName(now, format));
     });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -454,8 +458,9 @@ void MainWindow::slot_exportClicked(bool afAllRows)
         format = tcScanFormat::Csv;
     QString error;
     if (!exportRows(fileName, afAllRows, format, &error))
-        QMessageBox::warning(this, tr("Export Failed"),
-                             tr("The list could not be saved as %1:\n%2").arg(QDir::toNativeSeparators(fileName), error));
+        QMessageBox::warning(
+            this, tr("Export Failed"),
+            tr("The list could not be saved as %1:\n%2").arg(QDir::toNativeSeparators(fileName), error));
 }
 
 void MainWindow::slot_copyRows()

@@ -104,7 +104,10 @@ private slots:
     {
         const Flags up = QNetworkInterface::IsUp | QNetworkInterface::CanBroadcast;
         const QList<tcInterfaceInfo> interfaces{
-            {"Ethernet", up, {entry("fe80::1"), entry("192.168.1.10"), entry("10.0.1.5", "255.255.252.0")}, {}},
+            {"Ethernet",
+             up,
+             {entry("fe80::1"), entry("192.168.1.10"), entry("10.0.1.5", "255.255.252.0")},
+             {}},
             {"VirtualBox Host-Only", up, {entry("192.168.56.1")}, {}}};
         QStringList subnets;
         for (const tcSubnet& subnet : chosenSubnets(chooseInterfaces(interfaces)))

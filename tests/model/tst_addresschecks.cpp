@@ -69,21 +69,23 @@ private slots:
         QTest::addColumn<QStringList>("held");
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("two devices inside the plan, in address order")
-            << "10.99.2.20" << 3 << QStringList{"10.99.2.22 D", "10.99.2.19 X", "10.99.2.21 C", "10.99.2.23 Y"}
+            << "10.99.2.20" << 3
+            << QStringList{"10.99.2.22 D", "10.99.2.19 X", "10.99.2.21 C", "10.99.2.23 Y"}
             << QStringList{"10.99.2.21 C", "10.99.2.22 D"};
         QTest::newRow("the first address of the plan")
             << "10.99.2.20" << 1 << QStringList{"10.99.2.20 A"} << QStringList{"10.99.2.20 A"};
         QTest::newRow("two devices on one planned address, both named")
             << "10.99.2.20" << 2 << QStringList{"10.99.2.21 B", "10.99.2.21 C"}
             << QStringList{"10.99.2.21 B", "10.99.2.21 C"};
-        QTest::newRow("the plan ends before the device") << "10.99.2.20" << 2 << QStringList{"10.99.2.22 D"}
-                                                         << QStringList();
+        QTest::newRow("the plan ends before the device")
+            << "10.99.2.20" << 2 << QStringList{"10.99.2.22 D"} << QStringList();
         QTest::newRow("the plan never carries into the third byte")
             << "10.99.2.250" << 10 << QStringList{"10.99.3.0 N", "10.99.3.3 M", "10.99.2.255 L"}
             << QStringList{"10.99.2.255 L"};
-        QTest::newRow("devices without an address") << "10.99.2.20" << 3 << QStringList{" A", "bad B"}
-                                                    << QStringList();
-        QTest::newRow("no sites, no plan") << "10.99.2.20" << 0 << QStringList{"10.99.2.20 A"} << QStringList();
+        QTest::newRow("devices without an address")
+            << "10.99.2.20" << 3 << QStringList{" A", "bad B"} << QStringList();
+        QTest::newRow("no sites, no plan")
+            << "10.99.2.20" << 0 << QStringList{"10.99.2.20 A"} << QStringList();
     }
     void planConflicts()
     {

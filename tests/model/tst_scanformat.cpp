@@ -82,7 +82,8 @@ private slots:
         QCOMPARE(object.value("update_eligible"), QJsonValue(true));
         const QList<QByteArray> lines = formatCsv({flagged}).split('\n');
         QVERIFY(lines[0].endsWith(",update_eligible,address_conflict,other_subnet\r"));
-        const QByteArray tail = QByteArray(conflict ? "true" : "false") + ',' + (otherSubnet ? "true" : "false");
+        const QByteArray tail =
+            QByteArray(conflict ? "true" : "false") + ',' + (otherSubnet ? "true" : "false");
         QVERIFY2(lines[1].endsWith(",true," + tail + '\r'), lines[1].constData());
     }
 

@@ -145,17 +145,18 @@ private slots:
                                   << "nOrTh" << QStringList{"North Hall"} << "Sites found (1 / 9)";
         QTest::newRow("other") << "radShowOther"
                                << "north" << QStringList{"North Server"} << "Sites found (2 / 9)";
-        QTest::newRow("cameras, by a lower-case MAC") << "radShowCameras"
-                                                      << "0a:3d:91:00:00:06" << QStringList{"South Gate"}
-                                                      << "Sites found (2 / 9)";
+        QTest::newRow("cameras, by a lower-case MAC")
+            << "radShowCameras"
+            << "0a:3d:91:00:00:06" << QStringList{"South Gate"} << "Sites found (2 / 9)";
         QTest::newRow("cameras, by part of the address")
             << "radShowCameras"
             << "99.5.5" << QStringList{"North Gate"} << "Sites found (2 / 9)";
-        QTest::newRow("cameras, by the protocol column") << "radShowCameras"
-                                                         << "norvo" << QStringList{"South Gate"}
-                                                         << "Sites found (2 / 9)";
-        QTest::newRow("recorders, nothing holds the text") << "radShowRecorders"
-                                                           << "west" << QStringList() << "Sites found (2 / 9)";
+        QTest::newRow("cameras, by the protocol column")
+            << "radShowCameras"
+            << "norvo" << QStringList{"South Gate"} << "Sites found (2 / 9)";
+        QTest::newRow("recorders, nothing holds the text")
+            << "radShowRecorders"
+            << "west" << QStringList() << "Sites found (2 / 9)";
     }
     void findWithKinds()
     {
@@ -167,13 +168,13 @@ private slots:
         int host = 0;
         const auto add = [&](qint32 type, const QString& name, const QString& model = QString()) {
             ++host;
-            window.slot_locateFoundSite(report(type, QStringLiteral("10.99.5.%1").arg(host),
-                                               QStringLiteral("0a:3d:91:00:00:%1").arg(host, 2, 10, QChar('0')),
-                                               [&](tcVideoDevice& d) {
-                                                   d.siteName = name;
-                                                   if (!model.isEmpty())
-                                                       d.model = model;
-                                               }));
+            window.slot_locateFoundSite(report(
+                type, QStringLiteral("10.99.5.%1").arg(host),
+                QStringLiteral("0a:3d:91:00:00:%1").arg(host, 2, 10, QChar('0')), [&](tcVideoDevice& d) {
+                    d.siteName = name;
+                    if (!model.isEmpty())
+                        d.model = model;
+                }));
         };
         add(ZLServer2, "North Bridge");
         add(ZLServer2, "South Bridge");
@@ -229,8 +230,8 @@ private slots:
         QTest::addColumn<QStringList>("lines");
         const QString gate = "Gate\tQR-1\tDome\t10.99.5.1\t\t80\t0A:3D:91:00:00:0A\tOnvif\t\t";
         const QString hall = "Hall east\t\tUnknown\t10.99.5.2\t\t80\t0A:3D:91:00:00:0B\tNorvo 2.0\t2.1\t";
-        QTest::newRow("two rows in the order shown") << QStringList{"Hall\teast", "Gate"} << ""
-                                                     << QStringList{gate, hall};
+        QTest::newRow("two rows in the order shown")
+            << QStringList{"Hall\teast", "Gate"} << "" << QStringList{gate, hall};
         QTest::newRow("a selected row the find text hides is left out")
             << QStringList{"Gate", "Hall\teast"} << "hall" << QStringList{hall};
     }
@@ -260,7 +261,8 @@ private slots:
             tree->topLevelItem(i)->setSelected(selected.contains(tree->topLevelItem(i)->text(0)));
         tree->setFocus();
         QTest::keyClick(tree, Qt::Key_C, Qt::ControlModifier);
-        const QString header = "Site Name\tCloud ID\tModel\tIP Address\tType\tPort\tMAC\tProtocol\tFW Ver\tStatus";
+        const QString header =
+            "Site Name\tCloud ID\tModel\tIP Address\tType\tPort\tMAC\tProtocol\tFW Ver\tStatus";
         QCOMPARE(QGuiApplication::clipboard()->text(), (QStringList{header} + lines).join('\n') + '\n');
     }
 
@@ -273,8 +275,8 @@ private slots:
         QTest::addColumn<bool>("json");
         QTest::addColumn<QStringList>("addresses");
         QTest::newRow("shown rows as csv") << false << false << QStringList{"10.99.5.1", "10.99.5.3"};
-        QTest::newRow("all rows as json") << true << true
-                                          << QStringList{"10.99.5.1", "10.99.5.2", "10.99.5.3"};
+        QTest::newRow("all rows as json")
+            << true << true << QStringList{"10.99.5.1", "10.99.5.2", "10.99.5.3"};
     }
     void exportThroughDialog()
     {
@@ -459,9 +461,11 @@ private slots:
         window.slot_locateFoundSite(report(Onvif, "10.99.5.1", "0a:3d:91:00:00:0c", named("Yard")));
         window.slot_locateFoundSite(report(Onvif, "10.99.5.1", kMacB, named("Hall")));
         const QString tip = window.itemOf(0)->toolTip(tcSiteList::colAddress);
-        QVERIFY2(tip.contains("10.99.5.1 is also used by Hall (0A:3D:91:00:00:0B), Yard (0A:3D:91:00:00:0C)."),
-                 qPrintable(tip));
-        QVERIFY2(window.itemOf(2)->toolTip(tcSiteList::colAddress)
+        QVERIFY2(
+            tip.contains("10.99.5.1 is also used by Hall (0A:3D:91:00:00:0B), Yard (0A:3D:91:00:00:0C)."),
+            qPrintable(tip));
+        QVERIFY2(window.itemOf(2)
+                     ->toolTip(tcSiteList::colAddress)
                      .contains("Gate (0A:3D:91:00:00:0A), Hall (0A:3D:91:00:00:0B)"),
                  qPrintable(window.itemOf(2)->toolTip(tcSiteList::colAddress)));
     }
@@ -478,9 +482,11 @@ private slots:
         QTest::addColumn<QStringList>("titles");
         QTest::addColumn<QStringList>("listed");
         using Answers = QList<int>;
-        const QStringList both{"10.99.2.21  Cam C (0A:3D:91:00:00:15)", "10.99.2.22  Cam D (0A:3D:91:00:00:16)"};
+        const QStringList both{"10.99.2.21  Cam C (0A:3D:91:00:00:15)",
+                               "10.99.2.22  Cam D (0A:3D:91:00:00:16)"};
         QTest::newRow("a plan over two listed devices, cancelled")
-            << "10.99.2.20" << false << Answers{QMessageBox::Cancel} << QStringList{"Address Conflict"} << both;
+            << "10.99.2.20" << false << Answers{QMessageBox::Cancel} << QStringList{"Address Conflict"}
+            << both;
         QTest::newRow("a plan over two listed devices, continued to the confirmation")
             << "10.99.2.20" << false << Answers{QMessageBox::Yes, QMessageBox::No}
             << QStringList{"Address Conflict", "Confirm Update"} << both;
@@ -488,11 +494,12 @@ private slots:
             << "10.99.2.40" << false << Answers{QMessageBox::Cancel} << QStringList{"Address Conflict"}
             << QStringList{"10.99.2.41  NVR (0A:3D:91:00:00:29)"};
         QTest::newRow("the chosen cameras' own addresses are no conflict")
-            << "10.99.2.10" << false << Answers{QMessageBox::No} << QStringList{"Confirm Update"} << QStringList();
-        QTest::newRow("a plan clear of every device")
-            << "10.99.2.23" << false << Answers{QMessageBox::No} << QStringList{"Confirm Update"} << QStringList();
-        QTest::newRow("dhcp hands out no address")
-            << "10.99.2.20" << true << Answers{QMessageBox::No} << QStringList{"Confirm Update"} << QStringList();
+            << "10.99.2.10" << false << Answers{QMessageBox::No} << QStringList{"Confirm Update"}
+            << QStringList();
+        QTest::newRow("a plan clear of every device") << "10.99.2.23" << false << Answers{QMessageBox::No}
+                                                      << QStringList{"Confirm Update"} << QStringList();
+        QTest::newRow("dhcp hands out no address") << "10.99.2.20" << true << Answers{QMessageBox::No}
+                                                   << QStringList{"Confirm Update"} << QStringList();
     }
     void planConflicts()
     {
@@ -503,9 +510,9 @@ private slots:
         QFETCH(QStringList, listed);
         MainWindow window;
         const auto add = [&](qint32 type, int host, const QString& name, bool pq) {
-            window.slot_locateFoundSite(report(type, QStringLiteral("10.99.2.%1").arg(host),
-                                               QStringLiteral("0a:3d:91:00:00:%1").arg(host, 2, 16, QChar('0')),
-                                               named(name, pq)));
+            window.slot_locateFoundSite(
+                report(type, QStringLiteral("10.99.2.%1").arg(host),
+                       QStringLiteral("0a:3d:91:00:00:%1").arg(host, 2, 16, QChar('0')), named(name, pq)));
         };
         for (int host : {10, 11, 12})
             add(Onvif, host, QStringLiteral("Chosen %1").arg(host), true);
