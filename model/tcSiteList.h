@@ -2,8 +2,8 @@
 // The device list without widgets: one row per physical device, built by merging every
 // discovery report into the row whose address or MAC it shares, and the kind filter
 // that decides which rows are shown. Rows also tell the address mistakes they show: two
-// devices on one address, a device outside every probed network. The main window mirrors these rows in its
-// tree; the headless scan command prints them.
+// devices on one address, a device outside every probed network. The main window
+// mirrors these rows in its tree; the headless scan command prints them.
 
 #include "tcAddressChecks.h"
 #include "tcVideoDevice.h"
