@@ -218,7 +218,9 @@ void tcSimDiscoveryServer::slot_onvif()
         for (const tcSimDevice* d : addressees(query, ProtoOnvif)) {
             if (!tcSimOnvif::matches(*d, probe))
                 continue;
-            const QString id = QStringLiteral("uuid:") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+            // The URN form, as most cameras write it (and as nmap's WS-Discovery script
+            // expects it).
+            const QString id = QStringLiteral("urn:uuid:") + QUuid::createUuid().toString(QUuid::WithoutBraces);
             const int delay = multicast && m_options.onvifMaxDelayMs > 0
                                   ? int(m_random.bounded(m_options.onvifMaxDelayMs + 1))
                                   : 0;
