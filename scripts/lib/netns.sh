@@ -91,6 +91,10 @@ zl_netns_routed_up() {
   ip -n "$ZL_ROUTER_NS" route add "${ZL_SCAN_ADDR%.*.*}.0.0/$ZL_NET_PREFIX" via 10.97.0.1 &&
   ip -n "$ZL_FAR_NS" route add default via 10.97.0.5 || zl_die "cannot set the routes of the routed subnet"
   ip netns exec "$ZL_FAR_NS" sysctl -qw net.core.rmem_max=16777216 2>/dev/null || true
+  # The far devices' addresses are the only ones of their subnet on zlfar0: removing the
+  # first must not take the others with it.
+  ip netns exec "$ZL_FAR_NS" sysctl -qw net.ipv4.conf.zlfar0.promote_secondaries=1 ||
+    zl_die "cannot keep secondary addresses on zlfar0"
   local i
   for i in $(seq 1 50); do
     ip -n "$ZL_SCAN_NS" -br link show zlroute0 | grep -q ' UP ' &&
