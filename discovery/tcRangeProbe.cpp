@@ -6,6 +6,7 @@ namespace {
 // The pace is kept by sending what is due every few milliseconds: at 1,000 hosts per
 // second that is 5 queries a tick, small enough for no switch or device to see a burst.
 constexpr int kTickMs = 5;
+constexpr int kCatchUpTicks = 4;
 constexpr int kStallLimitMs = 10000;
 } // namespace
 
@@ -69,9 +70,9 @@ void tcRangeProbe::slot_tick()
     // Hosts due by now at the steady pace, the first at once.
     const quint64 due =
         qMin<quint64>(total, m_paceBase + quint64(m_clock.nsecsElapsed()) * quint64(m_rate) / 1000000000u + 1);
-    // A stalled event loop does not make up for lost time with a burst: the pace restarts
-    // from where the sweep is.
-    const quint32 burst = quint32(qMax(1, m_rate * 2 * kTickMs / 1000));
+    // A late tick makes up for a few ticks at most: a longer stall of the event loop is
+    // not made up for with a burst, the pace restarts from where the sweep is.
+    const quint32 burst = quint32(qMax(1, m_rate * kCatchUpTicks * kTickMs / 1000));
     const quint32 end = quint32(qMin<quint64>(due, quint64(m_next) + burst));
     while (m_next < end) {
         if (m_pendingQuery.isNull()) // a host tried again gets the same bytes
