@@ -3,6 +3,9 @@
 // address no probed network reaches, and a static plan that hands out an address another
 // listed device already holds. Pure functions over addresses, no sockets.
 
+#include "tcAddressRange.h"
+
+#include <QList>
 #include <QString>
 #include <QVector>
 
@@ -16,19 +19,12 @@ struct tcSubnet
     QString text() const; // "10.99.0.0/16"
 };
 
-// Host addresses from first to last inclusive (host order), probed by unicast.
-struct tcAddressRange
-{
-    quint32 first = 0;
-    quint32 last = 0;
-};
-
 // The networks a discovery cycle reached: the subnets of the interfaces it queried on,
 // and the ranges it probed by unicast (reached through a router).
 struct tcProbedNetworks
 {
     QVector<tcSubnet> subnets;
-    QVector<tcAddressRange> ranges;
+    QList<tcAddressRange> ranges;
 };
 
 // Whether a device at `address` answered from outside every probed subnet and range: a

@@ -3,6 +3,8 @@
 #include "tcDiscoveryCycle.h"
 #include "tcIPUpdateDlg.h"
 #include "tcPWUpdateDlg.h"
+#include "tcRangeEntry.h"
+#include "tcRangeProbe.h"
 #include "tcSiteLocate.h"
 #include "tcSiteLocateItem.h"
 #include "ui_MainWindow.h"
@@ -47,6 +49,10 @@ MainWindow::MainWindow(QWidget* apParent)
     setWindowTitle(tr("Zephyrlock Scanner V%1").arg(QStringLiteral(ZL_VERSION)));
     createListTools();
 
+    // Beside Refresh, whose next press sweeps the ranges entered.
+    rangeEntry = new tcRangeEntry(this);
+    ui->hlTopBar->insertWidget(ui->hlTopBar->indexOf(ui->btnRefresh), rangeEntry);
+
     locate = new tcSiteLocate(this, params);
     cycle = new tcDiscoveryCycle(locate, this);
     // Rows are matched in the order they are shown, which sorting changes.
@@ -64,6 +70,8 @@ MainWindow::MainWindow(QWidget* apParent)
                                  ui->radShowSpeakers, ui->radShowOther})
         connect(button, &QRadioButton::toggled, this, &MainWindow::slot_typeToggled);
     connect(cycle, &tcDiscoveryCycle::sig_tick, this, &MainWindow::slot_cycleTick);
+    connect(locate, &tcSiteLocate::sig_sweepProgress, this,
+            [this] { ui->prgDiscovery->setValue(int(locate->sweptHosts())); });
     connect(cycle, &tcDiscoveryCycle::sig_final, this, &MainWindow::slot_cycleFinal);
 
     slot_refreshClicked();
@@ -165,12 +173,14 @@ void MainWindow::slot_refreshClicked()
         items.clear();
         list.clear();
     }
-    // Unicast range probing is not offered yet: the interfaces' own subnets are all a
-    // cycle reaches.
-    list.setProbedNetworks({locate->interfaceSubnets(), {}});
     ui->btnRefresh->setEnabled(false);
     ui->lblProgress->setText(tr("Locating sites, please wait..."));
-    ui->prgDiscovery->setRange(0, tcDiscoveryCycle::kTicks);
+    // A sweep of other subnets outlasts the three ticks: the bar then counts its hosts.
+    locate->setRanges(rangeEntry->ranges(), tcRangeProbe::kDefaultRate);
+    // A device in a swept range is reached through a router, never on another subnet.
+    list.setProbedNetworks(locate->probedNetworks());
+    ui->prgDiscovery->setRange(0, locate->ranges().isEmpty() ? tcDiscoveryCycle::kTicks
+                                                             : int(locate->ranges().hostCount()));
     ui->prgDiscovery->setValue(0);
     ui->prgDiscovery->show();
     cycle->start();
@@ -183,7 +193,8 @@ void MainWindow::slot_waitTimer()
 
 void MainWindow::slot_cycleTick(int count)
 {
-    ui->prgDiscovery->setValue(count);
+    if (locate->ranges().isEmpty())
+        ui->prgDiscovery->setValue(count);
 }
 
 void MainWindow::slot_cycleFinal()
@@ -520,7 +531,8 @@ void MainWindow::markAddress(int row)
         for (const tcSubnet& subnet : list.probedNetworks().subnets)
             subnets << subnet.text();
         notes << tr("Other subnet: this device answered, but its web page may not open from this "
-                    "workstation. %1 lies in no subnet of the interfaces the scanner probed (%2); "
+                    "workstation. %1 lies in no subnet of the interfaces the scanner probed (%2) and in "
+                    "no range swept; "
                     "discovery replies reach this workstation on the same cable by broadcast or "
                     "multicast, while a web page needs a route to the device's subnet.")
                      .arg(list.address(row),

@@ -3,6 +3,7 @@
 // are handed to the window directly; the scan side's own subnet is 10.99.0.0/16.
 #include "MainWindow.h"
 #include "report.h"
+#include "tcRangeEntry.h"
 #include "tcSiteLocateItem.h"
 #include "zltest.h"
 
@@ -449,6 +450,22 @@ private slots:
         window.findChild<QPushButton*>("btnRefresh")->click();
         cycle(second);
         QCOMPARE(marks(), secondMarks);
+    }
+
+    // A device in a range the window sweeps by unicast is reached through a router: not
+    // marked; one beside the range is.
+    void sweptRangeIsNoOtherSubnet()
+    {
+        MainWindow window;
+        auto* ranges = window.findChild<tcRangeEntry*>();
+        QVERIFY(ranges);
+        QCOMPARE(ranges->setRangesText(QStringLiteral("192.168.0.96-192.168.0.111")), QString());
+        finishCycle(window);
+        window.findChild<QPushButton*>("btnRefresh")->click();
+        window.slot_locateFoundSite(report(Onvif, "192.168.0.108", kMacA));
+        window.slot_locateFoundSite(report(Onvif, "192.168.0.112", kMacB));
+        QCOMPARE(window.itemOf(0)->toolTip(tcSiteList::colAddress), QString());
+        QVERIFY(window.itemOf(1)->toolTip(tcSiteList::colAddress).contains("Other subnet"));
     }
 
     // Each conflicting row names every other device on its address by name and MAC, and

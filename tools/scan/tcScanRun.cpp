@@ -41,8 +41,7 @@ void tcScanRun::beginCycle()
 {
     ++m_cycle;
     m_merging = true;
-    // Nothing is probed by unicast yet: only the interfaces' own subnets are reached.
-    m_list.setProbedNetworks({m_locate->interfaceSubnets(), {}});
+    m_list.setProbedNetworks(m_locate->probedNetworks());
     if (!m_discovery.start() && m_cycle == 1) {
         m_discovery.cancel();
         m_merging = false;
