@@ -187,13 +187,4 @@ tcWriteVerdict parseWriteReply(const QByteArray& reply)
     return {false, code.isEmpty() ? kInvalidResponse : code};
 }
 
-std::optional<QByteArray> digestChallenge(const QByteArray& wwwAuthenticate)
-{
-    static const QByteArray scheme = QByteArrayLiteral("digest ");
-    const int at = wwwAuthenticate.toLower().indexOf(scheme);
-    if (at < 0)
-        return std::nullopt;
-    return wwwAuthenticate.mid(at + scheme.size());
-}
-
 } // namespace tcNetConfigXml

@@ -68,8 +68,4 @@ struct tcWriteVerdict
 
 tcWriteVerdict parseWriteReply(const QByteArray& reply);
 
-// The parameters of a Digest challenge in a WWW-Authenticate value (everything after
-// the first "digest " in any letter case), or nothing when it offers no Digest.
-std::optional<QByteArray> digestChallenge(const QByteArray& wwwAuthenticate);
-
 } // namespace tcNetConfigXml
