@@ -307,8 +307,10 @@ void tcConfigRun::configReply(tcSite* site, const QByteArray& reply)
         sitePlan.address = site->assignedAddress;
         sitePlan.gateway = dotted(plan.gateway);
         sitePlan.mask = dotted(plan.mask);
-        sitePlan.dns1 = dotted(plan.dns1);
-        sitePlan.dns2 = dotted(plan.dns2);
+        if (!plan.keepDeviceDns) {
+            sitePlan.dns1 = dotted(plan.dns1);
+            sitePlan.dns2 = dotted(plan.dns2);
+        }
     }
     const QByteArray body = configBody(device, sitePlan);
     send(site, tcStep::Write, body);

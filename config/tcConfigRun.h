@@ -51,6 +51,8 @@ struct tcNetworkPlan
     // Fixed: device i of the list gets start + i, whatever happens to the others.
     // Otherwise each device that reaches the write takes the next address (the window).
     bool fixed = false;
+    // No DNS entries: each device keeps the servers it reported.
+    bool keepDeviceDns = false;
 
     // The address of the i-th device of a fixed plan (the last byte advances, 8-bit).
     QString address(int index) const;

@@ -132,7 +132,7 @@ tcDeviceConfig parseConfigReply(const QByteArray& reply)
 
 QByteArray configBody(const tcDeviceConfig& device, const tcSitePlan& plan)
 {
-    const bool keepDeviceDns = plan.dhcp || plan.dnsViaDhcp;
+    const bool keepDeviceDns = plan.dhcp || plan.dnsViaDhcp || (plan.dns1.isEmpty() && plan.dns2.isEmpty());
     QHash<QByteArray, QByteArray> values{
         {"MODE", plan.dhcp ? "dhcp" : "staticIp"},
         {"DNS_USE_DHCP", plan.dhcp || plan.dnsViaDhcp ? "true" : "false"},

@@ -53,7 +53,7 @@ struct tcSitePlan
 
 // The SetNetBasicConfig body for a device that replied `device`. A DHCP run keeps the
 // device's own static values and DNS servers; a static run writes the plan, its DNS
-// servers included unless DNS comes from DHCP. Placeholders are replaced in one pass,
+// servers included unless DNS comes from DHCP or the plan has none. Placeholders are replaced in one pass,
 // so a device value that looks like a placeholder is written as it is.
 QByteArray configBody(const tcDeviceConfig& device, const tcSitePlan& plan);
 

@@ -1,6 +1,7 @@
 // zephyrlock-scan: runs the window's discovery cycles without a window and prints the
 // merged device list (see --help).
 
+#include "tcScanConfigureRun.h"
 #include "tcScanFormat.h"
 #include "tcScanOptions.h"
 #include "tcScanRun.h"
@@ -34,6 +35,8 @@ void say(const QString& text)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    if (isConfigureCommand(app.arguments()))
+        return runConfigureCommand(app.arguments());
     const tcScanOptions options = parseScanArguments(app.arguments());
     switch (options.action) {
     case tcScanOptions::ShowHelp: return writeAll(stdout, scanHelpText().toUtf8()) ? ExitDone : ExitFailure;
