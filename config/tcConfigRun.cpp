@@ -173,7 +173,8 @@ void tcConfigRun::send(tcSite* site, tcStep step, const QByteArray& body)
         const bool asAdmin = step == tcStep::User;
         const QString path = asAdmin ? kUserPath : kPasswordPath;
         exchange.method = "POST";
-        exchange.url = QUrl(QStringLiteral("http://%1:%2%3").arg(hostOf(device)).arg(device.webPort).arg(path));
+        exchange.url =
+            QUrl(QStringLiteral("http://%1:%2%3").arg(hostOf(device)).arg(device.webPort).arg(path));
         exchange.headers.append(qMakePair(QByteArray("Content-Type"), QByteArray("text/xml")));
         // No credentials until the device asks; the Digest uri is the path with its slash.
         const QByteArray authorization =
@@ -185,7 +186,8 @@ void tcConfigRun::send(tcSite* site, tcStep step, const QByteArray& body)
         const bool write = step == tcStep::Write;
         const QString path = QLatin1String(write ? kWritePath : kReadPath);
         exchange.method = write ? "POST" : "GET";
-        exchange.url = QUrl(QStringLiteral("http://%1:%2/%3").arg(hostOf(device)).arg(device.webPort).arg(path));
+        exchange.url =
+            QUrl(QStringLiteral("http://%1:%2/%3").arg(hostOf(device)).arg(device.webPort).arg(path));
         // The Digest uri is the bare path word, as the devices expect.
         exchange.setHeader("Authorization", site->login.begin(QString::fromLatin1(exchange.method), path,
                                                               login.adminUser, login.adminPassword));
@@ -206,7 +208,8 @@ void tcConfigRun::transfer(tcSite* site, tcStep step, const tcHttpExchange& exch
     });
 }
 
-void tcConfigRun::replied(tcSite* site, tcStep step, const tcHttpExchange& exchange, const tcHttpResult& result)
+void tcConfigRun::replied(tcSite* site, tcStep step, const tcHttpExchange& exchange,
+                          const tcHttpResult& result)
 {
     const bool password = kind == tcConfigKind::Password;
     switch (result.kind) {

@@ -24,11 +24,11 @@ struct tcConfigOutcome
 {
     enum Code {
         Success,
-        Failed,          // a password request answered without the success marker
+        Failed, // a password request answered without the success marker
         LoginFailed,
         NetworkError,
         InvalidResponse,
-        DeviceError,     // the device's own errorCode is the text
+        DeviceError, // the device's own errorCode is the text
         UnknownError,
         InternalError,
     };

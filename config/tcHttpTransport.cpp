@@ -45,8 +45,8 @@ void tcNetworkTransport::send(const tcHttpExchange& exchange, tcDone done)
     }
     if (exchange.timeoutMs > 0)
         request.setTransferTimeout(exchange.timeoutMs);
-    QNetworkReply* reply = exchange.method == "POST" ? network.post(request, exchange.body)
-                                                     : network.get(request);
+    QNetworkReply* reply =
+        exchange.method == "POST" ? network.post(request, exchange.body) : network.get(request);
     // A device that streams without end never runs into the time-out, which only counts
     // time without progress: the size cap ends it.
     auto oversized = std::make_shared<bool>(false);

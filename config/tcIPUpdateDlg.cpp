@@ -197,7 +197,8 @@ void tcIPUpdateDlg::slot_siteEnded(int aiIndex, const tcConfigOutcome& aOutcome)
         ++successCount;
     if (aOutcome.written) {
         item->setData(ipColumn, Qt::DisplayRole, aOutcome.address);
-        item->setData(ipColumn + 1, Qt::DisplayRole, dhcp ? QStringLiteral("dhcp") : QStringLiteral("static"));
+        item->setData(ipColumn + 1, Qt::DisplayRole,
+                      dhcp ? QStringLiteral("dhcp") : QStringLiteral("static"));
     }
     item->setData(statusColumn, Qt::DisplayRole, aOutcome.text);
 }

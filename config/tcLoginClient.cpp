@@ -15,7 +15,8 @@ void tcLoginClient::restart()
 QByteArray tcLoginClient::value()
 {
     const QByteArray text =
-        tcHttpAuth::authorizationValue(nonceCount, clientNonce, challenge, method, uri, user, password).toUtf8();
+        tcHttpAuth::authorizationValue(nonceCount, clientNonce, challenge, method, uri, user, password)
+            .toUtf8();
     if (nonceCount != 0)
         ++nonceCount;
     return text;

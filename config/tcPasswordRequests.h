@@ -6,7 +6,6 @@
 #include <QByteArray>
 #include <QString>
 
-
 class tcPasswordRequests
 {
 public:

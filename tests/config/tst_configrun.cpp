@@ -46,9 +46,11 @@ public:
             for (const auto& [name, value] : e.headers) {
                 QString shown = QString::fromLatin1(value);
                 if (name == "Authorization") {
-                    shown = value.startsWith("Basic ")
-                                ? QStringLiteral("Basic")
-                                : QStringLiteral("Digest/") + QString::fromLatin1(tcHttpAuth::parseChallenge(value.mid(7)).value("nc"));
+                    shown =
+                        value.startsWith("Basic ")
+                            ? QStringLiteral("Basic")
+                            : QStringLiteral("Digest/") +
+                                  QString::fromLatin1(tcHttpAuth::parseChallenge(value.mid(7)).value("nc"));
                 }
                 words << QString::fromLatin1(name) + QLatin1Char('=') + shown;
             }
@@ -144,8 +146,7 @@ private slots:
             << QStringList{read(a, "Basic"), read(a, "Digest/00000001"), write(a, "Digest/00000002")}
             << QStringList{"0 Success 10.1.3.20"};
         QTest::newRow("network: a stale nonce on the write is answered once with 3")
-            << network
-            << tcReplies{{a, {kDigest, kStatic, kDigest, kWritten}}}
+            << network << tcReplies{{a, {kDigest, kStatic, kDigest, kWritten}}}
             << QStringList{read(a, "Basic"), read(a, "Digest/00000001"), write(a, "Digest/00000002"),
                            write(a, "Digest/00000003")}
             << QStringList{"0 Success 10.1.3.20"};
@@ -156,8 +157,7 @@ private slots:
             << network << tcReplies{{a, {kDigest, kDigest}}}
             << QStringList{read(a, "Basic"), read(a, "Digest/00000001")} << QStringList{"0 Login Failed"};
         QTest::newRow("network: status failed with an errorCode is that text")
-            << network
-            << tcReplies{{a, {"200 <config status=\"failed\" errorCode=\"noPermission\"/>"}}}
+            << network << tcReplies{{a, {"200 <config status=\"failed\" errorCode=\"noPermission\"/>"}}}
             << QStringList{read(a, "Basic")} << QStringList{"0 noPermission"};
         QTest::newRow("network: a refused connection is a Network Error")
             << network << tcReplies{{a, {"error"}}} << QStringList{read(a, "Basic")}
@@ -168,8 +168,8 @@ private slots:
             << dhcp << tcReplies{{a, {config("DHCP")}}} << QStringList{read(a, "Basic")}
             << QStringList{"0 Success"};
         QTest::newRow("network: DHCP on a static device writes 0.0.0.0 as its address")
-            << dhcp << tcReplies{{a, {kStatic, kWritten}}}
-            << QStringList{read(a, "Basic"), write(a, "Basic")} << QStringList{"0 Success 0.0.0.0"};
+            << dhcp << tcReplies{{a, {kStatic, kWritten}}} << QStringList{read(a, "Basic"), write(a, "Basic")}
+            << QStringList{"0 Success 0.0.0.0"};
         tcCase linkLocal;
         linkLocal.devices = {device(QStringLiteral("10.1.0.9"), QStringLiteral("169.254.10.20"))};
         QTest::newRow("network: a 169.254 altAddress is where the device is reached")
@@ -182,8 +182,8 @@ private slots:
         QTest::newRow("network: a site that fails before the write takes no address")
             << three
             << tcReplies{{"10.1.0.1", {"error"}},
-                                           {"10.1.0.2", {kStatic, kWritten}},
-                                           {"10.1.0.3", {kStatic, kWritten}}}
+                         {"10.1.0.2", {kStatic, kWritten}},
+                         {"10.1.0.3", {kStatic, kWritten}}}
             << QStringList{read("10.1.0.1", "Basic"), read("10.1.0.2", "Basic"), write("10.1.0.2", "Basic"),
                            read("10.1.0.3", "Basic"), write("10.1.0.3", "Basic")}
             << QStringList{"0 Network Error", "1 Success 10.1.3.20", "2 Success 10.1.3.21"};
@@ -193,8 +193,8 @@ private slots:
         QTest::newRow("network: a fixed plan in parallel gives device i start + i whatever ends first")
             << parallel
             << tcReplies{{"10.1.0.1", {kStatic, kWritten}},
-                                           {"10.1.0.2", {"error"}},
-                                           {"10.1.0.3", {kStatic, kWritten}}}
+                         {"10.1.0.2", {"error"}},
+                         {"10.1.0.3", {kStatic, kWritten}}}
             << QStringList{read("10.1.0.1", "Basic"), read("10.1.0.2", "Basic"), read("10.1.0.3", "Basic"),
                            write("10.1.0.3", "Basic"), write("10.1.0.1", "Basic")}
             << QStringList{"1 Network Error", "2 Success 10.1.3.22", "0 Success 10.1.3.20"};
@@ -205,8 +205,9 @@ private slots:
         const QString failed = QStringLiteral("200 <config status=\"failed\" errorCode=\"passwordError\"/>");
         QTest::newRow("password: the user request succeeds, the password request is still sent")
             << password << tcReplies{{a, {kDigest, ok, kDigest, failed}}}
-            << QStringList{post(a, "/ModifyIntegrateUser"), post(a, "/ModifyIntegrateUser", "Digest/00000001"),
-                           post(a, "/ModifyPassword"), post(a, "/ModifyPassword", "Digest/00000001")}
+            << QStringList{post(a, "/ModifyIntegrateUser"),
+                           post(a, "/ModifyIntegrateUser", "Digest/00000001"), post(a, "/ModifyPassword"),
+                           post(a, "/ModifyPassword", "Digest/00000001")}
             << QStringList{"0 Success"};
         QTest::newRow("password: Failed, then the password request decides")
             << password << tcReplies{{a, {failed, kBasic, ok}}}
@@ -244,8 +245,8 @@ private slots:
         QList<int> started;
         connect(&engine, &tcConfigRun::sig_siteStarted, this, [&](int index) { started << index; });
         connect(&engine, &tcConfigRun::sig_siteEnded, this, [&](int index, const tcConfigOutcome& outcome) {
-            ended << QStringLiteral("%1 %2%3").arg(index).arg(outcome.text,
-                                                  outcome.written ? QLatin1Char(' ') + outcome.address : QString());
+            ended << QStringLiteral("%1 %2%3").arg(index).arg(
+                outcome.text, outcome.written ? QLatin1Char(' ') + outcome.address : QString());
         });
         QSignalSpy finished(&engine, &tcConfigRun::sig_finished);
         engine.start();

@@ -28,21 +28,23 @@ QString summary(const QByteArray& value, const QByteArray& method, const QByteAr
     const tcHttpAuth::Challenge p = tcHttpAuth::parseChallenge(value.mid(7));
     // Without qop the header carries no cnonce, yet MD5-sess hashes the client's own
     const QByteArray realm = p.value("realm"), nonce = p.value("nonce"), cnonce = p.value("cnonce"),
-                     sessCnonce = cnonce.isEmpty() ? clientNonce : cnonce, qop = p.value("qop"), nc = p.value("nc"), algorithm = p.value("algorithm");
+                     sessCnonce = cnonce.isEmpty() ? clientNonce : cnonce, qop = p.value("qop"),
+                     nc = p.value("nc"), algorithm = p.value("algorithm");
     // authversion 1.1 is recognised by the test's caller through the password it passes
     QByteArray ha1 = md5(user + ':' + realm + ':' + password);
     if (algorithm.compare("md5-sess", Qt::CaseInsensitive) == 0)
         ha1 = md5(ha1 + ':' + nonce + ':' + sessCnonce);
     const QByteArray ha2 = md5(method + ':' + uri);
-    const QByteArray response = qop.isEmpty() ? md5(ha1 + ':' + nonce + ':' + ha2)
-                                              : md5(ha1 + ':' + nonce + ':' + nc + ':' + cnonce + ':' + qop +
-                                                    ':' + ha2);
+    const QByteArray response =
+        qop.isEmpty() ? md5(ha1 + ':' + nonce + ':' + ha2)
+                      : md5(ha1 + ':' + nonce + ':' + nc + ':' + cnonce + ':' + qop + ':' + ha2);
     if (!cnonce.isEmpty() && !cnonces.contains(cnonce))
         cnonces << cnonce;
     const bool hashedName = p.value("userhash") == "true";
     return QStringLiteral("Digest %1 nc=%2 qop=%3 alg=%4 nonce=%5 cnonce#%6 response %7")
-        .arg(QString::fromLatin1(hashedName ? (p.value("username") == md5(user + ':' + realm) ? "<hash>" : "<bad hash>")
-                                            : p.value("username")),
+        .arg(QString::fromLatin1(
+                 hashedName ? (p.value("username") == md5(user + ':' + realm) ? "<hash>" : "<bad hash>")
+                            : p.value("username")),
              QString::fromLatin1(nc), QString::fromLatin1(qop), QString::fromLatin1(algorithm),
              QString::fromLatin1(nonce))
         .arg(cnonce.isEmpty() ? 0 : cnonces.indexOf(cnonce) + 1)
@@ -69,22 +71,27 @@ private slots:
         QTest::addColumn<QStringList>("expected");
 
         QTest::newRow("network: Basic accepted at once, Basic on the write too")
-            << kNetwork << QStringList{"GET GetNetBasicConfig admin 7093", "POST SetNetBasicConfig admin 7093"}
+            << kNetwork
+            << QStringList{"GET GetNetBasicConfig admin 7093", "POST SetNetBasicConfig admin 7093"}
             << QStringList{"Basic admin:7093", "Basic admin:7093"};
         QTest::newRow("network: Digest MD5 on the read, 1 then 2 on the write, one client nonce")
-            << kNetwork << QStringList{"GET GetNetBasicConfig admin 7093", kMd5, "POST SetNetBasicConfig admin 7093"}
-            << QStringList{"Basic admin:7093", "Digest admin nc=00000001 qop=auth alg=MD5 nonce=n1 cnonce#1 response ok",
+            << kNetwork
+            << QStringList{"GET GetNetBasicConfig admin 7093", kMd5, "POST SetNetBasicConfig admin 7093"}
+            << QStringList{"Basic admin:7093",
+                           "Digest admin nc=00000001 qop=auth alg=MD5 nonce=n1 cnonce#1 response ok",
                            "Digest admin nc=00000002 qop=auth alg=MD5 nonce=n1 cnonce#1 response ok"};
         QTest::newRow("network: stale nonce on the write, one retry with 3, then refused")
             << kNetwork
             << QStringList{"GET GetNetBasicConfig admin 7093", kMd5, "POST SetNetBasicConfig admin 7093",
                            "401 Digest realm=\"cam\", nonce=\"n2\", qop=\"auth\", stale=true",
                            "401 Digest realm=\"cam\", nonce=\"n3\", qop=\"auth\", stale=true"}
-            << QStringList{"Basic admin:7093", "Digest admin nc=00000001 qop=auth alg=MD5 nonce=n1 cnonce#1 response ok",
+            << QStringList{"Basic admin:7093",
+                           "Digest admin nc=00000001 qop=auth alg=MD5 nonce=n1 cnonce#1 response ok",
                            "Digest admin nc=00000002 qop=auth alg=MD5 nonce=n1 cnonce#1 response ok",
                            "Digest admin nc=00000003 qop=auth alg= nonce=n2 cnonce#1 response ok", "refused"};
         QTest::newRow("network: Digest only on the write, 0 then 1")
-            << kNetwork << QStringList{"GET GetNetBasicConfig admin 7093", "POST SetNetBasicConfig admin 7093", kMd5}
+            << kNetwork
+            << QStringList{"GET GetNetBasicConfig admin 7093", "POST SetNetBasicConfig admin 7093", kMd5}
             << QStringList{"Basic admin:7093", "Basic admin:7093",
                            "Digest admin nc=00000001 qop=auth alg=MD5 nonce=n1 cnonce#1 response ok"};
         QTest::newRow("network: a Basic-only refusal is a wrong password, no second attempt")
@@ -98,21 +105,25 @@ private slots:
                            "Digest admin nc=00000001 qop=auth alg=MD5-sess nonce=n1 cnonce#1 response ok"};
         QTest::newRow("network: MD5-sess without qop")
             << kNetwork
-            << QStringList{"GET GetNetBasicConfig admin 7093", "401 Digest realm=\"cam\", nonce=\"n1\", algorithm=md5-SESS"}
-            << QStringList{"Basic admin:7093", "Digest admin nc= qop= alg=md5-SESS nonce=n1 cnonce#0 response ok"};
+            << QStringList{"GET GetNetBasicConfig admin 7093",
+                           "401 Digest realm=\"cam\", nonce=\"n1\", algorithm=md5-SESS"}
+            << QStringList{"Basic admin:7093",
+                           "Digest admin nc= qop= alg=md5-SESS nonce=n1 cnonce#0 response ok"};
         QTest::newRow("network: MD5 without qop (RFC 2069)")
-            << kNetwork << QStringList{"GET GetNetBasicConfig admin 7093", "401 Digest realm=\"cam\", nonce=\"n1\""}
+            << kNetwork
+            << QStringList{"GET GetNetBasicConfig admin 7093", "401 Digest realm=\"cam\", nonce=\"n1\""}
             << QStringList{"Basic admin:7093", "Digest admin nc= qop= alg= nonce=n1 cnonce#0 response ok"};
         QTest::newRow("password: no credentials first, Basic when no Digest is offered, then refused")
             << kPassword
-            << QStringList{"POST /ModifyIntegrateUser admin 7093", "401 Basic realm=\"cam\"", "401 Basic realm=\"cam\""}
+            << QStringList{"POST /ModifyIntegrateUser admin 7093", "401 Basic realm=\"cam\"",
+                           "401 Basic realm=\"cam\""}
             << QStringList{"none", "Basic admin:7093", "refused"};
         QTest::newRow("password: each challenge restarts at 1 with a fresh client nonce")
             << kPassword
             << QStringList{"POST /ModifyIntegrateUser admin 7093", kMd5, "POST /ModifyPassword op old1",
                            "401 Digest realm=\"cam\", nonce=\"n2\", qop=\"auth\""}
-            << QStringList{"none", "Digest admin nc=00000001 qop=auth alg=MD5 nonce=n1 cnonce#1 response ok", "none",
-                           "Digest op nc=00000001 qop=auth alg= nonce=n2 cnonce#2 response ok"};
+            << QStringList{"none", "Digest admin nc=00000001 qop=auth alg=MD5 nonce=n1 cnonce#1 response ok",
+                           "none", "Digest op nc=00000001 qop=auth alg= nonce=n2 cnonce#2 response ok"};
         QTest::newRow("userhash true sends the hashed name, the response over the plain one")
             << kPassword
             << QStringList{"POST /ModifyPassword op old1",
@@ -170,9 +181,10 @@ private slots:
         QTest::newRow("Basic then Digest, joined by Qt")
             << QByteArray("basic realm=\"cam\", Digest realm=\"cam\", nonce=\"n2\"")
             << QByteArray("realm=\"cam\", nonce=\"n2\"");
-        QTest::newRow("Basic with a realm that reads digest") << QByteArray("Basic realm=\"x digest y\"")
-                                                              << QByteArray();
-        QTest::newRow("Basic with a realm named Digest") << QByteArray("Basic realm=\"Digest\"") << QByteArray();
+        QTest::newRow("Basic with a realm that reads digest")
+            << QByteArray("Basic realm=\"x digest y\"") << QByteArray();
+        QTest::newRow("Basic with a realm named Digest")
+            << QByteArray("Basic realm=\"Digest\"") << QByteArray();
         QTest::newRow("digest as a quoted parameter")
             << QByteArray("realm=\"cam\", scheme=\"Digest\", nonce=\"n4\"")
             << QByteArray("realm=\"cam\", scheme=\"Digest\", nonce=\"n4\"");

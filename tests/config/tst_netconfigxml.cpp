@@ -13,8 +13,8 @@ namespace {
 QByteArray reply(const QByteArray& configAttributes)
 {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<config version=\"1.7\" "
-           "xmlns=\"" + QByteArray(kConfigNamespace) + "\" " +
-           configAttributes +
+           "xmlns=\"" +
+           QByteArray(kConfigNamespace) + "\" " + configAttributes +
            ">\n<tcpIp>\n"
            "<ipSettingMode type=\"ipSettingMode\">staticIp</ipSettingMode>\n"
            "<staticIp><![CDATA[10.99.2.20]]></staticIp>\n"
@@ -38,7 +38,9 @@ tcDeviceConfig staticDevice()
 // The exact bytes a device receives for staticPlan(): CR LF between the lines, none after the last.
 const QByteArray kStaticBody =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
-    "<config version=\"1.7\" xmlns=\"" + QByteArray(kConfigNamespace) + "\">\r\n"
+    "<config version=\"1.7\" xmlns=\"" +
+    QByteArray(kConfigNamespace) +
+    "\">\r\n"
     "<tcpIp>\r\n"
     "<ipSettingMode type=\"ipSettingMode\">staticIp</ipSettingMode>\r\n"
     "<staticIp type=\"string\" minLen=\"7\" maxLen=\"15\"><![CDATA[192.168.1.20]]></staticIp>\r\n"
@@ -183,10 +185,10 @@ private slots:
     {
         QTest::addColumn<QByteArray>("body");
         QTest::newRow("network settings body") << configBody(staticDevice(), staticPlan());
-        QTest::newRow("password body") << tcPasswordRequests::modifyPasswordBody(QStringLiteral("YQ=="),
-                                                                               QStringLiteral("Yg=="));
+        QTest::newRow("password body")
+            << tcPasswordRequests::modifyPasswordBody(QStringLiteral("YQ=="), QStringLiteral("Yg=="));
         QTest::newRow("user body") << tcPasswordRequests::modifyIntegrateUserBody(QStringLiteral("op"),
-                                                                                QStringLiteral("Yg=="));
+                                                                                  QStringLiteral("Yg=="));
     }
     void namespaceUri()
     {

@@ -104,15 +104,15 @@ private slots:
             QByteArray more = "\"users\": {\"admin\": \"" + (i == 5 ? kWrongPassword : kPassword) + "\"}";
             if (i == 12)
                 more += ", \"fault\": \"no-answer\"";
-            devices << "{\"kind\": \"" + QByteArray(i % 2 ? "pq-camera" : "norvo2") + "\", \"address\": \"10.99.2." +
-                           QByteArray::number(i) + "\", " + more + '}';
+            devices << "{\"kind\": \"" + QByteArray(i % 2 ? "pq-camera" : "norvo2") +
+                           "\", \"address\": \"10.99.2." + QByteArray::number(i) + "\", " + more + '}';
         }
         zltest::tcSim sim;
         QVERIFY(sim.start('[' + devices.join(",\n") + ']',
                           {"--move-on-write", "--log-requests", "--http-timeout", "60000"}));
 
-        const tcCommand run = runScan({"set-network", "--all", "--start", "10.99.3.1", "--mask", "255.255.0.0",
-                                       "--gateway", "10.99.0.1", "--yes", "--parallel", "4"},
+        const tcCommand run = runScan({"set-network", "--all", "--start", "10.99.3.1", "--mask",
+                                       "255.255.0.0", "--gateway", "10.99.0.1", "--yes", "--parallel", "4"},
                                       "admin\n" + kPassword + '\n');
         QCOMPARE(run.exitCode, 3);
         QStringList expected;
@@ -150,8 +150,10 @@ private slots:
     {
         QTest::addColumn<QString>("user");
         QTest::addColumn<QString>("verification");
-        QTest::newRow("the administrator itself: verified by a login") << "admin" << "verified";
-        QTest::newRow("another user: not checked") << "operator" << "not checked";
+        QTest::newRow("the administrator itself: verified by a login") << "admin"
+                                                                       << "verified";
+        QTest::newRow("another user: not checked") << "operator"
+                                                   << "not checked";
     }
     void password()
     {
@@ -162,14 +164,15 @@ private slots:
         QByteArrayList devices;
         for (int i = 1; i <= 3; ++i)
             devices << "{\"kind\": \"pq-camera\", \"address\": \"10.99.4." + QByteArray::number(i) +
-                           "\", \"users\": {\"admin\": \"" + kPassword + "\", \"operator\": \"op-Secret-1\"}" +
-                           (i == 2 ? ", \"authversion\": true" : "") + '}';
+                           "\", \"users\": {\"admin\": \"" + kPassword +
+                           "\", \"operator\": \"op-Secret-1\"}" + (i == 2 ? ", \"authversion\": true" : "") +
+                           '}';
         zltest::tcSim sim;
         QVERIFY(sim.start('[' + devices.join(',') + ']', {"--log-requests"}));
 
-        const tcCommand run = runScan({"set-password", "--user", user, "--ip", "10.99.4.3,10.99.4.1,10.99.4.2",
-                                       "--yes", "--json"},
-                                      "admin\n" + kPassword + '\n' + current + '\n' + fresh + '\n');
+        const tcCommand run = runScan(
+            {"set-password", "--user", user, "--ip", "10.99.4.3,10.99.4.1,10.99.4.2", "--yes", "--json"},
+            "admin\n" + kPassword + '\n' + current + '\n' + fresh + '\n');
         QCOMPARE(run.exitCode, 0);
         const QJsonArray lines = QJsonDocument::fromJson(run.out).array();
         QCOMPARE(lines.size(), 3);

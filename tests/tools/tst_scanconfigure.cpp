@@ -57,15 +57,18 @@ private slots:
         QTest::addColumn<QString>("error"); // empty: accepted
         const QString plan = QStringLiteral(" --start 10.99.3.20 --mask 255.255.0.0 --gateway 10.99.0.1");
 
-        QTest::newRow("no selection") << "set-network --dhcp" << "choose the devices with --mac, --ip or --all";
-        QTest::newRow("two selections")
-            << "set-network --dhcp --all --ip 10.99.1.1" << "--mac, --ip and --all exclude each other";
-        QTest::newRow("an empty list") << "set-network --dhcp --mac ," << "the selection names no device";
+        QTest::newRow("no selection") << "set-network --dhcp"
+                                      << "choose the devices with --mac, --ip or --all";
+        QTest::newRow("two selections") << "set-network --dhcp --all --ip 10.99.1.1"
+                                        << "--mac, --ip and --all exclude each other";
+        QTest::newRow("an empty list") << "set-network --dhcp --mac ,"
+                                       << "the selection names no device";
         QTest::newRow("parallel 0") << "set-network --dhcp --all --parallel 0"
                                     << "--parallel must be a whole number from 1 to 32, not '0'";
         QTest::newRow("parallel 33") << "set-network --dhcp --all --parallel 33"
                                      << "--parallel must be a whole number from 1 to 32, not '33'";
-        QTest::newRow("parallel 32") << "set-network --dhcp --all --parallel 32" << "";
+        QTest::newRow("parallel 32") << "set-network --dhcp --all --parallel 32"
+                                     << "";
         QTest::newRow("DHCP with a static option") << "set-network --dhcp --all --dns1 10.0.0.1"
                                                    << "--dhcp takes no static plan options";
         QTest::newRow("static without a gateway")
@@ -78,15 +81,18 @@ private slots:
             << "set-network --all --start 192.168.1.10 --mask 255.255.255.0 --gateway 192.168.2.1"
             << "Starting IP address and gateway address must be on the same subnet.";
         QTest::newRow("the same gateway inside a /16")
-            << "set-network --all --start 192.168.1.10 --mask 255.255.0.0 --gateway 192.168.2.1" << "";
+            << "set-network --all --start 192.168.1.10 --mask 255.255.0.0 --gateway 192.168.2.1"
+            << "";
         QTest::newRow("a bad alternate DNS") << "set-network --all" + plan + " --dns2 1.2.3"
                                              << "Please enter a valid alternate DNS address or 0.0.0.0.";
         QTest::newRow("a password option is unknown to set-network")
             << "set-network --all --user admin" + plan << "Unknown option 'user'.";
-        QTest::newRow("set-password without a user") << "set-password --all" << "set-password needs --user NAME";
-        QTest::newRow("an address option is unknown to set-password")
-            << "set-password --user op --all --dhcp" << "Unknown option 'dhcp'.";
-        QTest::newRow("a stray word") << "set-password --user op --all now" << "unexpected argument 'now'";
+        QTest::newRow("set-password without a user") << "set-password --all"
+                                                     << "set-password needs --user NAME";
+        QTest::newRow("an address option is unknown to set-password") << "set-password --user op --all --dhcp"
+                                                                      << "Unknown option 'dhcp'.";
+        QTest::newRow("a stray word") << "set-password --user op --all now"
+                                      << "unexpected argument 'now'";
     }
     void options()
     {
@@ -116,7 +122,8 @@ private slots:
                  QStringLiteral("0A:3D:91:00:00:01  10.99.1.1 -> 10.99.3.254\n"
                                 "0A:3D:91:00:00:10  10.99.1.10 -> 10.99.3.255\n"));
         // Without DNS entries each device keeps its own servers.
-        QVERIFY(parse(QStringLiteral("set-network --all --start 10.99.3.2 --mask 255.255.0.0 --gateway 10.99.0.1"))
+        QVERIFY(parse(QStringLiteral(
+                          "set-network --all --start 10.99.3.2 --mask 255.255.0.0 --gateway 10.99.0.1"))
                     .plan.keepDeviceDns);
     }
 
@@ -186,8 +193,9 @@ private slots:
         QVERIFY(in.open(QIODevice::ReadOnly));
         tcSecrets secrets;
         QCOMPARE(readSecretLines(in, parse(command), &secrets), error);
-        QCOMPARE((QStringList{secrets.adminUser, secrets.adminPassword, secrets.oldPassword, secrets.newPassword}),
-                 read);
+        QCOMPARE(
+            (QStringList{secrets.adminUser, secrets.adminPassword, secrets.oldPassword, secrets.newPassword}),
+            read);
     }
 
     // A confirmation typed on a terminal must match the new password.
@@ -204,11 +212,17 @@ private slots:
     void reports()
     {
         QVector<tcDeviceReport> reports(3);
-        reports[0] = {"0A:3D:91:00:00:01", "10.99.1.1", "10.99.3.20", tcConfigOutcome::of(tcConfigOutcome::Success),
-                      "verified", true};
-        reports[1] = {"0A:3D:91:00:00:02", "10.99.1.2", "10.99.3.21", tcConfigOutcome::of(tcConfigOutcome::Success),
-                      "not seen at 10.99.3.21", false};
-        reports[2] = {"", "10.99.7.7", "", tcConfigOutcome::of(tcConfigOutcome::LoginFailed), "not checked", false};
+        reports[0] = {"0A:3D:91:00:00:01", "10.99.1.1",
+                      "10.99.3.20",        tcConfigOutcome::of(tcConfigOutcome::Success),
+                      "verified",          true};
+        reports[1] = {"0A:3D:91:00:00:02",
+                      "10.99.1.2",
+                      "10.99.3.21",
+                      tcConfigOutcome::of(tcConfigOutcome::Success),
+                      "not seen at 10.99.3.21",
+                      false};
+        reports[2] = {"",   "10.99.7.7", "", tcConfigOutcome::of(tcConfigOutcome::LoginFailed), "not checked",
+                      false};
         QCOMPARE(QString::fromUtf8(formatReports(reports, false)),
                  QStringLiteral("0A:3D:91:00:00:01\t10.99.1.1\t10.99.3.20\tSuccess\tverified\n"
                                 "0A:3D:91:00:00:02\t10.99.1.2\t10.99.3.21\tSuccess\tnot seen at 10.99.3.21\n"

@@ -24,8 +24,8 @@ tcConfigureOptions failure(tcConfigureOptions options, const QString& error)
 // A dotted quad as the window's address field takes it: four numbers 0 to 255.
 bool parseAddress(const QString& text, quint32* address)
 {
-    static const QRegularExpression quad(
-        QStringLiteral("^(25[0-5]|2[0-4]\\d|1\\d\\d|[1-9]?\\d)(\\.(25[0-5]|2[0-4]\\d|1\\d\\d|[1-9]?\\d)){3}$"));
+    static const QRegularExpression quad(QStringLiteral(
+        "^(25[0-5]|2[0-4]\\d|1\\d\\d|[1-9]?\\d)(\\.(25[0-5]|2[0-4]\\d|1\\d\\d|[1-9]?\\d)){3}$"));
     if (!quad.match(text).hasMatch())
         return false;
     *address = QHostAddress(text).toIPv4Address();
@@ -55,19 +55,22 @@ bool isConfigureCommand(const QStringList& args)
 tcConfigureOptions parseConfigureArguments(const QStringList& args)
 {
     tcConfigureOptions options;
-    options.command = args.value(1) == kSetPassword ? tcConfigureOptions::SetPassword : tcConfigureOptions::SetNetwork;
+    options.command =
+        args.value(1) == kSetPassword ? tcConfigureOptions::SetPassword : tcConfigureOptions::SetNetwork;
     const bool network = options.command == tcConfigureOptions::SetNetwork;
     const auto valued = [](const char* name, const char* value) {
         return QCommandLineOption(QLatin1String(name), QString(), QLatin1String(value));
     };
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    const QCommandLineOption mac = valued("mac", "list"), ip = valued("ip", "list"), all(QStringLiteral("all"));
+    const QCommandLineOption mac = valued("mac", "list"), ip = valued("ip", "list"),
+                             all(QStringLiteral("all"));
     const QCommandLineOption secrets = valued("secrets-file", "file"), parallel = valued("parallel", "n");
     const QCommandLineOption yes(QStringLiteral("yes")), dryRun(QStringLiteral("dry-run")),
         json(QStringLiteral("json")), noVerify(QStringLiteral("no-verify"));
     const QCommandLineOption dhcp(QStringLiteral("dhcp")), dnsDhcp(QStringLiteral("dns-dhcp"));
     const QCommandLineOption start = valued("start", "a"), mask = valued("mask", "m"),
-                             gateway = valued("gateway", "g"), dns1 = valued("dns1", "d"), dns2 = valued("dns2", "d");
+                             gateway = valued("gateway", "g"), dns1 = valued("dns1", "d"),
+                             dns2 = valued("dns2", "d");
     const QCommandLineOption user = valued("user", "name");
     QCommandLineParser parser;
     parser.addOptions({help, mac, ip, all, secrets, parallel, yes, dryRun, json, noVerify});
@@ -84,12 +87,14 @@ tcConfigureOptions parseConfigureArguments(const QStringList& args)
         return options;
     }
     if (!parser.positionalArguments().isEmpty())
-        return failure(options, QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+        return failure(options,
+                       QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
 
     const int selections = int(parser.isSet(mac)) + int(parser.isSet(ip)) + int(parser.isSet(all));
     if (selections != 1)
-        return failure(options, selections == 0 ? QStringLiteral("choose the devices with --mac, --ip or --all")
-                                                : QStringLiteral("--mac, --ip and --all exclude each other"));
+        return failure(options, selections == 0
+                                    ? QStringLiteral("choose the devices with --mac, --ip or --all")
+                                    : QStringLiteral("--mac, --ip and --all exclude each other"));
     options.all = parser.isSet(all);
     options.macs = listValue(parser.value(mac), true);
     options.ips = listValue(parser.value(ip), false);
@@ -119,7 +124,8 @@ tcConfigureOptions parseConfigureArguments(const QStringList& args)
     const bool staticGiven = parser.isSet(start) || parser.isSet(mask) || parser.isSet(gateway) ||
                              parser.isSet(dns1) || parser.isSet(dns2) || parser.isSet(dnsDhcp);
     if (options.plan.dhcp)
-        return staticGiven ? failure(options, QStringLiteral("--dhcp takes no static plan options")) : options;
+        return staticGiven ? failure(options, QStringLiteral("--dhcp takes no static plan options"))
+                           : options;
     if (!parser.isSet(start) || !parser.isSet(mask) || !parser.isSet(gateway))
         return failure(options, QStringLiteral("set-network needs --dhcp, or --start, --mask and --gateway"));
     // The window's checks, in its order and with its texts.
@@ -140,7 +146,8 @@ tcConfigureOptions parseConfigureArguments(const QStringList& args)
             return failure(options, QLatin1String(field.text));
     }
     if ((options.plan.mask & (options.plan.start ^ options.plan.gateway)) != 0)
-        return failure(options, QStringLiteral("Starting IP address and gateway address must be on the same subnet."));
+        return failure(options,
+                       QStringLiteral("Starting IP address and gateway address must be on the same subnet."));
     options.plan.dnsViaDhcp = parser.isSet(dnsDhcp);
     // Without DNS entries the devices keep the servers they have.
     options.plan.keepDeviceDns = !parser.isSet(dns1) && !parser.isSet(dns2);
@@ -149,24 +156,24 @@ tcConfigureOptions parseConfigureArguments(const QStringList& args)
 
 QString configureHelpText(tcConfigureOptions::Command command)
 {
-    const QString selection = QStringLiteral(
-        "Selection (one of):\n"
-        "  --mac LIST       MAC addresses, comma-separated\n"
-        "  --ip LIST        IP addresses, comma-separated\n"
-        "  --all            every device the window lets you pick for an update\n"
-        "\n"
-        "  --secrets-file FILE  read the secret lines from FILE instead of standard input\n"
-        "  --yes            do not ask for confirmation\n"
-        "  --dry-run        print the plan and stop\n"
-        "  --parallel N     up to N devices at once, 1 to 32 (1)\n"
-        "  --json           results as a JSON array\n"
-        "  --no-verify      skip the check that the change took effect\n"
-        "\n"
-        "One discovery cycle finds the devices first. Secrets are never options: standard\n"
-        "input (prompted without echo on a terminal) or the file give, one per line, the\n"
-        "administrator user name and the administrator password%1.\n"
-        "Exit status: 0 every selected device changed (and verified), 3 any did not,\n"
-        "2 usage error, 1 no discovery query could be sent.\n");
+    const QString selection =
+        QStringLiteral("Selection (one of):\n"
+                       "  --mac LIST       MAC addresses, comma-separated\n"
+                       "  --ip LIST        IP addresses, comma-separated\n"
+                       "  --all            every device the window lets you pick for an update\n"
+                       "\n"
+                       "  --secrets-file FILE  read the secret lines from FILE instead of standard input\n"
+                       "  --yes            do not ask for confirmation\n"
+                       "  --dry-run        print the plan and stop\n"
+                       "  --parallel N     up to N devices at once, 1 to 32 (1)\n"
+                       "  --json           results as a JSON array\n"
+                       "  --no-verify      skip the check that the change took effect\n"
+                       "\n"
+                       "One discovery cycle finds the devices first. Secrets are never options: standard\n"
+                       "input (prompted without echo on a terminal) or the file give, one per line, the\n"
+                       "administrator user name and the administrator password%1.\n"
+                       "Exit status: 0 every selected device changed (and verified), 3 any did not,\n"
+                       "2 usage error, 1 no discovery query could be sent.\n");
     if (command == tcConfigureOptions::SetPassword)
         return QStringLiteral("Usage: zephyrlock-scan set-password --user NAME SELECTION [options]\n\n"
                               "Changes the password of user NAME on the selected cameras.\n\n") +
@@ -251,7 +258,8 @@ QVector<tcSelected> selectDevices(const tcSiteList& list, const tcConfigureOptio
         missing.key = key;
         missing.mac = byMac ? key : (row >= 0 ? list.texts(row)[tcSiteList::colMac] : QString());
         missing.address = byMac ? (row >= 0 ? list.texts(row)[tcSiteList::colAddress] : QString()) : key;
-        missing.problem = row < 0 ? QStringLiteral("not found") : QStringLiteral("not eligible for an update");
+        missing.problem =
+            row < 0 ? QStringLiteral("not found") : QStringLiteral("not eligible for an update");
         problems << missing;
     }
     QVector<tcSelected> selected;
@@ -322,7 +330,8 @@ QByteArray formatReports(const QVector<tcDeviceReport>& reports, bool json)
     QString out;
     for (const tcDeviceReport& r : reports) {
         const auto shown = [](const QString& text) { return text.isEmpty() ? QStringLiteral("-") : text; };
-        out += QStringList{shown(r.mac), shown(r.oldAddress), shown(r.newAddress), r.outcome.text, r.verification}
+        out += QStringList{shown(r.mac), shown(r.oldAddress), shown(r.newAddress), r.outcome.text,
+                           r.verification}
                    .join(QLatin1Char('\t')) +
                QLatin1Char('\n');
     }

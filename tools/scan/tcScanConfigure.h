@@ -21,9 +21,9 @@ struct tcConfigureOptions
     bool help = false;
     QString error; // a usage error: one line saying what is wrong
 
-    tcNetworkPlan plan;      // set-network; fixed, so completion order never moves an address
-    QString user;            // set-password: the user whose password changes
-    QStringList macs, ips;   // the selection, upper-case MACs and addresses
+    tcNetworkPlan plan;    // set-network; fixed, so completion order never moves an address
+    QString user;          // set-password: the user whose password changes
+    QStringList macs, ips; // the selection, upper-case MACs and addresses
     bool all = false;
     QString secretsFile;
     bool yes = false, dryRun = false, json = false, verify = true;
@@ -43,17 +43,18 @@ struct tcSecrets
 {
     QString adminUser, adminPassword, oldPassword, newPassword;
 };
-QString checkSecrets(const tcConfigureOptions& options, const tcSecrets& secrets, const QString* confirmation);
+QString checkSecrets(const tcConfigureOptions& options, const tcSecrets& secrets,
+                     const QString* confirmation);
 // The secret lines from a file or a pipe, in order; fewer lines than needed is an error.
 QString readSecretLines(QIODevice& in, const tcConfigureOptions& options, tcSecrets* secrets);
 
 // One selected device: found in the list (device set) or not.
 struct tcSelected
 {
-    QString key;     // the MAC or address as selected, or the row's MAC for --all
+    QString key; // the MAC or address as selected, or the row's MAC for --all
     QString mac, address;
     tpVideoDevice device;
-    QString problem; // "not found" or "not eligible for an update"
+    QString problem;    // "not found" or "not eligible for an update"
     QString newAddress; // the plan: an address, "DHCP", or empty for set-password
 };
 
@@ -74,6 +75,9 @@ struct tcDeviceReport
     tcConfigOutcome outcome;
     QString verification; // "verified", "not seen at ...", "not checked", ...
     bool verified = false;
-    bool failed() const { return !outcome.success() || (!verified && verification != QLatin1String("not checked")); }
+    bool failed() const
+    {
+        return !outcome.success() || (!verified && verification != QLatin1String("not checked"));
+    }
 };
 QByteArray formatReports(const QVector<tcDeviceReport>& reports, bool json);

@@ -75,8 +75,7 @@ void tcScanConfigureRun::discovered(bool querySent)
         return;
     }
     write(stderr, plan);
-    if (found > 0 && !options.yes &&
-        !confirmed(QStringLiteral("Change %1 device(s)? [y/N] ").arg(found))) {
+    if (found > 0 && !options.yes && !confirmed(QStringLiteral("Change %1 device(s)? [y/N] ").arg(found))) {
         say(QStringLiteral("nothing changed"));
         emit sig_finished(ExitNotDone);
         return;
@@ -98,15 +97,17 @@ void tcScanConfigureRun::discovered(bool querySent)
         }
         reports << report;
     }
-    auto* run = new tcConfigRun(
-        options.command == tcConfigureOptions::SetNetwork ? tcConfigKind::Network : tcConfigKind::Password, this);
+    auto* run = new tcConfigRun(options.command == tcConfigureOptions::SetNetwork ? tcConfigKind::Network
+                                                                                  : tcConfigKind::Password,
+                                this);
     run->setDevices(devices);
-    run->setCredentials({secrets.adminUser, secrets.adminPassword, options.user, secrets.oldPassword,
-                         secrets.newPassword});
+    run->setCredentials(
+        {secrets.adminUser, secrets.adminPassword, options.user, secrets.oldPassword, secrets.newPassword});
     run->setPlan(options.plan);
     run->setParallel(options.parallel);
-    connect(run, &tcConfigRun::sig_siteEnded, this,
-            [this](int index, const tcConfigOutcome& outcome) { reports[runIndex[index]].outcome = outcome; });
+    connect(run, &tcConfigRun::sig_siteEnded, this, [this](int index, const tcConfigOutcome& outcome) {
+        reports[runIndex[index]].outcome = outcome;
+    });
     connect(run, &tcConfigRun::sig_finished, this, &tcScanConfigureRun::changed);
     run->start();
 }
@@ -139,7 +140,7 @@ void tcScanConfigureRun::verifyNetwork(bool querySent)
             r.verified = texts && (*texts)[tcSiteList::colAddressType] == QLatin1String("dhcp");
         else
             r.verified = texts && (*texts)[tcSiteList::colAddress] == r.newAddress;
-        r.verification = r.verified ? QStringLiteral("verified")
+        r.verification = r.verified          ? QStringLiteral("verified")
                          : options.plan.dhcp ? QStringLiteral("not seen with DHCP")
                                              : QStringLiteral("not seen at %1").arg(r.newAddress);
     }
@@ -169,12 +170,13 @@ void tcScanConfigureRun::verifyPasswords()
     check->setDevices(devices);
     check->setCredentials({options.user, secrets.newPassword, {}, {}, {}});
     check->setParallel(options.parallel);
-    connect(check, &tcConfigRun::sig_siteEnded, this, [this, checked](int index, const tcConfigOutcome& outcome) {
-        tcDeviceReport& r = reports[checked[index]];
-        r.verified = outcome.success();
-        r.verification = r.verified ? QStringLiteral("verified")
-                                    : QStringLiteral("login with the new password: %1").arg(outcome.text);
-    });
+    connect(
+        check, &tcConfigRun::sig_siteEnded, this, [this, checked](int index, const tcConfigOutcome& outcome) {
+            tcDeviceReport& r = reports[checked[index]];
+            r.verified = outcome.success();
+            r.verification = r.verified ? QStringLiteral("verified")
+                                        : QStringLiteral("login with the new password: %1").arg(outcome.text);
+        });
     connect(check, &tcConfigRun::sig_finished, this, &tcScanConfigureRun::finish);
     check->start();
 }

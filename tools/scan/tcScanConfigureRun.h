@@ -17,7 +17,8 @@ class tcScanConfigureRun : public QObject
 public:
     enum tcExit { ExitDone = 0, ExitNoNetwork = 1, ExitUsage = 2, ExitNotDone = 3 };
 
-    tcScanConfigureRun(const tcConfigureOptions& options, const tcSecrets& secrets, QObject* apParent = nullptr);
+    tcScanConfigureRun(const tcConfigureOptions& options, const tcSecrets& secrets,
+                       QObject* apParent = nullptr);
     ~tcScanConfigureRun() override;
 
 public slots:
@@ -38,7 +39,7 @@ private:
     std::unique_ptr<tcScanRun> discovery;
     QVector<tcSelected> selected;
     QVector<tcDeviceReport> reports; // one per selected device, in the same order
-    QVector<int> runIndex;            // report of each device in the run
+    QVector<int> runIndex;           // report of each device in the run
 };
 
 // Prints the command's lines (plan and prompts on standard error, results on standard

@@ -47,8 +47,8 @@ const KindInfo& kindInfo(tcSimKind kind)
     return kKinds[0];
 }
 
-const char* const kFaults[] = {"none",          "wrong-credentials", "no-answer", "closed-port",
-                               "malformed-xml", "failed",            "endless-body"};
+const char* const kFaults[] = {"none",   "wrong-credentials", "no-answer", "closed-port", "malformed-xml",
+                               "failed", "endless-body"};
 const char* const kAuths[] = {"none", "basic", "digest", "basic+digest"};
 const char* const kProtocolNames[] = {"onvif", "norvo", "pq", "bridge"};
 

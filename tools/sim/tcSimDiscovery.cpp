@@ -206,9 +206,10 @@ QStringList scopes(const tcSimDevice& d)
 QByteArray probeMatches(const tcSimDevice& d, const QString& relatesTo, const QString& messageId)
 {
     QString xaddrs =
-        d.port == 80
-            ? QStringLiteral("http://%1/onvif/device_service").arg(d.reportedAddress().toString())
-            : QStringLiteral("http://%1:%2/onvif/device_service").arg(d.reportedAddress().toString()).arg(d.port);
+        d.port == 80 ? QStringLiteral("http://%1/onvif/device_service").arg(d.reportedAddress().toString())
+                     : QStringLiteral("http://%1:%2/onvif/device_service")
+                           .arg(d.reportedAddress().toString())
+                           .arg(d.port);
     if (d.kind == tcSimKind::Onvif) {
         // Many third-party cameras list their IPv6 link-local address first.
         const auto& m = d.mac;
