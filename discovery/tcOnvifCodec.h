@@ -6,10 +6,8 @@
 #include "tcVideoDevice.h"
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QUuid>
-
-#include <memory>
-#include <vector>
 
 enum class tcProbeType { NetworkVideoTransmitter, Device, NetworkVideoDisplay };
 
@@ -21,9 +19,10 @@ tcProbeType probeTypeForCount(int acCount);
 // MessageID "uuid:" followed by messageId in lower-case hyphenated form.
 QByteArray buildProbe(tcProbeType type, const QUuid& messageId);
 
-using tcDeviceRecords = std::vector<std::unique_ptr<tcVideoDevice>>;
-
 // The devices one datagram reports: one record per ProbeMatch whose Types name a
-// transmitter or a device. Anything that is not a ProbeMatches message yields nothing;
-// malformed XML ends the reading where it becomes unreadable.
-tcDeviceRecords parseProbeMatches(const QByteArray& abaDatagram, const tcLocateParams* apParams);
+// transmitter or a device, or that is not a display and carries ONVIF scopes. Of several
+// XAddrs the one at `sender` (the datagram's source address; null when not known) is
+// taken, else the first that is not link-local. Anything that is not a ProbeMatches
+// message yields nothing; malformed XML ends the reading where it becomes unreadable.
+tcDeviceRecords parseProbeMatches(const QByteArray& abaDatagram, const tcLocateParams* apParams,
+                                  const QHostAddress& sender);
