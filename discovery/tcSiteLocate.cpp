@@ -105,5 +105,7 @@ QString replyCountsText(const QMap<QString, QMap<QString, int>>& counts, const Q
             parts << QStringLiteral("%1 %2").arg(protocol).arg(it.value().value(protocol));
         lines << QStringLiteral("%1: %2").arg(it.key(), parts.join(QStringLiteral(", ")));
     }
-    return lines.isEmpty() ? QStringLiteral("no replies") : lines.join(QLatin1Char('\n'));
+    const QString title = QStringLiteral("Replies per interface and protocol:");
+    return lines.isEmpty() ? title + QStringLiteral(" none")
+                           : title + QLatin1Char('\n') + lines.join(QLatin1Char('\n'));
 }

@@ -52,6 +52,10 @@ MainWindow::MainWindow(QWidget* apParent)
         connect(button, &QRadioButton::toggled, this, &MainWindow::slot_typeToggled);
     connect(cycle, &tcDiscoveryCycle::sig_tick, this, &MainWindow::slot_cycleTick);
     connect(cycle, &tcDiscoveryCycle::sig_final, this, &MainWindow::slot_cycleFinal);
+    // Counted once the locators have closed, as the scan command counts them.
+    connect(cycle, &tcDiscoveryCycle::sig_closed, this, [this] {
+        ui->lblProgress->setToolTip(replyCountsText(locate->repliesByInterface(), locate->protocolNames()));
+    });
 
     slot_refreshClicked();
 }

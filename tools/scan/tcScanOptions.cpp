@@ -39,8 +39,11 @@ tcScanOptions parseScanArguments(const QStringList& args)
     const QCommandLineOption csv(QStringLiteral("csv"));
     const QCommandLineOption kind(QStringLiteral("kind"), QString(), QStringLiteral("kind"));
     const QCommandLineOption cycles(QStringLiteral("cycles"), QString(), QStringLiteral("n"));
+    const QCommandLineOption interfaces(QStringLiteral("interfaces"));
+    const QCommandLineOption interface(QStringLiteral("interface"), QString(), QStringLiteral("name"));
+    const QCommandLineOption verbose(QStringLiteral("verbose"));
     QCommandLineParser parser;
-    parser.addOptions({help, version, json, csv, kind, cycles});
+    parser.addOptions({help, version, json, csv, kind, cycles, interfaces, interface, verbose});
     if (!parser.parse(args.isEmpty() ? QStringList{QLatin1String(kProgram)} : args))
         return failure(parser.errorText());
     if (!parser.positionalArguments().isEmpty())
@@ -53,6 +56,14 @@ tcScanOptions parseScanArguments(const QStringList& args)
     }
     if (parser.isSet(version)) {
         options.action = tcScanOptions::ShowVersion;
+        return options;
+    }
+    options.interfaces = parser.values(interface);
+    if (options.interfaces.contains(QString()))
+        return failure(QStringLiteral("--interface needs the name of an interface"));
+    options.verbose = parser.isSet(verbose);
+    if (parser.isSet(interfaces)) {
+        options.action = tcScanOptions::ListInterfaces;
         return options;
     }
     if (parser.isSet(json) && parser.isSet(csv))
@@ -91,25 +102,36 @@ tcScanOptions parseScanArguments(const QStringList& args)
 
 QString scanHelpText()
 {
-    return QStringLiteral(
-        "Usage: zephyrlock-scan [--kind KIND] [--cycles N] [--json | --csv]\n"
-        "\n"
-        "Finds the devices on the local network as the Zephyrlock Scanner window does and\n"
-        "prints its device list. A discovery cycle takes three seconds.\n"
-        "\n"
-        "  --kind KIND   bridges, recorders, cameras (the default), speakers or other, as\n"
-        "                the window's kind buttons; all lists every device found\n"
-        "  --cycles N    run N discovery cycles back to back and merge them (default 1)\n"
-        "  --json        an array of objects: site_name, cloud_id, model, ip_address,\n"
-        "                address_type, port, mac, protocol, fw_ver, status (the list's\n"
-        "                texts), device_type (number), web_address, update_eligible\n"
-        "  --csv         the same fields, a header row and RFC 4180 quoting\n"
-        "  --help        this text\n"
-        "  --version     the version\n"
-        "\n"
-        "\"Sites found (shown / listed)\" goes to standard error.\n"
-        "Exit status: 0 after a run (even when nothing was found), 1 when no discovery\n"
-        "query could be sent (no socket, or no network interface up), 2 for a usage error.\n");
+    return QStringLiteral("Usage: zephyrlock-scan [--kind KIND] [--cycles N] [--json | --csv]\n"
+                          "                       [--interface NAME]... [--verbose]\n"
+                          "       zephyrlock-scan --interfaces [--interface NAME]...\n"
+                          "\n"
+                          "Finds the devices on the local network as the Zephyrlock Scanner window does and\n"
+                          "prints its device list. A discovery cycle takes three seconds.\n"
+                          "\n"
+                          "  --kind KIND   bridges, recorders, cameras (the default), speakers or other, as\n"
+                          "                the window's kind buttons; all lists every device found\n"
+                          "  --cycles N    run N discovery cycles back to back and merge them (default 1)\n"
+                          "  --json        an array of objects: site_name, cloud_id, model, ip_address,\n"
+                          "                address_type, port, mac, protocol, fw_ver, status (the list's\n"
+                          "                texts), device_type (number), web_address, update_eligible\n"
+                          "  --csv         the same fields, a header row and RFC 4180 quoting\n"
+                          "  --interface NAME\n"
+                          "                discover only through this interface (repeatable); ONVIF and\n"
+                          "                bridge queries leave from it, PQ-series queries leave by the\n"
+                          "                first one named, Norvo 1.0 broadcasts by the system's route;\n"
+                          "                replies that arrive on other interfaces are ignored\n"
+                          "  --interfaces  list the interfaces discovery uses (name, address, mask) and\n"
+                          "                the ones it skips, with the reason\n"
+                          "  --verbose     after the run, replies per interface and protocol to standard\n"
+                          "                error\n"
+                          "  --help        this text\n"
+                          "  --version     the version\n"
+                          "\n"
+                          "\"Sites found (shown / listed)\" goes to standard error.\n"
+                          "Exit status: 0 after a run (even when nothing was found), 1 when no discovery\n"
+                          "query could be sent (no socket, or no network interface up), 2 for a usage error\n"
+                          "or an --interface that names no interface discovery can use.\n");
 }
 
 QString scanVersionText()
