@@ -1,6 +1,6 @@
 // The scan command and the window against the same simulated site: the command's list
-// must be the window's list, row for row, for every kind and for the kind it starts with, and
-// its reply counts the found label's tooltip.
+// must be the window's list, row for row, for every kind and for the kind it starts
+// with, and its reply counts the found label's tooltip.
 
 #include "MainWindow.h"
 #include "tcScanFormat.h"
