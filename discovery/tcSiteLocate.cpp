@@ -1,6 +1,7 @@
 #include "tcSiteLocate.h"
 
 #include "tcInterfaceFilter.h"
+#include "tcRangeProbe.h"
 #include "tcSiteLocateONSIP.h"
 #include "tcSiteLocateOnvif.h"
 #include "tcSiteLocatePQSeries.h"
@@ -37,12 +38,15 @@ void tcSiteLocate::start()
 void tcSiteLocate::start(int repeats, int intervalMs)
 {
     m_admittedIndexes.clear();
+    m_chosenInterfaces.clear();
     if (!m_interfaceNames.isEmpty()) {
         const auto all = QNetworkInterface::allInterfaces();
         for (const QNetworkInterface& iface : all) {
             if (m_interfaceNames.contains(iface.name()) ||
-                m_interfaceNames.contains(iface.humanReadableName()))
+                m_interfaceNames.contains(iface.humanReadableName())) {
                 m_admittedIndexes.insert(iface.index());
+                m_chosenInterfaces.append(iface);
+            }
         }
     }
     for (tcSpecificLocator* locator : qAsConst(m_locators))
@@ -65,6 +69,24 @@ bool tcSiteLocate::isSending() const
 {
     return std::any_of(m_locators.cbegin(), m_locators.cend(),
                        [](const tcSpecificLocator* locator) { return locator->isSending(); });
+}
+
+void tcSiteLocate::setRanges(const tcAddressRanges& ranges, int hostsPerSecond)
+{
+    m_ranges = ranges;
+    for (tcSpecificLocator* locator : qAsConst(m_locators))
+        locator->setRanges(ranges, hostsPerSecond);
+}
+
+quint32 tcSiteLocate::sweptHosts() const
+{
+    // The sweeps run side by side at one pace; the one furthest behind tells.
+    quint32 swept = m_ranges.hostCount();
+    for (const tcSpecificLocator* locator : m_locators) {
+        if (const tcRangeProbe* sweep = locator->sweep())
+            swept = qMin(swept, sweep->sentHosts());
+    }
+    return swept;
 }
 
 QList<QHostAddress> tcSiteLocate::interfaceAddresses() const

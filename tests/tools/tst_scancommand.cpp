@@ -43,7 +43,7 @@ public:
     bool add()
     {
         return ip({"link", "add", "zlextra0", "type", "veth", "peer", "name", "zlextra1"}) &&
-               ip({"addr", "add", "10.98.0.1/24", "dev", "zlextra0"}) &&
+               ip({"addr", "add", "10.96.0.1/24", "dev", "zlextra0"}) &&
                ip({"link", "set", "zlextra1", "up"}) &&
                ip({"link", "set", "zlextra0", "up", "multicast", "on"});
     }
@@ -107,7 +107,7 @@ private slots:
         const QString text = QString::fromUtf8(listing.out);
         for (const QString& line :
              {QStringLiteral("  zlscan0   10.99.0.1  255.255.0.0\n"),
-              QStringLiteral("  zlextra0  10.98.0.1  255.255.255.0\n"),
+              QStringLiteral("  zlextra0  10.96.0.1  255.255.255.0\n"),
               QStringLiteral("  lo        loopback\n"), QStringLiteral("  zlextra1  no IPv4 address\n")})
             QVERIFY2(text.contains(line), qPrintable(text));
 

@@ -2,6 +2,8 @@
 // The command line of zephyrlock-scan, read without printing anything so that every
 // option error can be tested as a value.
 
+#include "tcAddressRange.h"
+#include "tcRangeProbe.h"
 #include "tcSiteList.h"
 
 #include <QString>
@@ -22,6 +24,9 @@ struct tcScanOptions
     int cycles = 1;
     QStringList interfaces; // discovery only on these; empty for every one the rule picks
     bool verbose = false;   // replies per interface and protocol to standard error
+    // Hosts beyond the local segment that the ONVIF and bridge discovery query by unicast.
+    tcAddressRanges ranges;
+    int rate = tcRangeProbe::kDefaultRate; // hosts per second
 };
 
 // args[0] is the program, as QCoreApplication::arguments() gives it.
