@@ -6,6 +6,7 @@
 // this program. Not a test: it asserts nothing and is not registered with CTest.
 
 #include "MainWindow.h"
+#include "tcDiscoveryCycle.h"
 #include "tcLocateParams.h"
 #include "tcSiteList.h"
 #include "tcSiteLocate.h"
@@ -127,9 +128,9 @@ int main(int argc, char** argv)
     tcSiteList engineList;
     list = &engineList;
     QScopedPointer<tcSiteLocate> engine;
+    QScopedPointer<tcDiscoveryCycle> cycle;
     QScopedPointer<MainWindow> window;
     QTimer ticks;
-    int tick = 0;
     if (inWindow) {
         // The window starts its cycle in its constructor; nothing is read before the
         // event loop runs, so this counter misses no report.
@@ -152,18 +153,10 @@ int main(int argc, char** argv)
             engineList.merge(apDvc);
             countReport(apDvc);
         });
-        // Counted as the window counts: at the last tick of its precise wait timer,
-        // started after the locators.
-        ticks.setTimerType(Qt::PreciseTimer);
-        ticks.setInterval(tcSiteLocate::kCycleTickMs);
-        QObject::connect(&ticks, &QTimer::timeout, &app, [&] {
-            if (++tick < tcSiteLocate::kCycleTicks)
-                return;
-            ticks.stop();
-            endCycle();
-        });
-        engine->start();
-        ticks.start();
+        // Counted as the window counts: when its discovery cycle's list is final.
+        cycle.reset(new tcDiscoveryCycle(engine.data()));
+        QObject::connect(cycle.data(), &tcDiscoveryCycle::sig_final, &app, endCycle);
+        cycle->start();
     }
     app.exec();
 

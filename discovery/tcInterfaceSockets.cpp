@@ -2,13 +2,12 @@
 
 #include "tcSpecificLocator.h"
 
-#include <QNetworkDatagram>
 #include <QUdpSocket>
 
-QList<QUdpSocket*> openInterfaceSockets(QObject* apParent, const QString& logPrefix)
+QList<QUdpSocket*> openInterfaceSockets(QObject* apParent, const QList<QHostAddress>& addresses,
+                                        const QString& logPrefix)
 {
     QList<QUdpSocket*> sockets;
-    const QList<QHostAddress> addresses = locatorAddresses();
     for (const QHostAddress& address : addresses) {
         auto* socket = new QUdpSocket(apParent);
         if (!socket->bind(address, 0, QAbstractSocket::DontShareAddress)) {
@@ -27,27 +26,4 @@ QList<QUdpSocket*> openInterfaceSockets(QObject* apParent, const QString& logPre
         sockets.append(socket);
     }
     return sockets;
-}
-
-void closeSockets(QList<QUdpSocket*>& sockets)
-{
-    for (QUdpSocket* socket : qAsConst(sockets)) {
-        socket->disconnect();
-        socket->abort();
-        socket->deleteLater();
-    }
-    sockets.clear();
-}
-
-bool nextDatagram(QUdpSocket* apSocket, QByteArray& abaDatagram, const QString& logPrefix)
-{
-    if (!apSocket || !apSocket->hasPendingDatagrams())
-        return false;
-    const QNetworkDatagram datagram = apSocket->receiveDatagram();
-    if (!datagram.isValid()) {
-        qDebug("%sreading a datagram failed: %s", qPrintable(logPrefix), qPrintable(apSocket->errorString()));
-        return false;
-    }
-    abaDatagram = datagram.data();
-    return true;
 }

@@ -8,9 +8,6 @@
 #include <QByteArray>
 #include <QUuid>
 
-#include <memory>
-#include <vector>
-
 enum class tcProbeType { NetworkVideoTransmitter, Device, NetworkVideoDisplay };
 
 // The type probed when `remaining` has just been lowered to acCount: counting down from
@@ -20,8 +17,6 @@ tcProbeType probeTypeForCount(int acCount);
 // The Probe for one type: UTF-8, no XML declaration, no white space between elements,
 // MessageID "uuid:" followed by messageId in lower-case hyphenated form.
 QByteArray buildProbe(tcProbeType type, const QUuid& messageId);
-
-using tcDeviceRecords = std::vector<std::unique_ptr<tcVideoDevice>>;
 
 // The devices one datagram reports: one record per ProbeMatch whose Types name a
 // transmitter or a device. Anything that is not a ProbeMatches message yields nothing;

@@ -1,15 +1,17 @@
 #include "tcSiteLocate.h"
 
+#include "tcInterfaceFilter.h"
 #include "tcSiteLocateONSIP.h"
 #include "tcSiteLocateOnvif.h"
 #include "tcSiteLocatePQSeries.h"
 #include "tcSiteLocateZL.h"
 #include "tcSpecificLocator.h"
 
+#include <QNetworkInterface>
+
 #include <algorithm>
 
-tcSiteLocate::tcSiteLocate(QObject* apParent, QSharedPointer<tcLocateParams> apParams)
-    : QObject(apParent)
+tcSiteLocate::tcSiteLocate(QObject* apParent, QSharedPointer<tcLocateParams> apParams) : QObject(apParent)
 {
     registerVideoDeviceMetaType();
     if (!apParams)
@@ -34,6 +36,15 @@ void tcSiteLocate::start()
 
 void tcSiteLocate::start(int repeats, int intervalMs)
 {
+    m_admittedIndexes.clear();
+    if (!m_interfaceNames.isEmpty()) {
+        const auto all = QNetworkInterface::allInterfaces();
+        for (const QNetworkInterface& iface : all) {
+            if (m_interfaceNames.contains(iface.name()) ||
+                m_interfaceNames.contains(iface.humanReadableName()))
+                m_admittedIndexes.insert(iface.index());
+        }
+    }
     for (tcSpecificLocator* locator : qAsConst(m_locators))
         locator->start(repeats, intervalMs);
 }
@@ -48,4 +59,51 @@ bool tcSiteLocate::anyQuerySent() const
 {
     return std::any_of(m_locators.cbegin(), m_locators.cend(),
                        [](const tcSpecificLocator* locator) { return locator->hasSentQuery(); });
+}
+
+bool tcSiteLocate::isSending() const
+{
+    return std::any_of(m_locators.cbegin(), m_locators.cend(),
+                       [](const tcSpecificLocator* locator) { return locator->isSending(); });
+}
+
+QList<QHostAddress> tcSiteLocate::interfaceAddresses() const
+{
+    return chosenAddresses(chooseInterfaces(hostInterfaces(), m_interfaceNames));
+}
+
+bool tcSiteLocate::admitsArrival(int interfaceIndex) const
+{
+    return m_interfaceNames.isEmpty() || interfaceIndex <= 0 || m_admittedIndexes.contains(interfaceIndex);
+}
+
+QStringList tcSiteLocate::protocolNames() const
+{
+    QStringList names;
+    for (const tcSpecificLocator* locator : m_locators)
+        names << locator->name();
+    return names;
+}
+
+QMap<QString, QMap<QString, int>> tcSiteLocate::repliesByInterface() const
+{
+    QMap<QString, QMap<QString, int>> counts;
+    for (const tcSpecificLocator* locator : m_locators) {
+        const QMap<QString, int>& replies = locator->repliesByInterface();
+        for (auto it = replies.cbegin(); it != replies.cend(); ++it)
+            counts[it.key()][locator->name()] += it.value();
+    }
+    return counts;
+}
+
+QString replyCountsText(const QMap<QString, QMap<QString, int>>& counts, const QStringList& protocols)
+{
+    QStringList lines;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        QStringList parts;
+        for (const QString& protocol : protocols)
+            parts << QStringLiteral("%1 %2").arg(protocol).arg(it.value().value(protocol));
+        lines << QStringLiteral("%1: %2").arg(it.key(), parts.join(QStringLiteral(", ")));
+    }
+    return lines.isEmpty() ? QStringLiteral("no replies") : lines.join(QLatin1Char('\n'));
 }

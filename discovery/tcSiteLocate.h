@@ -5,9 +5,13 @@
 #include "tcLocateParams.h"
 #include "tcVideoDevice.h"
 
+#include <QHostAddress>
 #include <QList>
+#include <QMap>
 #include <QObject>
+#include <QSet>
 #include <QSharedPointer>
+#include <QStringList>
 
 class tcSpecificLocator;
 
@@ -15,11 +19,6 @@ class tcSiteLocate : public QObject
 {
     Q_OBJECT
 public:
-    // A discovery cycle: start(), then this many ticks of this length, after which the
-    // list counts as final; the locators close their sockets at about the same moment.
-    static constexpr int kCycleTicks = 3;
-    static constexpr int kCycleTickMs = 1000;
-
     tcSiteLocate(QObject* apParent, QSharedPointer<tcLocateParams> apParams);
     ~tcSiteLocate() override;
 
@@ -33,10 +32,35 @@ public:
     // Whether any locator got a query out since it was last started; false means no
     // discovery can take place on this host (no socket, or no network to send on).
     bool anyQuerySent() const;
+    // Whether any locator still has queries of this run to send.
+    bool isSending() const;
+
+    // Restricts discovery to these interfaces (system or human-readable names) from the
+    // next start; empty, the default, takes every interface the filter rule picks.
+    void setInterfaceNames(const QStringList& names) { m_interfaceNames = names; }
+    const QStringList& interfaceNames() const { return m_interfaceNames; }
+    // The local addresses per-interface sockets bind to: the interface filter rule over
+    // the host's interfaces, within the chosen ones.
+    QList<QHostAddress> interfaceAddresses() const;
+    // Whether a reply that arrived on this interface (0: not known) is taken; replies that
+    // reach the wildcard sockets from interfaces left out are not.
+    bool admitsArrival(int interfaceIndex) const;
+
+    // The locators' protocol names, in creation order.
+    QStringList protocolNames() const;
+    // Replies that reported devices since the last start: arrival interface name, then
+    // protocol name, to count.
+    QMap<QString, QMap<QString, int>> repliesByInterface() const;
 
 signals:
     void sig_locateFoundSite(tpVideoDevice apDvc);
 
 private:
     QList<tcSpecificLocator*> m_locators;
+    QStringList m_interfaceNames;
+    QSet<int> m_admittedIndexes; // the chosen interfaces at the last start
 };
+
+// The reply counts as lines "interface: protocol n, protocol n" in interface order, the
+// protocols in the coordinator's order; "no replies" when there are none.
+QString replyCountsText(const QMap<QString, QMap<QString, int>>& counts, const QStringList& protocols);

@@ -4,25 +4,25 @@
 
 #include "tcSpecificLocator.h"
 
-#include <QAbstractSocket>
-#include <QList>
-
 class tcSiteLocateOnvif : public tcSpecificLocator
 {
     Q_OBJECT
 public:
     tcSiteLocateOnvif(tcSiteLocate* apOwner, QSharedPointer<tcLocateParams> apParams);
-    ~tcSiteLocateOnvif() override;
 
+    QString name() const override { return QStringLiteral("ONVIF"); }
+
+protected:
+    bool openSockets(QList<QUdpSocket*>& sockets) override;
+    // A start while running rebinds and counts afresh.
+    tcStartRule startRule() const override { return tcStartRule::Restart; }
+    QHostAddress destination() const override;
+    quint16 port() const override { return 3702; }
+    QByteArray query(int acCount) const override;
+    tcDeviceRecords parseReply(const QByteArray& abaDatagram, const QHostAddress& sender) const override;
     // At least 6 Probes at most 500 ms apart, whatever is asked: devices miss single
-    // multicasts. A start while running rebinds and counts afresh.
-    void start(int repeats, int intervalMs) override;
-
-public slots:
-    void slot_timeout() override;
-    void slot_DatagramAvailable();
-    void slot_SocketError(QAbstractSocket::SocketError acSocketError);
-
-private:
-    QList<QUdpSocket*> m_sockets;
+    // multicasts.
+    int sendCount(int repeats) const override { return qMax(repeats, 6); }
+    int sendIntervalMs(int intervalMs) const override { return qMin(intervalMs, 500); }
+    QString socketErrorPrefix() const override { return QString(); }
 };

@@ -4,19 +4,6 @@
 
 #include "tcSpecificLocator.h"
 
-#include <QAbstractSocket>
-#include <QByteArray>
-
-#include <memory>
-
-class QUdpSocket;
-
-// The query, a constant.
-QByteArray buildPQQuery();
-// The device a reply describes, or null for a datagram that is not a reply (shorter than
-// 240 bytes or not starting with "MHED"; the query itself is one). Logs nothing. Pure.
-std::unique_ptr<tcVideoDevice> parsePQReply(const QByteArray& abaDatagram, const tcLocateParams* apParams);
-
 class tcSiteLocatePQSeries : public tcSpecificLocator
 {
     Q_OBJECT
@@ -26,21 +13,18 @@ public:
     static const char kReplyGroup[]; // where the replies come from
 
     tcSiteLocatePQSeries(tcSiteLocate* apOwner, QSharedPointer<tcLocateParams> apParams);
-    ~tcSiteLocatePQSeries() override;
 
-    void start(int repeats, int intervalMs) override;
+    QString name() const override { return QStringLiteral("PQ"); }
     // Releases the socket at once so the devices can be reconfigured; the timer's next
-    // tick, finding no socket, stops the timer.
+    // tick stops the timer.
     void stop() override;
 
-public slots:
-    void slot_timeout() override;
-    void slot_DataAvailable();
-    void slot_SocketError(QAbstractSocket::SocketError acSocketError);
-
-private:
-    bool openSocket();
-    void closeSocket();
-
-    QUdpSocket* m_socket = nullptr;
+protected:
+    // False when the port cannot be bound: the locator then stays idle.
+    bool openSockets(QList<QUdpSocket*>& sockets) override;
+    tcStartRule startRule() const override { return tcStartRule::IgnoreWhileRunning; }
+    QHostAddress destination() const override { return QHostAddress(QLatin1String(kQueryGroup)); }
+    quint16 port() const override { return kPort; }
+    QByteArray query(int acCount) const override;
+    tcDeviceRecords parseReply(const QByteArray& abaDatagram, const QHostAddress& sender) const override;
 };

@@ -1,74 +1,32 @@
 #include "tcSiteLocateZL.h"
 
-#include "tcBridgeCodec.h"
 #include "tcInterfaceSockets.h"
-
-#include <QTimer>
-#include <QUdpSocket>
-
-namespace {
-const QString kLogPrefix = QStringLiteral("Bridge discovery: ");
-const QHostAddress kGroup(QStringLiteral("239.255.255.250"));
-constexpr quint16 kPort = 3704;
-} // namespace
+#include "tcSiteLocate.h"
+#include "tcZLCodec.h"
 
 tcSiteLocateZL::tcSiteLocateZL(tcSiteLocate* apOwner, QSharedPointer<tcLocateParams> apParams)
     : tcSpecificLocator(apOwner, std::move(apParams))
 {
 }
 
-tcSiteLocateZL::~tcSiteLocateZL()
+bool tcSiteLocateZL::openSockets(QList<QUdpSocket*>& sockets)
 {
-    qDeleteAll(m_sockets);
+    // Opening counts as done even when no socket could be bound.
+    sockets = openInterfaceSockets(this, owner->interfaceAddresses(), logPrefix());
+    return true;
 }
 
-void tcSiteLocateZL::start(int repeats, int intervalMs)
+QHostAddress tcSiteLocateZL::destination() const
 {
-    if (running)
-        return;
-    closeSockets(m_sockets);
-    m_sockets = openInterfaceSockets(this, kLogPrefix);
-    for (QUdpSocket* socket : qAsConst(m_sockets)) {
-        connect(socket, &QUdpSocket::errorOccurred, this, &tcSiteLocateZL::slot_SocketError);
-        connect(socket, &QUdpSocket::readyRead, this, &tcSiteLocateZL::slot_DatagramAvailable);
-    }
-    sentQuery = false;
-    running = true;
-    remaining = repeats;
-    slot_timeout();
-    timer->start(intervalMs);
+    return QHostAddress(QStringLiteral("239.255.255.250"));
 }
 
-void tcSiteLocateZL::slot_timeout()
+QByteArray tcSiteLocateZL::query(int) const
 {
-    const qint32 before = remaining--;
-    if (before < 1) {
-        running = false;
-        timer->stop();
-        closeSockets(m_sockets);
-        return;
-    }
-    const QByteArray request = bridgeRequest();
-    for (QUdpSocket* socket : qAsConst(m_sockets)) {
-        if (socket->writeDatagram(request, kGroup, kPort) == request.size())
-            sentQuery = true;
-        else
-            qDebug("%srequest not sent from %s: %s", qPrintable(kLogPrefix),
-                   qPrintable(socket->localAddress().toString()), qPrintable(socket->errorString()));
-    }
+    return buildZLRequest();
 }
 
-void tcSiteLocateZL::slot_DatagramAvailable()
+tcDeviceRecords tcSiteLocateZL::parseReply(const QByteArray& abaDatagram, const QHostAddress&) const
 {
-    auto* socket = qobject_cast<QUdpSocket*>(sender());
-    QByteArray datagram;
-    while (running && nextDatagram(socket, datagram, kLogPrefix)) {
-        if (std::unique_ptr<tcVideoDevice> device = parseBridgeReply(datagram, params.data()))
-            reportDevice(device.release());
-    }
-}
-
-void tcSiteLocateZL::slot_SocketError(QAbstractSocket::SocketError acSocketError)
-{
-    qDebug("%sProblem with UDP connection: socket error %d", qPrintable(kLogPrefix), int(acSocketError));
+    return records(parseZLReply(abaDatagram, params.data()));
 }

@@ -4,24 +4,19 @@
 
 #include "tcSpecificLocator.h"
 
-#include <QAbstractSocket>
-#include <QList>
-
 class tcSiteLocateZL : public tcSpecificLocator
 {
     Q_OBJECT
 public:
     tcSiteLocateZL(tcSiteLocate* apOwner, QSharedPointer<tcLocateParams> apParams);
-    ~tcSiteLocateZL() override;
 
-    // Ignored while running, so one discovery cycle sends one series of requests.
-    void start(int repeats, int intervalMs) override;
+    QString name() const override { return QStringLiteral("Bridge"); }
 
-public slots:
-    void slot_timeout() override;
-    void slot_DatagramAvailable();
-    void slot_SocketError(QAbstractSocket::SocketError acSocketError);
-
-private:
-    QList<QUdpSocket*> m_sockets;
+protected:
+    bool openSockets(QList<QUdpSocket*>& sockets) override;
+    tcStartRule startRule() const override { return tcStartRule::IgnoreWhileRunning; }
+    QHostAddress destination() const override;
+    quint16 port() const override { return 3704; }
+    QByteArray query(int acCount) const override;
+    tcDeviceRecords parseReply(const QByteArray& abaDatagram, const QHostAddress& sender) const override;
 };

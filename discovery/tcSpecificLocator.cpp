@@ -2,54 +2,14 @@
 
 #include "tcSiteLocate.h"
 
+#include <QNetworkDatagram>
+#include <QNetworkInterface>
 #include <QTimer>
 #include <QUdpSocket>
 
 #ifdef Q_OS_LINUX
 #include <sys/socket.h>
 #endif
-
-QList<QHostAddress> filterInterfaceAddresses(const QList<tcInterfaceInfo>& interfaces)
-{
-    static const char* const kVirtualNames[] = {"vmware", "virtual", "loopback", "pseudo"};
-    const QNetworkInterface::InterfaceFlags mask =
-        QNetworkInterface::IsUp | QNetworkInterface::IsLoopBack | QNetworkInterface::IsPointToPoint;
-
-    QList<QHostAddress> result;
-    for (const tcInterfaceInfo& iface : interfaces) {
-        if ((iface.flags & mask) != QNetworkInterface::IsUp)
-            continue;
-        bool isVirtual = false;
-        for (const char* name : kVirtualNames)
-            isVirtual = isVirtual || iface.humanReadableName.contains(QLatin1String(name), Qt::CaseInsensitive);
-        if (isVirtual)
-            continue;
-        for (const QHostAddress& address : iface.addresses) {
-            if (address.protocol() == QAbstractSocket::IPv4Protocol)
-                result.append(address);
-        }
-    }
-    return result;
-}
-
-QList<tcInterfaceInfo> hostInterfaces()
-{
-    QList<tcInterfaceInfo> result;
-    const auto all = QNetworkInterface::allInterfaces();
-    for (const QNetworkInterface& iface : all) {
-        tcInterfaceInfo info{iface.humanReadableName(), iface.flags(), {}};
-        const auto entries = iface.addressEntries();
-        for (const QNetworkAddressEntry& entry : entries)
-            info.addresses.append(entry.ip());
-        result.append(info);
-    }
-    return result;
-}
-
-QList<QHostAddress> locatorAddresses()
-{
-    return filterInterfaceAddresses(hostInterfaces());
-}
 
 int enlargeReceiveBuffer(QUdpSocket* apSocket, const QString& prefix)
 {
@@ -81,9 +41,111 @@ tcSpecificLocator::tcSpecificLocator(tcSiteLocate* apOwner, QSharedPointer<tcLoc
 tcSpecificLocator::~tcSpecificLocator()
 {
     delete timer;
+    qDeleteAll(m_sockets);
+}
+
+void tcSpecificLocator::start(int repeats, int intervalMs)
+{
+    if (running && startRule() == tcStartRule::IgnoreWhileRunning)
+        return;
+    sentQuery = false;
+    m_repliesByInterface.clear();
+    closeSockets();
+    if (!openSockets(m_sockets))
+        return;
+    for (QUdpSocket* socket : qAsConst(m_sockets)) {
+        connect(socket, &QUdpSocket::errorOccurred, this, &tcSpecificLocator::slot_SocketError);
+        connect(socket, &QUdpSocket::readyRead, this, &tcSpecificLocator::slot_DatagramAvailable);
+    }
+    running = true;
+    remaining = sendCount(repeats);
+    slot_timeout();
+    timer->start(sendIntervalMs(intervalMs));
+}
+
+void tcSpecificLocator::slot_timeout()
+{
+    // Stopped early (stop() released the sockets): the timer's next tick ends it.
+    if (!running) {
+        timer->stop();
+        return;
+    }
+    if (remaining-- < 1) {
+        running = false;
+        timer->stop();
+        closeSockets();
+        return;
+    }
+    const QByteArray bytes = query(remaining);
+    for (QUdpSocket* socket : qAsConst(m_sockets)) {
+        const qint64 written = socket->writeDatagram(bytes, destination(), port());
+        if (written == bytes.size())
+            sentQuery = true;
+        else
+            qDebug("%swriteDatagram() returned %lld expected %d from %s: %s", qPrintable(logPrefix()),
+                   written, int(bytes.size()), qPrintable(socket->localAddress().toString()),
+                   qPrintable(socket->errorString()));
+    }
+}
+
+void tcSpecificLocator::slot_DatagramAvailable()
+{
+    auto* socket = qobject_cast<QUdpSocket*>(sender());
+    // A directly connected receiver may stop the locator while a reply is reported, and
+    // a socket closed then must not be read again.
+    while (running && socket && m_sockets.contains(socket) && socket->hasPendingDatagrams()) {
+        const QNetworkDatagram datagram = socket->receiveDatagram();
+        if (!datagram.isValid()) {
+            qDebug("%sreading a datagram failed: %s", qPrintable(logPrefix()),
+                   qPrintable(socket->errorString()));
+            return;
+        }
+        if (!owner->admitsArrival(int(datagram.interfaceIndex())))
+            continue;
+        tcDeviceRecords devices = parseReply(datagram.data(), datagram.senderAddress());
+        if (!devices.empty())
+            countReply(datagram, socket);
+        for (auto& device : devices)
+            reportDevice(device.release());
+    }
+}
+
+void tcSpecificLocator::slot_SocketError(QAbstractSocket::SocketError acSocketError)
+{
+    qDebug("%sProblem with UDP connection: socket error %d", qPrintable(socketErrorPrefix()),
+           int(acSocketError));
+}
+
+void tcSpecificLocator::closeSockets()
+{
+    for (QUdpSocket* socket : qAsConst(m_sockets)) {
+        socket->disconnect(this);
+        socket->abort();
+        socket->deleteLater();
+    }
+    m_sockets.clear();
+}
+
+void tcSpecificLocator::countReply(const QNetworkDatagram& datagram, const QUdpSocket* apSocket)
+{
+    // The arrival interface where the system tells it; else the one the socket is bound to.
+    QString interfaceName = datagram.interfaceIndex() > 0
+                                ? QNetworkInterface::interfaceNameFromIndex(int(datagram.interfaceIndex()))
+                                : QString();
+    if (interfaceName.isEmpty())
+        interfaceName = apSocket->localAddress().toString();
+    ++m_repliesByInterface[interfaceName];
 }
 
 void tcSpecificLocator::reportDevice(tcVideoDevice* apDevice)
 {
     emit owner->sig_locateFoundSite(tpVideoDevice(apDevice));
+}
+
+tcDeviceRecords tcSpecificLocator::records(std::unique_ptr<tcVideoDevice> apDevice)
+{
+    tcDeviceRecords result;
+    if (apDevice)
+        result.push_back(std::move(apDevice));
+    return result;
 }

@@ -1,34 +1,23 @@
 #pragma once
 // The common frame of every discovery locator: the owner coordinator, the shared
-// parameter record, the repeat timer, and the helpers every locator's sockets share.
+// parameter record, and the repeat cycle (timer, remaining count, running and sent flags,
+// the sockets and their drain loop). A protocol supplies only its sockets, destination,
+// port, query, reply parser and its rule for a start while running.
 
 #include "tcLocateParams.h"
 #include "tcVideoDevice.h"
 
+#include <QAbstractSocket>
 #include <QHostAddress>
 #include <QList>
-#include <QNetworkInterface>
+#include <QMap>
 #include <QObject>
 #include <QSharedPointer>
 
+class QNetworkDatagram;
 class QTimer;
 class QUdpSocket;
 class tcSiteLocate;
-
-// One network interface as the interface filter sees it; QNetworkInterface is turned
-// into this so the rule can be tested with made-up adapters.
-struct tcInterfaceInfo
-{
-    QString humanReadableName;
-    QNetworkInterface::InterfaceFlags flags;
-    QList<QHostAddress> addresses;
-};
-
-// The local IPv4 addresses on which per-interface sockets bind: interfaces that are up,
-// neither loopback nor point-to-point, and not named like a virtual or pseudo adapter.
-QList<QHostAddress> filterInterfaceAddresses(const QList<tcInterfaceInfo>& interfaces);
-QList<tcInterfaceInfo> hostInterfaces();
-QList<QHostAddress> locatorAddresses(); // filterInterfaceAddresses(hostInterfaces())
 
 // Replies of hundreds of devices arrive in the same millisecond after one multicast
 // query; a default-sized receive buffer overflows and devices silently go missing. Asks
@@ -44,22 +33,62 @@ public:
     tcSpecificLocator(tcSiteLocate* apOwner, QSharedPointer<tcLocateParams> apParams);
     ~tcSpecificLocator() override;
 
-    virtual void start(int repeats, int intervalMs) = 0;
+    // Opens the sockets, sends the query at once and then on every tick of `timer`, and
+    // closes the sockets at the tick after the last send. A start while running follows
+    // the protocol's startRule().
+    virtual void start(int repeats, int intervalMs);
     // Only the PQ-series locator has something to release early.
     virtual void stop() {}
 
+    // The protocol's name in log lines and reply counts ("ONVIF", "Bridge", ...).
+    virtual QString name() const = 0;
     bool isRunning() const { return running; }
     // Whether, since the last start, a query has left one of this locator's sockets. A
     // bind to the wildcard address succeeds even where no network interface is up, so a
     // bound socket alone does not tell that the locator can reach any device.
     bool hasSentQuery() const { return sentQuery; }
+    // Whether queries of the current run are still to go out after the repeat series; the
+    // discovery cycle waits for them. No locator has such queries yet.
+    virtual bool isSending() const { return false; }
+    // Replies that reported at least one device since the last start, by the name of the
+    // interface they arrived on.
+    const QMap<QString, int>& repliesByInterface() const { return m_repliesByInterface; }
 
 public slots:
-    virtual void slot_timeout() = 0;
+    virtual void slot_timeout();
+    void slot_DatagramAvailable();
+    void slot_SocketError(QAbstractSocket::SocketError acSocketError);
 
 protected:
+    enum class tcStartRule {
+        IgnoreWhileRunning, // one discovery cycle sends one series
+        Restart,            // rebinds and counts afresh
+    };
+
+    // Binds this protocol's sockets, children of the locator, into `sockets` (empty on
+    // entry). False when the locator cannot run at all: start then leaves it idle.
+    virtual bool openSockets(QList<QUdpSocket*>& sockets) = 0;
+    virtual tcStartRule startRule() const = 0;
+    virtual QHostAddress destination() const = 0;
+    virtual quint16 port() const = 0;
+    // The query sent when `remaining` has just been lowered to acCount.
+    virtual QByteArray query(int acCount) const = 0;
+    // The devices one received datagram reports; sender is its source address.
+    virtual tcDeviceRecords parseReply(const QByteArray& abaDatagram, const QHostAddress& sender) const = 0;
+    // How many sends and how far apart, for what the coordinator asks.
+    virtual int sendCount(int repeats) const { return repeats; }
+    virtual int sendIntervalMs(int intervalMs) const { return intervalMs; }
+    // Before the socket error code; the ONVIF locator's line has none.
+    virtual QString socketErrorPrefix() const { return logPrefix(); }
+
+    QString logPrefix() const { return name() + QStringLiteral(" discovery: "); }
+    // Aborts every socket and schedules it for deletion, so datagrams still queued are
+    // never read.
+    void closeSockets();
     // Wraps the record and reports it through the coordinator's sig_locateFoundSite.
     void reportDevice(tcVideoDevice* apDevice);
+    // A parser's one record, or none, as the list parseReply returns.
+    static tcDeviceRecords records(std::unique_ptr<tcVideoDevice> apDevice);
 
     tcSiteLocate* owner;
     QSharedPointer<tcLocateParams> params;
@@ -67,4 +96,10 @@ protected:
     bool running = false;
     qint32 remaining = 0;
     bool sentQuery = false; // cleared by start, set by every query written in full
+
+private:
+    void countReply(const QNetworkDatagram& datagram, const QUdpSocket* apSocket);
+
+    QList<QUdpSocket*> m_sockets;
+    QMap<QString, int> m_repliesByInterface;
 };

@@ -1,7 +1,7 @@
-// Bridge discovery replies: parseBridgeReply.
+// Bridge discovery replies: parseZLReply.
 
 #include "fuzzcheck.h"
-#include "tcBridgeCodec.h"
+#include "tcZLCodec.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -33,7 +33,7 @@ void collectStrings(const QJsonValue& value, QStringList& texts)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray input = zlfuzz::bytes(data, size);
-    const std::unique_ptr<tcVideoDevice> device = parseBridgeReply(input, &zlfuzz::params());
+    const std::unique_ptr<tcVideoDevice> device = parseZLReply(input, &zlfuzz::params());
     if (!device)
         return 0;
     ZL_FUZZ_REQUIRE(input.size() >= kMinReply, QString::number(input.size()));

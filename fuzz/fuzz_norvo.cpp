@@ -2,8 +2,7 @@
 // request builder fed back through the parser.
 
 #include "fuzzcheck.h"
-#include "tcONSIPPacket.h"
-#include "tcSiteLocateONSIP.h"
+#include "tcONSIPCodec.h"
 
 namespace {
 
@@ -78,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray input = zlfuzz::bytes(data, size);
     tcONSIPPacket packet;
     const bool valid = packet.parse(input);
-    const std::unique_ptr<tcVideoDevice> device = parseNorvoReply(input, &zlfuzz::params());
+    const std::unique_ptr<tcVideoDevice> device = parseONSIPReply(input, &zlfuzz::params());
     ZL_FUZZ_REQUIRE(valid || !device, QStringLiteral("device from a refused datagram"));
     if (!valid)
         return 0;

@@ -1,7 +1,7 @@
-// PQ-series discovery replies: parsePQReply.
+// PQ-series discovery replies: parsePQSeriesReply.
 
 #include "fuzzcheck.h"
-#include "tcSiteLocatePQSeries.h"
+#include "tcPQSeriesCodec.h"
 
 #include <QRegularExpression>
 
@@ -42,7 +42,7 @@ bool firmwareFrom(const QByteArray& input, const QString& firmware)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray input = zlfuzz::bytes(data, size);
-    const std::unique_ptr<tcVideoDevice> device = parsePQReply(input, &zlfuzz::params());
+    const std::unique_ptr<tcVideoDevice> device = parsePQSeriesReply(input, &zlfuzz::params());
     const bool reply = input.size() >= kMinReplySize && input.startsWith("MHED");
     ZL_FUZZ_REQUIRE(bool(device) == reply,
                     zlfuzz::hex(input.left(8)) + QStringLiteral(" of %1").arg(input.size()));

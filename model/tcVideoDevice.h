@@ -9,6 +9,8 @@
 #include <QVector>
 
 #include <array>
+#include <memory>
+#include <vector>
 
 struct tcLocateParams;
 class tcVideoDevice;
@@ -113,6 +115,9 @@ public:
 
 using tpVideoDevice = QSharedPointer<tcVideoDevice>;
 Q_DECLARE_METATYPE(tpVideoDevice)
+
+// The records one discovery reply reports, in reply order.
+using tcDeviceRecords = std::vector<std::unique_ptr<tcVideoDevice>>;
 
 // True for a host name or dotted address: ASCII letters, digits, '.' and '-' only. A
 // device's address becomes the authority of the URLs the window opens and the dialogs

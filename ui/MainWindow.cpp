@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "tcDiscoveryCycle.h"
 #include "tcIPUpdateDlg.h"
 #include "tcPWUpdateDlg.h"
 #include "tcSiteLocate.h"
@@ -10,7 +11,6 @@
 #include <QMessageBox>
 #include <QMutex>
 #include <QMutexLocker>
-#include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
 
@@ -18,13 +18,10 @@ namespace {
 // Guards the device list against the found-device handler, the filter walk and the
 // end-of-cycle count running into each other.
 QMutex listMutex;
-constexpr int kWaitSteps = tcSiteLocate::kCycleTicks;
-constexpr int kWaitIntervalMs = tcSiteLocate::kCycleTickMs;
 } // namespace
 
 MainWindow::MainWindow(QWidget* apParent)
-    : QMainWindow(apParent), ui(new Ui::MainWindow), waitTimer(new QTimer),
-      params(QSharedPointer<tcLocateParams>::create())
+    : QMainWindow(apParent), ui(new Ui::MainWindow), params(QSharedPointer<tcLocateParams>::create())
 {
     ui->setupUi(this);
     ui->radShowBridges->setChecked(shown.bridges);
@@ -38,6 +35,7 @@ MainWindow::MainWindow(QWidget* apParent)
     setWindowTitle(tr("Zephyrlock Scanner V%1").arg(QStringLiteral(ZL_VERSION)));
 
     locate = new tcSiteLocate(this, params);
+    cycle = new tcDiscoveryCycle(locate, this);
     // Rows are matched in the order they are shown, which sorting changes.
     list.setRowPrecedes([this](int a, int b) {
         return siteTree->indexOfTopLevelItem(items[a]) < siteTree->indexOfTopLevelItem(items[b]);
@@ -52,20 +50,15 @@ MainWindow::MainWindow(QWidget* apParent)
     for (QRadioButton* button : {ui->radShowBridges, ui->radShowRecorders, ui->radShowCameras,
                                  ui->radShowSpeakers, ui->radShowOther})
         connect(button, &QRadioButton::toggled, this, &MainWindow::slot_typeToggled);
-    connect(waitTimer, &QTimer::timeout, this, &MainWindow::slot_waitTimer);
-    // A coarse timer may tick 5% early, and a Refresh pressed before the locators have
-    // closed their 3-second cycle would be ignored by them: the new cycle would miss
-    // every device of those protocols. A precise timer started after the locators ticks
-    // for the third time only after each of them has closed.
-    waitTimer->setTimerType(Qt::PreciseTimer);
+    connect(cycle, &tcDiscoveryCycle::sig_tick, this, &MainWindow::slot_cycleTick);
+    connect(cycle, &tcDiscoveryCycle::sig_final, this, &MainWindow::slot_cycleFinal);
 
     slot_refreshClicked();
 }
 
 MainWindow::~MainWindow()
 {
-    waitTimer->stop();
-    delete waitTimer;
+    cycle->cancel();
     delete ui;
 }
 
@@ -156,23 +149,26 @@ void MainWindow::slot_refreshClicked()
         items.clear();
         list.clear();
     }
-    waitCount = 0;
     ui->btnRefresh->setEnabled(false);
     ui->lblProgress->setText(tr("Locating sites, please wait..."));
-    ui->prgDiscovery->setRange(0, kWaitSteps);
+    ui->prgDiscovery->setRange(0, tcDiscoveryCycle::kTicks);
     ui->prgDiscovery->setValue(0);
     ui->prgDiscovery->show();
-    locate->start();
-    waitTimer->start(kWaitIntervalMs);
+    cycle->start();
 }
 
 void MainWindow::slot_waitTimer()
 {
-    ++waitCount;
-    ui->prgDiscovery->setValue(waitCount);
-    if (waitCount < kWaitSteps)
-        return;
-    waitTimer->stop();
+    cycle->slot_tick();
+}
+
+void MainWindow::slot_cycleTick(int count)
+{
+    ui->prgDiscovery->setValue(count);
+}
+
+void MainWindow::slot_cycleFinal()
+{
     int visible = 0;
     if (siteTree) {
         {

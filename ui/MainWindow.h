@@ -13,9 +13,9 @@
 #include <QSharedPointer>
 #include <QVector>
 
-class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
+class tcDiscoveryCycle;
 class tcSiteLocate;
 class tcSiteLocateItem;
 
@@ -36,6 +36,7 @@ public:
     // The tree row that shows row `row` of sites().
     tcSiteLocateItem* itemOf(int row) const { return items.value(row); }
     tcSiteLocate* coordinator() const { return locate; }
+    tcDiscoveryCycle* discoveryCycle() const { return cycle; }
 
 public slots:
     void slot_closeClicked();
@@ -46,9 +47,12 @@ public slots:
     void slot_selectAllClicked();
     void slot_updateAddresses();
     void slot_updatePasswords();
+    // One tick of the discovery cycle's wait timer (the cycle's timer ticks on its own).
     void slot_waitTimer();
 
 private:
+    void slot_cycleTick(int count);
+    void slot_cycleFinal();
     void createSiteTree();
     void addItem(int row);
     void applyVisibility(int row);
@@ -61,13 +65,12 @@ private:
     void runPasswordDialog(const QList<QTreeWidgetItem*>& rows);
 
     Ui::MainWindow* ui;
-    qint32 waitCount = 0;
     qint32 ipColumn = -1;
     qint32 statusColumn = -1;
     qint32 sortColumn = -1;
-    QTimer* waitTimer;
     QTreeWidget* siteTree = nullptr;
     tcSiteLocate* locate = nullptr;
+    tcDiscoveryCycle* cycle = nullptr; // the wait timer and its count live here
     QSharedPointer<tcLocateParams> params;
     tcKindFilter shown; // the checked kind button
     bool selectAllNext = true;

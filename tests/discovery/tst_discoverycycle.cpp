@@ -3,10 +3,10 @@
 // start during the cycle.
 
 #include "recvlog.h"
-#include "tcBridgeCodec.h"
 #include "tcSiteLocate.h"
 #include "tcSiteLocateOnvif.h"
 #include "tcSiteLocateZL.h"
+#include "tcZLCodec.h"
 
 #include <QUdpSocket>
 #include <QtTest>
@@ -59,7 +59,7 @@ private slots:
         QTRY_COMPARE(probes.count(), 3 + 6);
         QCOMPARE(requests.count(), 2);
         for (const tcReceivedDatagram& request : requests.datagrams()) {
-            QCOMPARE(request.data, bridgeRequest());
+            QCOMPARE(request.data, buildZLRequest());
             QCOMPARE(request.sender, scanAddress());
             QCOMPARE(request.port, requests.datagrams().first().port);
         }

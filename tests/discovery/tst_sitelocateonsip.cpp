@@ -1,7 +1,7 @@
 #include "logcapture.h"
 #include "norvodatagram.h"
 #include "recvlog.h"
-#include "tcONSIPPacket.h"
+#include "tcONSIPCodec.h"
 #include "tcSiteLocate.h"
 #include "tcSiteLocateONSIP.h"
 #include "zltest.h"
@@ -73,7 +73,7 @@ private slots:
         QFETCH(QStringList, log);
 
         zltest::tcLogCapture capture;
-        const std::unique_ptr<tcVideoDevice> device = parseNorvoReply(datagram, m_params.data());
+        const std::unique_ptr<tcVideoDevice> device = parseONSIPReply(datagram, m_params.data());
         QCOMPARE(capture.lines(), log);
         QCOMPARE(bool(device), !reported.isEmpty());
         if (!device)

@@ -1,5 +1,6 @@
 #include "logcapture.h"
 #include "recvlog.h"
+#include "tcPQSeriesCodec.h"
 #include "tcSiteLocate.h"
 #include "tcSiteLocateONSIP.h"
 #include "tcSiteLocatePQSeries.h"
@@ -50,7 +51,7 @@ private slots:
 
     void query()
     {
-        QCOMPARE(buildPQQuery(),
+        QCOMPARE(buildPQSeriesQuery(),
                  QByteArray("MHED\x08", 5) + QByteArray::fromHex("00010001") + QByteArray(131, '\0'));
     }
 
@@ -64,7 +65,7 @@ private slots:
     {
         QFETCH(QByteArray, datagram);
         zltest::tcLogCapture capture;
-        QVERIFY(!parsePQReply(datagram, m_params.data()));
+        QVERIFY(!parsePQSeriesReply(datagram, m_params.data()));
         QCOMPARE(capture.lines(), QStringList());
     }
 
@@ -93,7 +94,7 @@ private slots:
         QFETCH(QByteArray, mac);
         QFETCH(QString, expected);
         const QByteArray reply = patched(patched(pqReply(), 64, QByteArray(1, char(kind))), 32, mac);
-        const std::unique_ptr<tcVideoDevice> device = parsePQReply(reply, m_params.data());
+        const std::unique_ptr<tcVideoDevice> device = parsePQSeriesReply(reply, m_params.data());
         QVERIFY(device);
         QCOMPARE(QString("%1|%2|%3|%4")
                      .arg(device->type)
@@ -116,7 +117,7 @@ private slots:
         reply.replace(196, 17, "ABCDEFGHIJKLMNOPQ");
         reply.replace(12, 21, "Warehouse-North-GateA");
         reply[138] = 7;
-        const std::unique_ptr<tcVideoDevice> device = parsePQReply(reply, m_params.data());
+        const std::unique_ptr<tcVideoDevice> device = parsePQSeriesReply(reply, m_params.data());
         QVERIFY(device);
         QCOMPARE(
             QStringList({device->firmware, QString::number(device->webPort), device->ipAddress,
@@ -149,8 +150,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!locator.isRunning(), 5000);
         QVERIFY(portIsFree());
 
-        const QString expected = QStringLiteral("recv %1:23456 %2")
-                                     .arg(zltest::scanAddress(), QString::fromLatin1(buildPQQuery().toHex()));
+        const QString expected =
+            QStringLiteral("recv %1:23456 %2")
+                .arg(zltest::scanAddress(), QString::fromLatin1(buildPQSeriesQuery().toHex()));
         QCOMPARE(zltest::recvLines(responder.output()), QStringList({expected, expected}));
         QCOMPARE(capture.lines().filter(kPrefix), QStringList());
     }

@@ -1,20 +1,12 @@
 #include "tcScanRun.h"
 
 #include "tcSiteLocate.h"
-#include "tcSpecificLocator.h"
 
 #include <algorithm>
 
-namespace {
-// The locators close their sockets at the tick that ends their repeat cycle, a few
-// milliseconds after the list is final; this only bounds a locator that never does.
-constexpr int kCloseCheckMs = 20;
-constexpr int kCloseLimitMs = 5000;
-} // namespace
-
 tcScanRun::tcScanRun(int cycles, QObject* apParent)
     : QObject(apParent), m_params(QSharedPointer<tcLocateParams>::create()),
-      m_locate(new tcSiteLocate(this, m_params)), m_cycles(std::max(cycles, 1))
+      m_locate(new tcSiteLocate(this, m_params)), m_discovery(m_locate), m_cycles(std::max(cycles, 1))
 {
     // Rows are matched in the order they are shown, as in the window.
     m_list.setRowPrecedes([this](int a, int b) {
@@ -24,8 +16,8 @@ tcScanRun::tcScanRun(int cycles, QObject* apParent)
         return position(a) < position(b);
     });
     connect(m_locate, &tcSiteLocate::sig_locateFoundSite, this, &tcScanRun::slot_locateFoundSite);
-    connect(&m_waitTimer, &QTimer::timeout, this, &tcScanRun::slot_waitTimer);
-    connect(&m_closeTimer, &QTimer::timeout, this, &tcScanRun::slot_closeCheck);
+    connect(&m_discovery, &tcDiscoveryCycle::sig_final, this, &tcScanRun::slot_final);
+    connect(&m_discovery, &tcDiscoveryCycle::sig_closed, this, &tcScanRun::slot_closed);
 }
 
 QVector<int> listedRows(const tcSiteList& list, const std::optional<tcKindFilter>& kind)
@@ -48,12 +40,9 @@ void tcScanRun::slot_start()
 void tcScanRun::beginCycle()
 {
     ++m_cycle;
-    m_waitCount = 0;
     m_merging = true;
-    m_waitTimer.start(tcSiteLocate::kCycleTickMs);
-    m_locate->start();
-    if (m_cycle == 1 && !m_locate->anyQuerySent()) {
-        m_waitTimer.stop();
+    if (!m_discovery.start() && m_cycle == 1) {
+        m_discovery.cancel();
         m_merging = false;
         emit sig_finished(false);
     }
@@ -67,32 +56,17 @@ void tcScanRun::slot_locateFoundSite(tpVideoDevice apDvc)
         m_list.merge(apDvc);
 }
 
-void tcScanRun::slot_waitTimer()
+void tcScanRun::slot_final()
 {
-    if (++m_waitCount < tcSiteLocate::kCycleTicks)
-        return;
-    m_waitTimer.stop();
     m_merging = false;
     const QVector<int> order = m_list.sortedRows(tcSiteList::colAddress);
     m_shownPosition.resize(order.size());
     for (int position = 0; position < order.size(); ++position)
         m_shownPosition[order[position]] = position;
-    m_closeDeadline.setRemainingTime(kCloseLimitMs);
-    m_closeTimer.start(kCloseCheckMs);
-    slot_closeCheck();
 }
 
-void tcScanRun::slot_closeCheck()
+void tcScanRun::slot_closed()
 {
-    const auto& locators = m_locate->locators();
-    const bool open = std::any_of(locators.cbegin(), locators.cend(),
-                                  [](const tcSpecificLocator* locator) { return locator->isRunning(); });
-    if (open && !m_closeDeadline.hasExpired())
-        return;
-    if (open)
-        qWarning("zephyrlock-scan: a locator still had its sockets open %d ms after the cycle",
-                 kCloseLimitMs);
-    m_closeTimer.stop();
     if (m_cycle < m_cycles)
         beginCycle();
     else

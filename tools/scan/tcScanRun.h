@@ -2,14 +2,13 @@
 // Discovery cycles without a window: the coordinator, the parameter record and the
 // merged list the window uses, run for a given number of cycles back to back.
 
+#include "tcDiscoveryCycle.h"
 #include "tcLocateParams.h"
 #include "tcSiteList.h"
 #include "tcVideoDevice.h"
 
-#include <QDeadlineTimer>
 #include <QObject>
 #include <QSharedPointer>
-#include <QTimer>
 #include <QVector>
 
 #include <optional>
@@ -29,6 +28,7 @@ public:
     const tcSiteList& sites() const { return m_list; }
     int cycle() const { return m_cycle; } // the cycle running or last run, from 1
     tcSiteLocate* coordinator() const { return m_locate; }
+    const tcDiscoveryCycle& discoveryCycle() const { return m_discovery; }
 
 public slots:
     void slot_start();
@@ -40,8 +40,8 @@ signals:
 
 private slots:
     void slot_locateFoundSite(tpVideoDevice apDvc);
-    void slot_waitTimer();
-    void slot_closeCheck();
+    void slot_final();
+    void slot_closed();
 
 private:
     void beginCycle();
@@ -49,12 +49,9 @@ private:
     QSharedPointer<tcLocateParams> m_params;
     tcSiteLocate* m_locate;
     tcSiteList m_list;
-    QTimer m_waitTimer;
-    QTimer m_closeTimer;
-    QDeadlineTimer m_closeDeadline;
+    tcDiscoveryCycle m_discovery;
     int m_cycles;
     int m_cycle = 0;
-    int m_waitCount = 0;
     bool m_merging = false;
     // The shown position of each row that was listed when the last cycle ended; rows
     // found later come after all of them, in the order they came.

@@ -1,6 +1,6 @@
 #include "logcapture.h"
 #include "norvodatagram.h"
-#include "tcONSIPPacket.h"
+#include "tcONSIPCodec.h"
 
 #include <QtTest>
 
@@ -10,7 +10,7 @@ using zltest::norvoTag;
 using zltest::norvoTextTag;
 using zltest::tcNorvoHeader;
 
-class tst_ONSIPPacket : public QObject
+class tst_ONSIPCodec : public QObject
 {
     Q_OBJECT
 private slots:
@@ -187,5 +187,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_ONSIPPacket)
-#include "tst_onsippacket.moc"
+QTEST_GUILESS_MAIN(tst_ONSIPCodec)
+#include "tst_onsipcodec.moc"

@@ -1,11 +1,17 @@
 #pragma once
-// One Norvo 1.0 discovery datagram: the 48-byte "iCanIPinstaller" header followed by
-// big-endian type-length-value tags. The request builder, the datagram parser and the
-// two address formatters are pure functions over bytes; the locator only moves bytes.
+// Norvo 1.0 discovery datagrams: the 48-byte "iCanIPinstaller" header followed by
+// big-endian type-length-value tags, held in the packet record tcONSIPPacket, and the
+// reading of a reply into a device. Pure functions over bytes; the locator only moves
+// bytes.
+
+#include "tcLocateParams.h"
+#include "tcVideoDevice.h"
 
 #include <QByteArray>
 #include <QSharedDataPointer>
 #include <QString>
+
+#include <memory>
 
 class tcONSIPPacketData;
 
@@ -75,3 +81,10 @@ private:
 
     QSharedDataPointer<tcONSIPPacketData> d;
 };
+
+// The request the locator broadcasts: the header of a record at its defaults.
+QByteArray buildONSIPRequest();
+
+// The device a received datagram describes, or null when the datagram is skipped (its
+// reason logged, except for requests, which are the locator's own broadcast coming back).
+std::unique_ptr<tcVideoDevice> parseONSIPReply(const QByteArray& abaDatagram, const tcLocateParams* apParams);

@@ -1,4 +1,4 @@
-#include "tcBridgeCodec.h"
+#include "tcZLCodec.h"
 
 #include "tcMacText.h"
 
@@ -85,12 +85,12 @@ bool mishandledByQt(const QByteArray& json)
 
 } // namespace
 
-QByteArray bridgeRequest()
+QByteArray buildZLRequest()
 {
     return QByteArray("HZLB\x00\x00\x01\x00", 8);
 }
 
-std::unique_ptr<tcVideoDevice> parseBridgeReply(const QByteArray& abaDatagram, const tcLocateParams* apParams)
+std::unique_ptr<tcVideoDevice> parseZLReply(const QByteArray& abaDatagram, const tcLocateParams* apParams)
 {
     if (mishandledByQt(abaDatagram))
         return nullptr;

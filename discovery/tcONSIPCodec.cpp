@@ -1,4 +1,4 @@
-#include "tcONSIPPacket.h"
+#include "tcONSIPCodec.h"
 
 #include <QDebug>
 #include <QStringList>
@@ -305,4 +305,86 @@ void tcONSIPPacket::storeTag(quint16 tag, const QByteArray& abaDatagram, int val
         return;
     }
     }
+}
+
+QByteArray buildONSIPRequest()
+{
+    return tcONSIPPacket().buildRequest();
+}
+
+namespace {
+
+void logReply(const QString& text)
+{
+    qDebug().noquote() << QStringLiteral("Norvo 1.0 discovery: ") + text;
+}
+
+// The maker's KG recorders answer this protocol too; they are listed by another locator.
+bool isKGModel(const QString& model)
+{
+    return model.startsWith(QLatin1Char('K'), Qt::CaseInsensitive) &&
+           model.contains(QLatin1Char('G'), Qt::CaseInsensitive);
+}
+
+} // namespace
+
+std::unique_ptr<tcVideoDevice> parseONSIPReply(const QByteArray& abaDatagram, const tcLocateParams* apParams)
+{
+    tcONSIPPacket packet;
+    if (!packet.parse(abaDatagram)) {
+        logReply(QStringLiteral("Invalid datagram"));
+        return nullptr;
+    }
+    if (packet.packetType() == tcONSIPPacket::TypeRequest)
+        return nullptr;
+    if (packet.packetType() != tcONSIPPacket::TypeReply) {
+        logReply(QStringLiteral("Invalid UDP packet type: %1").arg(packet.packetType()));
+        return nullptr;
+    }
+    const bool hasMode = packet.hasTag(tcONSIPPacket::TagIpMode);
+    const bool hasPort = packet.hasTag(tcONSIPPacket::TagPort);
+    const bool hasName = packet.hasTag(tcONSIPPacket::TagName);
+    if (!hasMode || !hasPort || !hasName) {
+        logReply(QStringLiteral("Data missing: Mode=%1, Port=%2, Name=%3")
+                     .arg(int(hasMode))
+                     .arg(int(hasPort))
+                     .arg(int(hasName)));
+        return nullptr;
+    }
+    if (packet.foreignModel() && isKGModel(packet.model()))
+        return nullptr;
+
+    auto device = std::make_unique<tcVideoDevice>(apParams);
+    if (packet.foreignModel())
+        device->model = packet.model();
+
+    struct tcModeAddress
+    {
+        quint32 mode;
+        quint16 tag;
+        const char* missing;
+    };
+    static const tcModeAddress kModeAddresses[] = {
+        {tcONSIPPacket::ModePpp, tcONSIPPacket::TagPppAddress, "Missing PPP IP address"},
+        {tcONSIPPacket::ModeDhcp, tcONSIPPacket::TagDhcpAddress, "Missing DHCP IP address"},
+        {tcONSIPPacket::ModeStatic, tcONSIPPacket::TagStaticAddress, "Missing static IP address"},
+    };
+    for (const tcModeAddress& entry : kModeAddresses) {
+        if (packet.ipMode() != entry.mode)
+            continue;
+        if (packet.hasTag(entry.tag))
+            device->ipAddress = packet.text(entry.tag);
+        else
+            logReply(QLatin1String(entry.missing));
+    }
+
+    if (packet.hasTag(tcONSIPPacket::TagWebPort))
+        device->webPort = packet.webPort();
+    device->altPort = quint16(packet.port());
+    device->siteName = packet.name();
+    if (device->model.isEmpty())
+        device->model = protocolText(Norvo1Cam);
+    device->macAddress = packet.mac();
+    device->type = Norvo1Cam;
+    return device;
 }

@@ -10,9 +10,8 @@
 #include <memory>
 
 // "HZLB" 00 00 01 00
-QByteArray bridgeRequest();
+QByteArray buildZLRequest();
 
 // The record one reply reports, or null when the reply is not a JSON object holding
 // all of "cloudId", "macAddr", "ipAddr" and "webPort".
-std::unique_ptr<tcVideoDevice> parseBridgeReply(const QByteArray& abaDatagram,
-                                                const tcLocateParams* apParams);
+std::unique_ptr<tcVideoDevice> parseZLReply(const QByteArray& abaDatagram, const tcLocateParams* apParams);

@@ -1,12 +1,12 @@
-#include "tcBridgeCodec.h"
+#include "tcZLCodec.h"
 
 #include <QtTest>
 
-class tst_BridgeCodec : public QObject
+class tst_ZLCodec : public QObject
 {
     Q_OBJECT
 private slots:
-    void request() { QCOMPARE(bridgeRequest().toHex(), QByteArrayLiteral("485a4c4200000100")); }
+    void request() { QCOMPARE(buildZLRequest().toHex(), QByteArrayLiteral("485a4c4200000100")); }
 
     void parseReply_data()
     {
@@ -82,7 +82,7 @@ private slots:
     {
         QFETCH(QByteArray, datagram);
         QFETCH(QString, expected);
-        const std::unique_ptr<tcVideoDevice> device = parseBridgeReply(datagram, nullptr);
+        const std::unique_ptr<tcVideoDevice> device = parseZLReply(datagram, nullptr);
         QCOMPARE(bool(device), !expected.isEmpty());
         if (!device)
             return;
@@ -98,10 +98,10 @@ private slots:
     {
         const QByteArray buffer =
             QByteArrayLiteral(R"({"cloudId":"c1","macAddr":"","ipAddr":"10.0.0.9","webPort":80})");
-        QVERIFY(parseBridgeReply(buffer, nullptr));
-        QVERIFY(!parseBridgeReply(QByteArray::fromRawData(buffer.constData(), buffer.size() - 1), nullptr));
+        QVERIFY(parseZLReply(buffer, nullptr));
+        QVERIFY(!parseZLReply(QByteArray::fromRawData(buffer.constData(), buffer.size() - 1), nullptr));
     }
 };
 
-QTEST_GUILESS_MAIN(tst_BridgeCodec)
-#include "tst_bridgecodec.moc"
+QTEST_GUILESS_MAIN(tst_ZLCodec)
+#include "tst_zlcodec.moc"

@@ -1,0 +1,42 @@
+#pragma once
+// The interface filter rule: which local interfaces discovery uses, and why it skips the
+// others. Pure over made-up adapters, so the rule is tested without a host's interfaces.
+
+#include <QHostAddress>
+#include <QList>
+#include <QNetworkAddressEntry>
+#include <QNetworkInterface>
+#include <QString>
+#include <QStringList>
+
+// One network interface as the filter sees it.
+struct tcInterfaceInfo
+{
+    QString humanReadableName;
+    QNetworkInterface::InterfaceFlags flags;
+    QList<QNetworkAddressEntry> entries;
+    QString name; // the system's name (eth0); empty where it equals humanReadableName
+};
+
+struct tcInterfaceChoice
+{
+    tcInterfaceInfo info;
+    QString skipReason;               // empty when picked
+    QList<QNetworkAddressEntry> ipv4; // the IPv4 entries discovery binds to, when picked
+};
+
+// Why the rule skips an interface, or an empty text when it keeps it: it must be up,
+// neither loopback nor point-to-point, not named like a virtual or pseudo adapter, and
+// hold an IPv4 address.
+QString interfaceSkipReason(const tcInterfaceInfo& info);
+
+// Every interface with the rule's verdict, in the host's order. A non-empty `only`
+// (names or human-readable names) skips every interface it does not name as well.
+QList<tcInterfaceChoice> chooseInterfaces(const QList<tcInterfaceInfo>& interfaces,
+                                          const QStringList& only = QStringList());
+// The IPv4 addresses of the picked interfaces, in order.
+QList<QHostAddress> chosenAddresses(const QList<tcInterfaceChoice>& choices);
+// Whether `interfaceName` is one of `only` (an empty `only` admits every interface).
+bool interfaceAdmitted(const QStringList& only, const tcInterfaceInfo& info);
+
+QList<tcInterfaceInfo> hostInterfaces();
