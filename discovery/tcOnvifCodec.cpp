@@ -2,9 +2,11 @@
 
 #include "tcMacText.h"
 
+#include <QHostAddress>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QUrl>
+#include <QVector>
 #include <QXmlStreamReader>
 
 #include <functional>
@@ -16,6 +18,11 @@ const QLatin1String kHardwareScope("onvif://www.onvif.org/hardware/");
 const QLatin1String kNameScope("onvif://www.onvif.org/name/");
 const QLatin1String kMacScope("onvif://www.onvif.org/macaddr/");
 const QLatin1String kProfileMacScope("onvif://www.onvif.org/Profile/MAC/");
+// Several makers' cameras give their MAC in this scope.
+const QLatin1String kShortMacScope("onvif://www.onvif.org/MAC/");
+// Any scope under this root marks an ONVIF device, whatever its Types say.
+const QLatin1String kOnvifScopeRoot("onvif://www.onvif.org/");
+const QLatin1String kTypeScope("onvif://www.onvif.org/type/");
 
 // The maker's own cameras carry this OUI; they answer ONVIF discovery as well.
 const QLatin1String kMakerOui("0a3d91");
@@ -72,7 +79,15 @@ void forEachChild(QXmlStreamReader& xml, QLatin1String name, const std::function
     }
 }
 
-void readTypes(QXmlStreamReader& xml, tcVideoDevice& device)
+// What a ProbeMatch's Types and Scopes say about it.
+struct tcMatchKind
+{
+    bool knownType = false;   // names a transmitter or a device
+    bool displayType = false; // names a display
+    bool onvifScope = false;  // carries a scope under the ONVIF root
+};
+
+void readTypes(QXmlStreamReader& xml, tcMatchKind& kind)
 {
     QString text;
     if (!readText(xml, text))
@@ -81,10 +96,10 @@ void readTypes(QXmlStreamReader& xml, tcVideoDevice& device)
     for (const QString& piece : pieces) {
         const QStringRef type = withoutPrefix(QStringRef(&piece));
         if (sameText(type, QLatin1String("NetworkVideoTransmitter")) ||
-            sameText(type, QLatin1String("Device"))) {
-            device.valid = true;
-            return;
-        }
+            sameText(type, QLatin1String("Device")))
+            kind.knownType = true;
+        else if (sameText(type, QLatin1String("NetworkVideoDisplay")))
+            kind.displayType = true;
     }
 }
 
@@ -106,7 +121,7 @@ void takeMacCandidate(QString& macCandidate, tcVideoDevice& device)
         device.type = Norvo2Cam;
 }
 
-void readScopes(QXmlStreamReader& xml, tcVideoDevice& device, QString& macCandidate)
+void readScopes(QXmlStreamReader& xml, tcVideoDevice& device, QString& macCandidate, tcMatchKind& kind)
 {
     QString text;
     if (!readText(xml, text))
@@ -120,6 +135,11 @@ void readScopes(QXmlStreamReader& xml, tcVideoDevice& device, QString& macCandid
     for (const QString& piece : pieces) {
         if (piece.contains(QLatin1String("://"))) {
             mode = None;
+            kind.onvifScope = kind.onvifScope || piece.startsWith(kOnvifScopeRoot, Qt::CaseInsensitive);
+            // A display without Types may still say what it is in its type scope.
+            if (piece.startsWith(kTypeScope, Qt::CaseInsensitive) &&
+                sameText(QStringRef(&piece).mid(kTypeScope.size()), QLatin1String("Network_Video_Display")))
+                kind.displayType = true;
             if (piece.startsWith(kHardwareScope, Qt::CaseInsensitive)) {
                 hardware = decodeScopeValue(piece.mid(kHardwareScope.size()));
                 mode = Hardware;
@@ -130,6 +150,8 @@ void readScopes(QXmlStreamReader& xml, tcVideoDevice& device, QString& macCandid
                 macCandidate = decodeScopeValue(piece.mid(kMacScope.size()));
             } else if (piece.startsWith(kProfileMacScope, Qt::CaseInsensitive)) {
                 macCandidate = decodeScopeValue(piece.mid(kProfileMacScope.size()));
+            } else if (piece.startsWith(kShortMacScope, Qt::CaseInsensitive)) {
+                macCandidate = decodeScopeValue(piece.mid(kShortMacScope.size()));
             }
         } else if (mode == Hardware) {
             hardware += QLatin1Char(' ') + piece;
@@ -142,11 +164,46 @@ void readScopes(QXmlStreamReader& xml, tcVideoDevice& device, QString& macCandid
     takeMacCandidate(macCandidate, device);
 }
 
-void readXAddrs(QXmlStreamReader& xml, tcVideoDevice& device)
+// One usable XAddrs entry: an http URL whose host is a plain name or IPv4 address.
+struct tcServiceAddress
+{
+    QString host;
+    QStringList hostPort;
+    QStringList parts;
+};
+
+bool isLinkLocal(const QString& host)
+{
+    const QHostAddress address(host);
+    return !address.isNull() && address.isLinkLocal();
+}
+
+// The entry to use of several: cameras often list a link-local address first and the one
+// they are reached at after it. The reply's own source address wins; else the first
+// address that is not link-local; only then the first.
+const tcServiceAddress* chooseServiceAddress(const QVector<tcServiceAddress>& entries,
+                                             const QHostAddress& sender)
+{
+    if (entries.isEmpty())
+        return nullptr;
+    for (const tcServiceAddress& entry : entries) {
+        const QHostAddress host(entry.host);
+        if (!sender.isNull() && !host.isNull() && host.isEqual(sender, QHostAddress::TolerantConversion))
+            return &entry;
+    }
+    for (const tcServiceAddress& entry : entries) {
+        if (!isLinkLocal(entry.host))
+            return &entry;
+    }
+    return &entries.first();
+}
+
+void readXAddrs(QXmlStreamReader& xml, tcVideoDevice& device, const QHostAddress& sender)
 {
     QString text;
     if (!readText(xml, text))
         return;
+    QVector<tcServiceAddress> entries;
     const QStringList pieces = splitAtBlanks(text);
     for (const QString& piece : pieces) {
         // An IPv6 address cannot be shown or reached by the IPv4-only configuration.
@@ -157,17 +214,19 @@ void readXAddrs(QXmlStreamReader& xml, tcVideoDevice& device)
         if (parts.size() < 2)
             continue;
         const QStringList hostPort = parts.at(1).split(QLatin1Char(':'));
-        if (!isPlainHost(hostPort.first()))
-            continue;
-        device.ipAddress = hostPort.first();
-        if (hostPort.size() > 1) {
-            bool isNumber = false;
-            const quint16 port = hostPort.at(1).toUShort(&isNumber);
-            device.webPort = isNumber ? port : 0;
-        }
-        device.servicePath = parts.mid(2).join(QLatin1Char('/'));
-        return;
+        if (isPlainHost(hostPort.first()))
+            entries.append({hostPort.first(), hostPort, parts});
     }
+    const tcServiceAddress* chosen = chooseServiceAddress(entries, sender);
+    if (!chosen)
+        return;
+    device.ipAddress = chosen->host;
+    if (chosen->hostPort.size() > 1) {
+        bool isNumber = false;
+        const quint16 port = chosen->hostPort.at(1).toUShort(&isNumber);
+        device.webPort = isNumber ? port : 0;
+    }
+    device.servicePath = chosen->parts.mid(2).join(QLatin1Char('/'));
 }
 
 void readEndpointReference(QXmlStreamReader& xml, tcVideoDevice& device, QString& macCandidate)
@@ -190,7 +249,8 @@ void readEndpointReference(QXmlStreamReader& xml, tcVideoDevice& device, QString
     });
 }
 
-void readProbeMatch(QXmlStreamReader& xml, const tcLocateParams* apParams, tcDeviceRecords& records)
+void readProbeMatch(QXmlStreamReader& xml, const tcLocateParams* apParams, const QHostAddress& sender,
+                    tcDeviceRecords& records)
 {
     auto device = std::make_unique<tcVideoDevice>(apParams);
     device->type = Onvif;
@@ -201,13 +261,14 @@ void readProbeMatch(QXmlStreamReader& xml, const tcLocateParams* apParams, tcDev
     // message would give a second device the first one's MAC, and the list would then
     // merge the two into one row.
     QString macCandidate;
+    tcMatchKind kind;
     while (xml.readNextStartElement()) {
         if (isElement(xml, QLatin1String("Types"))) {
-            readTypes(xml, *device);
+            readTypes(xml, kind);
         } else if (isElement(xml, QLatin1String("Scopes"))) {
-            readScopes(xml, *device, macCandidate);
+            readScopes(xml, *device, macCandidate, kind);
         } else if (isElement(xml, QLatin1String("XAddrs"))) {
-            readXAddrs(xml, *device);
+            readXAddrs(xml, *device, sender);
         } else if (isElement(xml, QLatin1String("EndpointReference")) && macCandidate.isEmpty()) {
             readEndpointReference(xml, *device, macCandidate);
         } else if (isElement(xml, QLatin1String("Extension"))) {
@@ -218,7 +279,10 @@ void readProbeMatch(QXmlStreamReader& xml, const tcLocateParams* apParams, tcDev
             xml.skipCurrentElement();
         }
     }
-    // Reached at the end tag or where the XML stopped being readable.
+    // Reached at the end tag or where the XML stopped being readable. Some cameras send
+    // no Types, or only a vendor's type; their ONVIF scopes tell them apart from printers
+    // and storage boxes, which answer WS-Discovery too. A display stays out either way.
+    device->valid = kind.knownType || (kind.onvifScope && !kind.displayType);
     if (!device->valid)
         return;
     if (device->model.isEmpty())
@@ -268,7 +332,8 @@ QByteArray buildProbe(tcProbeType type, const QUuid& messageId)
         .toUtf8();
 }
 
-tcDeviceRecords parseProbeMatches(const QByteArray& abaDatagram, const tcLocateParams* apParams)
+tcDeviceRecords parseProbeMatches(const QByteArray& abaDatagram, const tcLocateParams* apParams,
+                                  const QHostAddress& sender)
 {
     tcDeviceRecords records;
     QXmlStreamReader xml(abaDatagram);
@@ -286,7 +351,8 @@ tcDeviceRecords parseProbeMatches(const QByteArray& abaDatagram, const tcLocateP
         return records;
     forEachChild(xml, QLatin1String("Body"), [&]() {
         forEachChild(xml, QLatin1String("ProbeMatches"), [&]() {
-            forEachChild(xml, QLatin1String("ProbeMatch"), [&]() { readProbeMatch(xml, apParams, records); });
+            forEachChild(xml, QLatin1String("ProbeMatch"),
+                         [&]() { readProbeMatch(xml, apParams, sender, records); });
         });
     });
     return records;

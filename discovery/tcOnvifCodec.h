@@ -6,6 +6,7 @@
 #include "tcVideoDevice.h"
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QUuid>
 
 enum class tcProbeType { NetworkVideoTransmitter, Device, NetworkVideoDisplay };
@@ -19,6 +20,9 @@ tcProbeType probeTypeForCount(int acCount);
 QByteArray buildProbe(tcProbeType type, const QUuid& messageId);
 
 // The devices one datagram reports: one record per ProbeMatch whose Types name a
-// transmitter or a device. Anything that is not a ProbeMatches message yields nothing;
-// malformed XML ends the reading where it becomes unreadable.
-tcDeviceRecords parseProbeMatches(const QByteArray& abaDatagram, const tcLocateParams* apParams);
+// transmitter or a device, or that is not a display and carries ONVIF scopes. Of several
+// XAddrs the one at `sender` (the datagram's source address; null when not known) is
+// taken, else the first that is not link-local. Anything that is not a ProbeMatches
+// message yields nothing; malformed XML ends the reading where it becomes unreadable.
+tcDeviceRecords parseProbeMatches(const QByteArray& abaDatagram, const tcLocateParams* apParams,
+                                  const QHostAddress& sender);

@@ -1,6 +1,7 @@
 #include "tcSiteLocate.h"
 
 #include "tcInterfaceFilter.h"
+#include "tcRangeProbe.h"
 #include "tcSiteLocateONSIP.h"
 #include "tcSiteLocateOnvif.h"
 #include "tcSiteLocatePQSeries.h"
@@ -65,6 +66,24 @@ bool tcSiteLocate::isSending() const
 {
     return std::any_of(m_locators.cbegin(), m_locators.cend(),
                        [](const tcSpecificLocator* locator) { return locator->isSending(); });
+}
+
+void tcSiteLocate::setRanges(const tcAddressRanges& ranges, int hostsPerSecond)
+{
+    m_ranges = ranges;
+    for (tcSpecificLocator* locator : qAsConst(m_locators))
+        locator->setRanges(ranges, hostsPerSecond);
+}
+
+quint32 tcSiteLocate::sweptHosts() const
+{
+    // The sweeps run side by side at one pace; the one furthest behind tells.
+    quint32 swept = m_ranges.hostCount();
+    for (const tcSpecificLocator* locator : m_locators) {
+        if (const tcRangeProbe* sweep = locator->sweep())
+            swept = qMin(swept, sweep->sentHosts());
+    }
+    return swept;
 }
 
 QList<QHostAddress> tcSiteLocate::interfaceAddresses() const

@@ -2,6 +2,7 @@
 // The discovery coordinator: owns one locator per protocol, starts them all with the
 // same repeat count and interval, and re-emits every found device as one signal.
 
+#include "tcAddressRange.h"
 #include "tcLocateParams.h"
 #include "tcVideoDevice.h"
 
@@ -35,6 +36,14 @@ public:
     // Whether any locator still has queries of this run to send.
     bool isSending() const;
 
+    // Hosts beyond the local segment that every start also queries by unicast, at
+    // hostsPerSecond, through the locators whose devices answer such a query (ONVIF and
+    // bridge); empty, the default, for the local segment alone.
+    void setRanges(const tcAddressRanges& ranges, int hostsPerSecond);
+    const tcAddressRanges& ranges() const { return m_ranges; }
+    // Hosts of the ranges queried so far in this run by every sweeping locator.
+    quint32 sweptHosts() const;
+
     // Restricts discovery to these interfaces (system or human-readable names) from the
     // next start; empty, the default, takes every interface the filter rule picks.
     void setInterfaceNames(const QStringList& names) { m_interfaceNames = names; }
@@ -54,11 +63,14 @@ public:
 
 signals:
     void sig_locateFoundSite(tpVideoDevice apDvc);
+    // More hosts of the ranges were queried (sweptHosts() of ranges().hostCount()).
+    void sig_sweepProgress();
 
 private:
     QList<tcSpecificLocator*> m_locators;
     QStringList m_interfaceNames;
     QSet<int> m_admittedIndexes; // the chosen interfaces at the last start
+    tcAddressRanges m_ranges;
 };
 
 // The reply counts as lines "interface: protocol n, protocol n" in interface order, the

@@ -28,7 +28,7 @@ QByteArray tcSiteLocateOnvif::query(int acCount) const
     return buildProbe(probeTypeForCount(acCount), QUuid::createUuid());
 }
 
-tcDeviceRecords tcSiteLocateOnvif::parseReply(const QByteArray& abaDatagram, const QHostAddress&) const
+tcDeviceRecords tcSiteLocateOnvif::parseReply(const QByteArray& abaDatagram, const QHostAddress& sender) const
 {
-    return parseProbeMatches(abaDatagram, params.data());
+    return parseProbeMatches(abaDatagram, params.data(), sender);
 }

@@ -10,6 +10,8 @@ class tcSiteLocateOnvif : public tcSpecificLocator
 public:
     tcSiteLocateOnvif(tcSiteLocate* apOwner, QSharedPointer<tcLocateParams> apParams);
 
+    // Devices answer a query sent to their own address too.
+    bool reachesOtherSubnets() const override { return true; }
     QString name() const override { return QStringLiteral("ONVIF"); }
 
 protected:

@@ -10,6 +10,8 @@ class tcSiteLocateZL : public tcSpecificLocator
 public:
     tcSiteLocateZL(tcSiteLocate* apOwner, QSharedPointer<tcLocateParams> apParams);
 
+    // Devices answer a query sent to their own address too.
+    bool reachesOtherSubnets() const override { return true; }
     QString name() const override { return QStringLiteral("Bridge"); }
 
 protected:

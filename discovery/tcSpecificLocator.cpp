@@ -1,5 +1,6 @@
 #include "tcSpecificLocator.h"
 
+#include "tcRangeProbe.h"
 #include "tcSiteLocate.h"
 
 #include <QNetworkDatagram>
@@ -61,6 +62,54 @@ void tcSpecificLocator::start(int repeats, int intervalMs)
     remaining = sendCount(repeats);
     slot_timeout();
     timer->start(sendIntervalMs(intervalMs));
+    startSweep(sendCount(repeats) - 1);
+}
+
+bool tcSpecificLocator::isSending() const
+{
+    return m_sweep && m_sweep->isActive();
+}
+
+void tcSpecificLocator::setRanges(const tcAddressRanges& ranges, int hostsPerSecond)
+{
+    m_ranges = ranges;
+    m_rate = hostsPerSecond;
+}
+
+void tcSpecificLocator::startSweep(int acFirstCount)
+{
+    delete m_sweep;
+    m_sweep = nullptr;
+    if (m_ranges.isEmpty() || !reachesOtherSubnets())
+        return;
+    m_unicastSocket = new QUdpSocket(this);
+    if (!m_unicastSocket->bind(QHostAddress(QHostAddress::AnyIPv4), 0, QAbstractSocket::DontShareAddress)) {
+        qWarning("%sno socket for the unicast queries of the ranges: %s", qPrintable(logPrefix()),
+                 qPrintable(m_unicastSocket->errorString()));
+        delete m_unicastSocket;
+        m_unicastSocket = nullptr;
+        return;
+    }
+    enlargeReceiveBuffer(m_unicastSocket, logPrefix());
+    connect(m_unicastSocket, &QUdpSocket::errorOccurred, this, &tcSpecificLocator::slot_SocketError);
+    connect(m_unicastSocket, &QUdpSocket::readyRead, this, &tcSpecificLocator::slot_DatagramAvailable);
+    // Each host gets the series' first query, built afresh (a Probe's MessageID is new for
+    // every host, as for every multicast send).
+    m_sweep = new tcRangeProbe(m_unicastSocket, m_ranges, port(), m_rate,
+                               [this, acFirstCount] { return query(acFirstCount); }, logPrefix(), this);
+    connect(m_sweep, &tcRangeProbe::sig_progress, this, [this] { emit owner->sig_sweepProgress(); });
+    connect(m_sweep, &tcRangeProbe::sig_finished, this, [this] {
+        if (running && !timer->isActive())
+            endRun();
+    });
+    m_sweep->start();
+}
+
+void tcSpecificLocator::endRun()
+{
+    running = false;
+    timer->stop();
+    closeSockets();
 }
 
 void tcSpecificLocator::slot_timeout()
@@ -71,9 +120,10 @@ void tcSpecificLocator::slot_timeout()
         return;
     }
     if (remaining-- < 1) {
-        running = false;
+        // The sockets stay open while the sweep runs; its end closes them.
         timer->stop();
-        closeSockets();
+        if (!isSending())
+            endRun();
         return;
     }
     const QByteArray bytes = query(remaining);
@@ -93,14 +143,16 @@ void tcSpecificLocator::slot_DatagramAvailable()
     auto* socket = qobject_cast<QUdpSocket*>(sender());
     // A directly connected receiver may stop the locator while a reply is reported, and
     // a socket closed then must not be read again.
-    while (running && socket && m_sockets.contains(socket) && socket->hasPendingDatagrams()) {
+    const bool unicast = socket && socket == m_unicastSocket;
+    while (running && socket && (unicast || m_sockets.contains(socket)) && socket->hasPendingDatagrams()) {
         const QNetworkDatagram datagram = socket->receiveDatagram();
         if (!datagram.isValid()) {
             qDebug("%sreading a datagram failed: %s", qPrintable(logPrefix()),
                    qPrintable(socket->errorString()));
             return;
         }
-        if (!owner->admitsArrival(int(datagram.interfaceIndex())))
+        // Replies to the sweep come back on whatever interface leads to their subnet.
+        if (!unicast && !owner->admitsArrival(int(datagram.interfaceIndex())))
             continue;
         tcDeviceRecords devices = parseReply(datagram.data(), datagram.senderAddress());
         if (!devices.empty())
@@ -118,6 +170,11 @@ void tcSpecificLocator::slot_SocketError(QAbstractSocket::SocketError acSocketEr
 
 void tcSpecificLocator::closeSockets()
 {
+    if (m_sweep)
+        m_sweep->stop();
+    if (m_unicastSocket)
+        m_sockets.append(m_unicastSocket);
+    m_unicastSocket = nullptr;
     for (QUdpSocket* socket : qAsConst(m_sockets)) {
         socket->disconnect(this);
         socket->abort();

@@ -4,6 +4,7 @@
 // the sockets and their drain loop). A protocol supplies only its sockets, destination,
 // port, query, reply parser and its rule for a start while running.
 
+#include "tcAddressRange.h"
 #include "tcLocateParams.h"
 #include "tcVideoDevice.h"
 
@@ -17,6 +18,7 @@
 class QNetworkDatagram;
 class QTimer;
 class QUdpSocket;
+class tcRangeProbe;
 class tcSiteLocate;
 
 // Replies of hundreds of devices arrive in the same millisecond after one multicast
@@ -47,9 +49,19 @@ public:
     // bind to the wildcard address succeeds even where no network interface is up, so a
     // bound socket alone does not tell that the locator can reach any device.
     bool hasSentQuery() const { return sentQuery; }
-    // Whether queries of the current run are still to go out after the repeat series; the
-    // discovery cycle waits for them. No locator has such queries yet.
-    virtual bool isSending() const { return false; }
+    // Whether queries of the current run are still to go out after the repeat series, or
+    // their replies still awaited: the unicast sweep of the ranges. The discovery cycle
+    // waits for them.
+    bool isSending() const;
+    // Hosts beyond the local segment that each start also queries by unicast, one query
+    // per host at hostsPerSecond; taken only by a protocol whose devices answer a unicast
+    // query (reachesOtherSubnets()). From the next start.
+    void setRanges(const tcAddressRanges& ranges, int hostsPerSecond);
+    // Multicast and broadcast stop at the first router: only a protocol whose devices
+    // answer a query sent to their own address reaches other subnets.
+    virtual bool reachesOtherSubnets() const { return false; }
+    // The sweep of the current or last run, null when it had none.
+    const tcRangeProbe* sweep() const { return m_sweep; }
     // Replies that reported at least one device since the last start, by the name of the
     // interface they arrived on.
     const QMap<QString, int>& repliesByInterface() const { return m_repliesByInterface; }
@@ -99,7 +111,17 @@ protected:
 
 private:
     void countReply(const QNetworkDatagram& datagram, const QUdpSocket* apSocket);
+    // Opens the unicast socket and starts the sweep when there are ranges to take.
+    void startSweep(int acFirstCount);
+    // The end of a run: after the repeat series and the sweep, whichever ends last.
+    void endRun();
 
     QList<QUdpSocket*> m_sockets;
+    tcAddressRanges m_ranges;
+    int m_rate = 0;
+    // Bound to any address: the routing table chooses the way out and the source address,
+    // so replies from beyond a router come back to it.
+    QUdpSocket* m_unicastSocket = nullptr;
+    tcRangeProbe* m_sweep = nullptr;
     QMap<QString, int> m_repliesByInterface;
 };

@@ -7,8 +7,12 @@
 
 namespace {
 
+// The source address of every input: the corpus's cameras list it among their XAddrs.
+const QHostAddress kSender(QStringLiteral("10.99.0.2"));
+
 // The least a reported device takes: the wrapper once, then per device a ProbeMatch
-// start tag and a closed Types element naming a device type, unprefixed.
+// start tag and a closed Types element naming a device type, unprefixed (a device
+// listed for its ONVIF scopes takes more).
 const int kWrapper = int(sizeof("<Envelope><Body><ProbeMatches>") - 1);
 const int kPerDevice = int(sizeof("<ProbeMatch><Types>Device</Types>") - 1);
 
@@ -27,7 +31,7 @@ QStringList decodedTexts(const QByteArray& input)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray input = zlfuzz::bytes(data, size);
-    const tcDeviceRecords records = parseProbeMatches(input, &zlfuzz::params());
+    const tcDeviceRecords records = parseProbeMatches(input, &zlfuzz::params(), kSender);
     if (records.empty())
         return 0;
     const int count = int(records.size());

@@ -3,6 +3,8 @@
 #include "tcDiscoveryCycle.h"
 #include "tcIPUpdateDlg.h"
 #include "tcPWUpdateDlg.h"
+#include "tcRangeEntry.h"
+#include "tcRangeProbe.h"
 #include "tcSiteLocate.h"
 #include "tcSiteLocateItem.h"
 #include "ui_MainWindow.h"
@@ -34,6 +36,10 @@ MainWindow::MainWindow(QWidget* apParent)
     ui->btnUpdateAddresses->setVisible(shown.cameras);
     setWindowTitle(tr("Zephyrlock Scanner V%1").arg(QStringLiteral(ZL_VERSION)));
 
+    // Beside Refresh, whose next press sweeps the ranges entered.
+    rangeEntry = new tcRangeEntry(this);
+    ui->hlTopBar->insertWidget(ui->hlTopBar->indexOf(ui->btnRefresh), rangeEntry);
+
     locate = new tcSiteLocate(this, params);
     cycle = new tcDiscoveryCycle(locate, this);
     // Rows are matched in the order they are shown, which sorting changes.
@@ -51,6 +57,8 @@ MainWindow::MainWindow(QWidget* apParent)
                                  ui->radShowSpeakers, ui->radShowOther})
         connect(button, &QRadioButton::toggled, this, &MainWindow::slot_typeToggled);
     connect(cycle, &tcDiscoveryCycle::sig_tick, this, &MainWindow::slot_cycleTick);
+    connect(locate, &tcSiteLocate::sig_sweepProgress, this,
+            [this] { ui->prgDiscovery->setValue(int(locate->sweptHosts())); });
     connect(cycle, &tcDiscoveryCycle::sig_final, this, &MainWindow::slot_cycleFinal);
 
     slot_refreshClicked();
@@ -151,7 +159,10 @@ void MainWindow::slot_refreshClicked()
     }
     ui->btnRefresh->setEnabled(false);
     ui->lblProgress->setText(tr("Locating sites, please wait..."));
-    ui->prgDiscovery->setRange(0, tcDiscoveryCycle::kTicks);
+    // A sweep of other subnets outlasts the three ticks: the bar then counts its hosts.
+    locate->setRanges(rangeEntry->ranges(), tcRangeProbe::kDefaultRate);
+    ui->prgDiscovery->setRange(0, locate->ranges().isEmpty() ? tcDiscoveryCycle::kTicks
+                                                             : int(locate->ranges().hostCount()));
     ui->prgDiscovery->setValue(0);
     ui->prgDiscovery->show();
     cycle->start();
@@ -164,7 +175,8 @@ void MainWindow::slot_waitTimer()
 
 void MainWindow::slot_cycleTick(int count)
 {
-    ui->prgDiscovery->setValue(count);
+    if (locate->ranges().isEmpty())
+        ui->prgDiscovery->setValue(count);
 }
 
 void MainWindow::slot_cycleFinal()

@@ -16,6 +16,7 @@
 class QTreeWidget;
 class QTreeWidgetItem;
 class tcDiscoveryCycle;
+class tcRangeEntry;
 class tcSiteLocate;
 class tcSiteLocateItem;
 
@@ -71,6 +72,7 @@ private:
     QTreeWidget* siteTree = nullptr;
     tcSiteLocate* locate = nullptr;
     tcDiscoveryCycle* cycle = nullptr; // the wait timer and its count live here
+    tcRangeEntry* rangeEntry = nullptr; // other subnets to sweep, for this session
     QSharedPointer<tcLocateParams> params;
     tcKindFilter shown; // the checked kind button
     bool selectAllNext = true;

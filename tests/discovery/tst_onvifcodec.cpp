@@ -202,7 +202,92 @@ private slots:
     {
         QFETCH(QByteArray, datagram);
         QFETCH(QString, expected);
-        QCOMPARE(summary(::parseProbeMatches(datagram, nullptr)), expected);
+        QCOMPARE(summary(::parseProbeMatches(datagram, nullptr, QHostAddress())), expected);
+    }
+
+    // ProbeMatches shaped like those of cameras in the field, read with the datagram's
+    // source address.
+    void realCameraReplies_data()
+    {
+        QTest::addColumn<QByteArray>("datagram");
+        QTest::addColumn<QString>("sender");
+        QTest::addColumn<QString>("expected");
+        const auto probeMatch = [](const QString& inner) {
+            return matches(QStringLiteral("<d:ProbeMatch><a:EndpointReference><a:Address>"
+                                          "urn:uuid:1c8e2f00-77aa-11ee-8000-b4a3826c9e11</a:Address>"
+                                          "</a:EndpointReference>%1<d:MetadataVersion>3</d:MetadataVersion>"
+                                          "</d:ProbeMatch>")
+                               .arg(inner));
+        };
+        const QString scopes =
+            QStringLiteral("<d:Scopes>@type/video_encoder @Profile/Streaming @hardware/DS-2CD2043 "
+                           "@name/Parking%20North @location/city/anywhere</d:Scopes>");
+        const QString xaddrs = QStringLiteral("<d:XAddrs>http://10.0.0.5/onvif/device_service</d:XAddrs>");
+        const QString listed =
+            QStringLiteral("Onvif 10.0.0.5:80/onvif/device_service [] DS-2CD2043 | Parking North");
+
+        QTest::newRow("no Types element, ONVIF scopes: listed")
+            << probeMatch(scopes + xaddrs) << "10.0.0.5" << listed;
+        QTest::newRow("only a vendor type, ONVIF scopes: listed")
+            << probeMatch("<d:Types>hk:IPCamera</d:Types>" + scopes + xaddrs) << "10.0.0.5" << listed;
+        QTest::newRow("empty Types element, ONVIF scopes: listed")
+            << probeMatch("<d:Types/>" + scopes + xaddrs) << "10.0.0.5" << listed;
+        QTest::newRow("display with a vendor type and ONVIF scopes: dropped")
+            << probeMatch("<d:Types>dn:NetworkVideoDisplay hk:Decoder</d:Types>" + scopes + xaddrs)
+            << "10.0.0.5" << QString();
+        QTest::newRow("no Types, display type scope: dropped")
+            << probeMatch("<d:Scopes>@type/Network_Video_Display @name/Wall</d:Scopes>" + xaddrs)
+            << "10.0.0.5" << QString();
+        QTest::newRow("printer: print type, no ONVIF scope: dropped")
+            << probeMatch(
+                   "<d:Types>wprt:PrintDeviceType</d:Types><d:Scopes>http://schemas.xmlsoap.org/ws/2005/"
+                   "04/discovery/ldap ldap:///ou=floor1</d:Scopes><d:XAddrs>http://10.0.0.40:3911/"
+                   "</d:XAddrs>")
+            << "10.0.0.40" << QString();
+        QTest::newRow("storage box: no Types, no Scopes: dropped")
+            << probeMatch("<d:XAddrs>http://10.0.0.41:5357/b3f1</d:XAddrs>") << "10.0.0.41" << QString();
+        QTest::newRow("ONVIF root only inside another scheme's URI: dropped")
+            << probeMatch("<d:Scopes>http://vendor.example/onvif://www.onvif.org/</d:Scopes>" + xaddrs)
+            << "10.0.0.5" << QString();
+
+        const QString twoAddresses = QStringLiteral(
+            "<d:Types>dn:NetworkVideoTransmitter</d:Types><d:XAddrs>http://169.254.18.7/onvif/device_service "
+            "http://10.0.0.5:8080/onvif/device_service http://192.168.7.5/onvif/device_service</d:XAddrs>");
+        QTest::newRow("link-local first: the one equal to the sender")
+            << probeMatch(twoAddresses) << "192.168.7.5"
+            << "Onvif 192.168.7.5:80/onvif/device_service [] Onvif | ";
+        QTest::newRow("link-local first, sender not listed: the first that is not link-local")
+            << probeMatch(twoAddresses) << "10.0.0.99"
+            << "Onvif 10.0.0.5:8080/onvif/device_service [] Onvif | ";
+        QTest::newRow("link-local first, sender unknown: the first that is not link-local")
+            << probeMatch(twoAddresses) << ""
+            << "Onvif 10.0.0.5:8080/onvif/device_service [] Onvif | ";
+        QTest::newRow("the sender is the link-local one: taken")
+            << probeMatch(twoAddresses) << "169.254.18.7"
+            << "Onvif 169.254.18.7:80/onvif/device_service [] Onvif | ";
+        QTest::newRow("only link-local addresses: the first")
+            << probeMatch("<d:Types>dn:NetworkVideoTransmitter</d:Types><d:XAddrs>http://169.254.18.7/a "
+                          "http://169.254.9.1/b</d:XAddrs>")
+            << "10.0.0.5"
+            << "Onvif 169.254.18.7:80/a [] Onvif | ";
+        QTest::newRow("sender as an IPv4-mapped IPv6 address")
+            << probeMatch(twoAddresses) << "::ffff:192.168.7.5"
+            << "Onvif 192.168.7.5:80/onvif/device_service [] Onvif | ";
+
+        QTest::newRow("MAC scope with colons")
+            << probeMatch("<d:Types>tds:Device</d:Types><d:Scopes>@MAC/b4:a3:82:6c:9e:11</d:Scopes>" + xaddrs)
+            << "10.0.0.5"
+            << "Onvif 10.0.0.5:80/onvif/device_service [B4:A3:82:6C:9E:11] Onvif | ";
+        QTest::newRow("MAC scope of the maker, 12 characters, no Types")
+            << probeMatch("<d:Scopes>@type/video_encoder @mac/0A3D91A1B2C3</d:Scopes>" + xaddrs) << "10.0.0.5"
+            << "Norvo 2.0 10.0.0.5:80/onvif/device_service [0A:3D:91:A1:B2:C3] Norvo 2.0 | ";
+    }
+    void realCameraReplies()
+    {
+        QFETCH(QByteArray, datagram);
+        QFETCH(QString, sender);
+        QFETCH(QString, expected);
+        QCOMPARE(summary(::parseProbeMatches(datagram, nullptr, QHostAddress(sender))), expected);
     }
 
     // A reply cut at any byte, and read from memory that goes on past the cut, yields at
@@ -213,8 +298,8 @@ private slots:
         QVERIFY(fixture.open(QIODevice::ReadOnly));
         const QByteArray whole = fixture.readAll();
         for (int length = 0; length <= whole.size(); ++length) {
-            const tcDeviceRecords records =
-                ::parseProbeMatches(QByteArray::fromRawData(whole.constData(), length), nullptr);
+            const tcDeviceRecords records = ::parseProbeMatches(
+                QByteArray::fromRawData(whole.constData(), length), nullptr, QHostAddress());
             const QString found = QString::number(length) + QLatin1Char(' ') + summary(records);
             QVERIFY2(records.size() <= 1, qPrintable(found));
             for (const auto& d : records) {

@@ -14,6 +14,10 @@ namespace zltest {
 class tcSim
 {
 public:
+    tcSim() = default;
+    // A simulator in another namespace of the sandbox, such as the far site.
+    explicit tcSim(const QString& netns) : m_process(netns) {}
+
     // devices: the site file's "devices" array, e.g. "[{...}, {...}]".
     bool start(const QByteArray& devices, const QStringList& args = {})
     {

@@ -24,6 +24,7 @@ QString sandboxProblem()
 }
 
 QString siteNamespace() { return qEnvironmentVariable("ZL_SITE_NS"); }
+QString farNamespace() { return qEnvironmentVariable("ZL_FAR_NS"); }
 QString scanAddress() { return qEnvironmentVariable("ZL_SCAN_ADDR", QStringLiteral("10.99.0.1")); }
 QString siteAddress() { return qEnvironmentVariable("ZL_SITE_ADDR", QStringLiteral("10.99.0.2")); }
 
@@ -46,7 +47,9 @@ bool tcSiteProcess::start(const QString& program, const QStringList& args, const
     m_output.clear();
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(QStringLiteral("ip"),
-                    QStringList{QStringLiteral("netns"), QStringLiteral("exec"), siteNamespace(), program} + args);
+                    QStringList{QStringLiteral("netns"), QStringLiteral("exec"),
+                                m_namespace.isEmpty() ? siteNamespace() : m_namespace, program} +
+                        args);
     if (!m_process.waitForStarted(5000))
         return false;
     if (readyLine.isEmpty())

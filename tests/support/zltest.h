@@ -24,6 +24,9 @@ QString sandboxProblem();
     } while (false)
 
 QString siteNamespace();
+// The far site behind a router (scripts/lib/netns.sh, zl_netns_routed_up), reached from
+// the scan side by unicast only; empty when the run has no routed subnet.
+QString farNamespace();
 QString scanAddress();   // the scan side's address, e.g. 10.99.0.1
 QString siteAddress();   // the site side's address, e.g. 10.99.0.2
 
@@ -36,6 +39,8 @@ class tcSiteProcess
 {
 public:
     tcSiteProcess() = default;
+    // Runs the program in another namespace of the sandbox (the far site) instead.
+    explicit tcSiteProcess(const QString& netns) : m_namespace(netns) {}
     ~tcSiteProcess();
     tcSiteProcess(const tcSiteProcess&) = delete;
     tcSiteProcess& operator=(const tcSiteProcess&) = delete;
@@ -50,6 +55,7 @@ public:
     QByteArray output();
 
 private:
+    QString m_namespace;
     QProcess m_process;
     QByteArray m_output;
 };

@@ -76,7 +76,48 @@ private slots:
         QTest::newRow("json and csv")
             << QStringList{"--json", "--csv"} << "--json and --csv exclude each other";
         QTest::newRow("positional argument") << QStringList{"cameras"} << "unexpected argument 'cameras'";
+        QTest::newRow("range larger than a /16")
+            << QStringList{"--range", "10.0.0.0/8"}
+            << "--range: '10.0.0.0/8' is larger than a /16 (16777216 addresses); split it into /16 networks";
+        QTest::newRow("ranges over the host limit together")
+            << QStringList{"--range", "10.1.0.0/16", "--range=10.2.0.1"}
+            << "--range: the ranges hold 65535 host addresses together; at most 65534 can be probed in one "
+               "run";
+        for (const char* rate : {"0", "100001", "fast"})
+            QTest::addRow("rate '%s'", rate)
+                << QStringList{QStringLiteral("--rate=") + rate}
+                << QStringLiteral("--rate must be a whole number of hosts per second from 1 to 100000, not "
+                                  "'%1'")
+                       .arg(rate);
     }
+    void ranges_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QStringList>("ranges");
+        QTest::addColumn<int>("rate");
+        QTest::newRow("no range: nothing beyond the segment, default pace")
+            << QStringList{} << QStringList{} << 1000;
+        QTest::newRow("repeated ranges and a rate")
+            << QStringList{"--range", "10.98.0.0/17", "--range=192.168.3.1-192.168.3.9", "--rate", "5000"}
+            << QStringList{"10.98.0.1-10.98.127.254", "192.168.3.1-192.168.3.9"} << 5000;
+        QTest::newRow("several ranges in one value")
+            << QStringList{"--range", "10.1.0.0/30,10.1.0.9"} << QStringList{"10.1.0.1-10.1.0.2", "10.1.0.9"}
+            << 1000;
+    }
+    void ranges()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QStringList, ranges);
+        QFETCH(int, rate);
+        const tcScanOptions options = parseScanArguments(QStringList{"zephyrlock-scan"} + args);
+        QCOMPARE(options.error, QString());
+        QStringList parsed;
+        for (const tcAddressRange& range : options.ranges.ranges())
+            parsed << range.toString();
+        QCOMPARE(parsed, ranges);
+        QCOMPARE(options.rate, rate);
+    }
+
     void refused()
     {
         QFETCH(QStringList, args);

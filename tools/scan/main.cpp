@@ -4,14 +4,22 @@
 #include "tcScanFormat.h"
 #include "tcScanOptions.h"
 #include "tcScanRun.h"
+#include "tcSiteLocate.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QTimer>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#if defined(Q_OS_WIN)
+#include <io.h>
+#elif defined(Q_OS_UNIX)
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -27,6 +35,34 @@ bool writeAll(std::FILE* apStream, const QByteArray& bytes)
 void say(const QString& text)
 {
     writeAll(stderr, QStringLiteral("zephyrlock-scan: %1\n").arg(text).toLocal8Bit());
+}
+
+// Progress lines are for a person watching; a file or pipe gets the final line only.
+bool stderrIsTerminal()
+{
+#if defined(Q_OS_WIN)
+    return _isatty(_fileno(stderr)) != 0;
+#elif defined(Q_OS_UNIX)
+    return isatty(fileno(stderr)) != 0;
+#else
+    return false;
+#endif
+}
+
+// One line, rewritten in place a few times a second, while the ranges are swept.
+void showSweepProgress(const tcSiteLocate& locate)
+{
+    static QElapsedTimer shown;
+    const quint32 total = locate.ranges().hostCount();
+    const quint32 done = locate.sweptHosts();
+    if (done < total && shown.isValid() && !shown.hasExpired(200))
+        return;
+    shown.start();
+    writeAll(stderr, QStringLiteral("\rQuerying the ranges: %1 of %2 hosts%3")
+                         .arg(done)
+                         .arg(total)
+                         .arg(QLatin1String(done < total ? "" : "\n"))
+                         .toLocal8Bit());
 }
 
 } // namespace
@@ -51,6 +87,10 @@ int main(int argc, char** argv)
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
 
     tcScanRun run(options.cycles);
+    run.coordinator()->setRanges(options.ranges, options.rate);
+    if (!options.ranges.isEmpty() && stderrIsTerminal())
+        QObject::connect(run.coordinator(), &tcSiteLocate::sig_sweepProgress, &app,
+                         [&run] { showSweepProgress(*run.coordinator()); });
     QObject::connect(&run, &tcScanRun::sig_finished, &app, [&](bool querySent) {
         if (!querySent) {
             say(QStringLiteral("no discovery query could be sent: no socket could be bound, or no "

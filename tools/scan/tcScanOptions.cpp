@@ -39,8 +39,10 @@ tcScanOptions parseScanArguments(const QStringList& args)
     const QCommandLineOption csv(QStringLiteral("csv"));
     const QCommandLineOption kind(QStringLiteral("kind"), QString(), QStringLiteral("kind"));
     const QCommandLineOption cycles(QStringLiteral("cycles"), QString(), QStringLiteral("n"));
+    const QCommandLineOption range(QStringLiteral("range"), QString(), QStringLiteral("range"));
+    const QCommandLineOption rate(QStringLiteral("rate"), QString(), QStringLiteral("n"));
     QCommandLineParser parser;
-    parser.addOptions({help, version, json, csv, kind, cycles});
+    parser.addOptions({help, version, json, csv, kind, cycles, range, rate});
     if (!parser.parse(args.isEmpty() ? QStringList{QLatin1String(kProgram)} : args))
         return failure(parser.errorText());
     if (!parser.positionalArguments().isEmpty())
@@ -86,20 +88,47 @@ tcScanOptions parseScanArguments(const QStringList& args)
             return failure(QStringLiteral("--cycles must be a whole number of at least 1, not '%1'")
                                .arg(parser.value(cycles)));
     }
+    if (parser.isSet(range)) {
+        QString error;
+        const auto ranges = tcAddressRanges::parse(parser.values(range), &error);
+        if (!ranges)
+            return failure(QStringLiteral("--range: %1").arg(error));
+        options.ranges = *ranges;
+    }
+    if (parser.isSet(rate)) {
+        bool ok = false;
+        options.rate = parser.value(rate).toInt(&ok);
+        if (!ok || options.rate < 1 || options.rate > tcRangeProbe::kMaxRate)
+            return failure(QStringLiteral("--rate must be a whole number of hosts per second from 1 to %1, not '%2'")
+                               .arg(tcRangeProbe::kMaxRate)
+                               .arg(parser.value(rate)));
+    }
     return options;
 }
 
 QString scanHelpText()
 {
     return QStringLiteral(
-        "Usage: zephyrlock-scan [--kind KIND] [--cycles N] [--json | --csv]\n"
+        "Usage: zephyrlock-scan [--kind KIND] [--cycles N] [--range RANGE]... [--rate N]\n"
+        "                       [--json | --csv]\n"
         "\n"
         "Finds the devices on the local network as the Zephyrlock Scanner window does and\n"
         "prints its device list. A discovery cycle takes three seconds.\n"
         "\n"
+        "Discovery by multicast and broadcast stops at the first router. With --range the\n"
+        "ONVIF and bridge discovery also query every host of the ranges by unicast, which\n"
+        "reaches other subnets; Norvo 1.0 and PQ-series devices answer by broadcast or\n"
+        "multicast only and are found on the local segment alone. The cycle then lasts\n"
+        "until one second after the last host was queried.\n"
+        "\n"
         "  --kind KIND   bridges, recorders, cameras (the default), speakers or other, as\n"
         "                the window's kind buttons; all lists every device found\n"
         "  --cycles N    run N discovery cycles back to back and merge them (default 1)\n"
+        "  --range RANGE a network (10.20.0.0/22, network and broadcast address left out),\n"
+        "                first and last address (10.20.0.1-10.20.3.254) or one address;\n"
+        "                repeatable, or several separated by commas; at most a /16 each\n"
+        "                and 65,534 hosts in all\n"
+        "  --rate N      hosts queried per second by --range (default 1000)\n"
         "  --json        an array of objects: site_name, cloud_id, model, ip_address,\n"
         "                address_type, port, mac, protocol, fw_ver, status (the list's\n"
         "                texts), device_type (number), web_address, update_eligible\n"
@@ -107,7 +136,8 @@ QString scanHelpText()
         "  --help        this text\n"
         "  --version     the version\n"
         "\n"
-        "\"Sites found (shown / listed)\" goes to standard error.\n"
+        "\"Sites found (shown / listed)\" goes to standard error, and on a terminal the\n"
+        "progress of a range sweep.\n"
         "Exit status: 0 after a run (even when nothing was found), 1 when no discovery\n"
         "query could be sent (no socket, or no network interface up), 2 for a usage error.\n");
 }

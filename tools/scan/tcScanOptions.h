@@ -2,6 +2,8 @@
 // The command line of zephyrlock-scan, read without printing anything so that every
 // option error can be tested as a value.
 
+#include "tcAddressRange.h"
+#include "tcRangeProbe.h"
 #include "tcSiteList.h"
 
 #include <QString>
@@ -20,6 +22,9 @@ struct tcScanOptions
     std::optional<tcKindFilter> kind = tcKindFilter();
     tcScanFormat format = tcScanFormat::Table;
     int cycles = 1;
+    // Hosts beyond the local segment that the ONVIF and bridge discovery query by unicast.
+    tcAddressRanges ranges;
+    int rate = tcRangeProbe::kDefaultRate; // hosts per second
 };
 
 // args[0] is the program, as QCoreApplication::arguments() gives it.

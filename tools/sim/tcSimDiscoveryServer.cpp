@@ -61,12 +61,24 @@ int sendFrom(qintptr fd, const QByteArray& bytes, const QHostAddress& to, quint1
     return ::sendmsg(int(fd), &message, MSG_DONTWAIT) < 0 ? errno : 0;
 }
 
+// A query sent to one device's address rather than to a group or the broadcast address.
+bool isUnicast(const QNetworkDatagram& query)
+{
+    const QHostAddress to = query.destinationAddress();
+    return !to.isNull() && !to.isMulticast() && to != QHostAddress(QHostAddress::Broadcast);
+}
+
 } // namespace
 
 tcSimDiscoveryServer::tcSimDiscoveryServer(const tcSimDevices& devices, const tcSimDiscoveryOptions& options,
                                            QObject* parent)
     : QObject(parent), m_devices(devices), m_options(options), m_random(options.seed)
 {
+    for (const auto& d : m_devices) {
+        m_byAddress[d->address.toIPv4Address()].append(d.get());
+        if (!d->altAddress.isNull())
+            m_byAddress[d->altAddress.toIPv4Address()].append(d.get());
+    }
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &tcSimDiscoveryServer::slot_flush);
@@ -172,6 +184,23 @@ void tcSimDiscoveryServer::slot_flush()
         m_timer.start(int(qBound<qint64>(0, m_queue.begin()->first - m_clock.elapsed(), 60000)));
 }
 
+QVector<const tcSimDevice*> tcSimDiscoveryServer::addressees(const QNetworkDatagram& query, unsigned protocol) const
+{
+    QVector<const tcSimDevice*> devices;
+    if (!isUnicast(query)) {
+        for (const auto& d : m_devices)
+            if (d->protocols & protocol)
+                devices.append(d.get());
+        return devices;
+    }
+    bool isIPv4 = false;
+    const quint32 address = query.destinationAddress().toIPv4Address(&isIPv4);
+    for (const tcSimDevice* d : m_byAddress.value(isIPv4 ? address : 0))
+        if (d->protocols & protocol)
+            devices.append(d);
+    return devices;
+}
+
 void tcSimDiscoveryServer::slot_onvif()
 {
     while (m_onvif->hasPendingDatagrams()) {
@@ -183,12 +212,18 @@ void tcSimDiscoveryServer::slot_onvif()
         m_recentProbes.append(probe.messageId);
         if (m_recentProbes.size() > kRecentProbes)
             m_recentProbes.removeFirst();
-        for (const auto& d : m_devices) {
+        // Only a multicast Probe is answered after a random wait (WS-Discovery's
+        // APP_MAX_DELAY spreads the replies of many targets); a unicast one at once.
+        const bool multicast = !isUnicast(query);
+        for (const tcSimDevice* d : addressees(query, ProtoOnvif)) {
             if (!tcSimOnvif::matches(*d, probe))
                 continue;
-            const QString id = QStringLiteral("uuid:") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-            const int delay =
-                m_options.onvifMaxDelayMs > 0 ? int(m_random.bounded(m_options.onvifMaxDelayMs + 1)) : 0;
+            // The URN form, as most cameras write it (and as nmap's WS-Discovery script
+            // expects it).
+            const QString id = QStringLiteral("urn:uuid:") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+            const int delay = multicast && m_options.onvifMaxDelayMs > 0
+                                  ? int(m_random.bounded(m_options.onvifMaxDelayMs + 1))
+                                  : 0;
             schedule(m_onvif, *d, tcSimOnvif::probeMatches(*d, probe.messageId, id), query.senderAddress(),
                      quint16(query.senderPort()), delay);
         }
@@ -201,10 +236,9 @@ void tcSimDiscoveryServer::slot_bridge()
         const QNetworkDatagram query = m_bridge->receiveDatagram();
         if (!tcSimBridge::isRequest(query.data()))
             continue;
-        for (const auto& d : m_devices)
-            if (d->protocols & ProtoBridge)
-                schedule(m_bridge, *d, tcSimBridge::reply(*d), query.senderAddress(),
-                         quint16(query.senderPort()), spread());
+        for (const tcSimDevice* d : addressees(query, ProtoBridge))
+            schedule(m_bridge, *d, tcSimBridge::reply(*d), query.senderAddress(), quint16(query.senderPort()),
+                     spread());
     }
 }
 

@@ -7,15 +7,18 @@
 #include "tcSimDevice.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QHostAddress>
 #include <QNetworkInterface>
 #include <QObject>
 #include <QRandomGenerator>
 #include <QSet>
 #include <QTimer>
+#include <QVector>
 
 #include <map>
 
+class QNetworkDatagram;
 class QUdpSocket;
 
 struct tcSimDiscoveryOptions
@@ -53,6 +56,9 @@ private:
     void schedule(QUdpSocket* socket, const tcSimDevice& device, const QByteArray& bytes,
                   const QHostAddress& to, quint16 port, int delayMs);
     int spread();
+    // The devices of a protocol that answer a query: all of them for a multicast or
+    // broadcast query, the device owning the address for a unicast one.
+    QVector<const tcSimDevice*> addressees(const QNetworkDatagram& query, unsigned protocol) const;
 
     struct Pending
     {
@@ -65,6 +71,7 @@ private:
     };
 
     const tcSimDevices& m_devices;
+    QHash<quint32, QVector<const tcSimDevice*>> m_byAddress; // by address and second address
     tcSimDiscoveryOptions m_options;
     QStringList m_protocols;
     QUdpSocket* m_onvif = nullptr;
