@@ -10,7 +10,11 @@
 #include <QThread>
 #include <QTimer>
 
+#if defined(Q_OS_WIN)
+#include <qt_windows.h>
+#elif defined(Q_OS_UNIX)
 #include <unistd.h>
+#endif
 
 namespace {
 // A message is a 32-bit big-endian byte count and that many bytes of UTF-8; the first
@@ -53,11 +57,29 @@ tcInstanceGuard::~tcInstanceGuard()
         m_server->close();
 }
 
-QString tcInstanceGuard::keyFor(const QString& programPath)
+QString tcInstanceGuard::currentUser()
 {
-    const QByteArray hash =
-        QCryptographicHash::hash(QDir::cleanPath(programPath).toUtf8(), QCryptographicHash::Sha1);
-    return QStringLiteral("zephyrlock-%1-%2").arg(QString::fromLatin1(hash.toHex().left(16))).arg(::getuid());
+#if defined(Q_OS_WIN)
+    // The account the process runs as, from the system rather than from the environment,
+    // which a start script may change.
+    wchar_t name[256 + 1];
+    DWORD length = DWORD(sizeof name / sizeof name[0]);
+    if (::GetUserNameW(name, &length) && length > 0)
+        return QString::fromWCharArray(name, int(length) - 1);
+    return qEnvironmentVariable("USERNAME");
+#elif defined(Q_OS_UNIX)
+    return QString::number(::getuid());
+#else
+    return QDir::homePath();
+#endif
+}
+
+QString tcInstanceGuard::keyFor(const QString& programPath, const QString& user)
+{
+    // A user name may hold characters that a file or pipe name cannot.
+    const QByteArray hash = QCryptographicHash::hash(
+        QDir::cleanPath(programPath).toUtf8() + '\n' + user.toUtf8(), QCryptographicHash::Sha1);
+    return QStringLiteral("zephyrlock-%1").arg(QString::fromLatin1(hash.toHex().left(24)));
 }
 
 bool tcInstanceGuard::sendMessage(const QString& message, int timeoutMs)

@@ -21,8 +21,11 @@ public:
     ~tcInstanceGuard() override;
 
     // The name shared by the lock file and the socket: derived from the program path
-    // and the user id, so two users or two installed copies never meet.
-    static QString keyFor(const QString& programPath);
+    // and the user, so two users or two installed copies never meet.
+    static QString keyFor(const QString& programPath, const QString& user = currentUser());
+
+    // Who runs this process: the user id where there is one, else the account name.
+    static QString currentUser();
 
     // True when this copy is the first one (holds the lock).
     bool isPrimary() const { return m_primary; }

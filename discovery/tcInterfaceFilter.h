@@ -34,7 +34,8 @@ QString interfaceSkipReason(const tcInterfaceInfo& info);
 // (names or human-readable names) skips every interface it does not name as well.
 QList<tcInterfaceChoice> chooseInterfaces(const QList<tcInterfaceInfo>& interfaces,
                                           const QStringList& only = QStringList());
-// The IPv4 addresses of the picked interfaces, in order.
+// The IPv4 addresses of the picked interfaces, in order. (A socket bound to one of them
+// sends its multicasts out of that address's interface.)
 QList<QHostAddress> chosenAddresses(const QList<tcInterfaceChoice>& choices);
 // Whether `interfaceName` is one of `only` (an empty `only` admits every interface).
 bool interfaceAdmitted(const QStringList& only, const tcInterfaceInfo& info);

@@ -38,12 +38,15 @@ void tcSiteLocate::start()
 void tcSiteLocate::start(int repeats, int intervalMs)
 {
     m_admittedIndexes.clear();
+    m_chosenInterfaces.clear();
     if (!m_interfaceNames.isEmpty()) {
         const auto all = QNetworkInterface::allInterfaces();
         for (const QNetworkInterface& iface : all) {
             if (m_interfaceNames.contains(iface.name()) ||
-                m_interfaceNames.contains(iface.humanReadableName()))
+                m_interfaceNames.contains(iface.humanReadableName())) {
                 m_admittedIndexes.insert(iface.index());
+                m_chosenInterfaces.append(iface);
+            }
         }
     }
     for (tcSpecificLocator* locator : qAsConst(m_locators))
@@ -124,5 +127,7 @@ QString replyCountsText(const QMap<QString, QMap<QString, int>>& counts, const Q
             parts << QStringLiteral("%1 %2").arg(protocol).arg(it.value().value(protocol));
         lines << QStringLiteral("%1: %2").arg(it.key(), parts.join(QStringLiteral(", ")));
     }
-    return lines.isEmpty() ? QStringLiteral("no replies") : lines.join(QLatin1Char('\n'));
+    const QString title = QStringLiteral("Replies per interface and protocol:");
+    return lines.isEmpty() ? title + QStringLiteral(" none")
+                           : title + QLatin1Char('\n') + lines.join(QLatin1Char('\n'));
 }

@@ -9,6 +9,7 @@
 #include <QHostAddress>
 #include <QList>
 #include <QMap>
+#include <QNetworkInterface>
 #include <QObject>
 #include <QSet>
 #include <QSharedPointer>
@@ -48,6 +49,8 @@ public:
     // next start; empty, the default, takes every interface the filter rule picks.
     void setInterfaceNames(const QStringList& names) { m_interfaceNames = names; }
     const QStringList& interfaceNames() const { return m_interfaceNames; }
+    // The host's interfaces those names chose at the last start; empty without names.
+    const QList<QNetworkInterface>& chosenInterfaces() const { return m_chosenInterfaces; }
     // The local addresses per-interface sockets bind to: the interface filter rule over
     // the host's interfaces, within the chosen ones.
     QList<QHostAddress> interfaceAddresses() const;
@@ -69,10 +72,11 @@ signals:
 private:
     QList<tcSpecificLocator*> m_locators;
     QStringList m_interfaceNames;
-    QSet<int> m_admittedIndexes; // the chosen interfaces at the last start
+    QList<QNetworkInterface> m_chosenInterfaces;
+    QSet<int> m_admittedIndexes; // their indexes
     tcAddressRanges m_ranges;
 };
 
-// The reply counts as lines "interface: protocol n, protocol n" in interface order, the
-// protocols in the coordinator's order; "no replies" when there are none.
+// The reply counts under a title line, one line "interface: protocol n, protocol n" per
+// interface in name order, the protocols in the given order.
 QString replyCountsText(const QMap<QString, QMap<QString, int>>& counts, const QStringList& protocols);

@@ -1,6 +1,7 @@
 #include "tcSiteLocatePQSeries.h"
 
 #include "tcPQSeriesCodec.h"
+#include "tcSiteLocate.h"
 
 #include <QDebug>
 #include <QUdpSocket>
@@ -27,7 +28,15 @@ bool tcSiteLocatePQSeries::openSockets(QList<QUdpSocket*>& sockets)
     }
     enlargeReceiveBuffer(socket, logPrefix());
     const QHostAddress group{QLatin1String(kReplyGroup)};
-    if (!socket->joinMulticastGroup(group))
+    // Joined without naming an interface, unless discovery is kept to chosen ones: then
+    // on each of them, and the query leaves by the first.
+    const QList<QNetworkInterface>& chosen = owner->chosenInterfaces();
+    if (!chosen.isEmpty())
+        socket->setMulticastInterface(chosen.first());
+    bool joined = chosen.isEmpty() ? socket->joinMulticastGroup(group) : true;
+    for (const QNetworkInterface& iface : chosen)
+        joined = socket->joinMulticastGroup(group, iface) && joined;
+    if (!joined)
         qWarning().noquote()
             << QStringLiteral("%1Unable to join multicast group: %2").arg(logPrefix(), group.toString());
     sockets.append(socket);

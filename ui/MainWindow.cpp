@@ -60,6 +60,10 @@ MainWindow::MainWindow(QWidget* apParent)
     connect(locate, &tcSiteLocate::sig_sweepProgress, this,
             [this] { ui->prgDiscovery->setValue(int(locate->sweptHosts())); });
     connect(cycle, &tcDiscoveryCycle::sig_final, this, &MainWindow::slot_cycleFinal);
+    // Counted once the locators have closed, as the scan command counts them.
+    connect(cycle, &tcDiscoveryCycle::sig_closed, this, [this] {
+        ui->lblProgress->setToolTip(replyCountsText(locate->repliesByInterface(), locate->protocolNames()));
+    });
 
     slot_refreshClicked();
 }

@@ -86,13 +86,36 @@ private slots:
         QFETCH(QString, second);
         QFETCH(bool, same);
         QCOMPARE(tcInstanceGuard::keyFor(first) == tcInstanceGuard::keyFor(second), same);
-        QVERIFY(tcInstanceGuard::keyFor(first).endsWith(QStringLiteral("-%1").arg(::getuid())));
+        // the user who runs the copy is the numeric user id, not a name from the environment
+        QCOMPARE(tcInstanceGuard::keyFor(first), tcInstanceGuard::keyFor(first, QString::number(::getuid())));
         // two guards in one folder: both first copies exactly when the keys differ
         QTemporaryDir dir;
         tcInstanceGuard a(first, dir.path());
         tcInstanceGuard b(second, dir.path());
         QVERIFY(a.isPrimary());
         QCOMPARE(b.isPrimary(), !same);
+    }
+
+    void keyFollowsUser_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<bool>("same");
+        QTest::newRow("same user id") << "1000" << "1000" << true;
+        QTest::newRow("another user id") << "1000" << "1001" << false;
+        QTest::newRow("account name with characters a path cannot hold")
+            << "DOMAIN\\tech:1/a" << "DOMAIN\\tech:1/b" << false;
+    }
+    void keyFollowsUser()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(bool, same);
+        const QString program = QStringLiteral("/opt/zl/bin/zephyrlock-scanner");
+        const QString key = tcInstanceGuard::keyFor(program, first);
+        QCOMPARE(key == tcInstanceGuard::keyFor(program, second), same);
+        // the key names a file and a local socket in a shared folder
+        QVERIFY(QRegularExpression(QStringLiteral("^zephyrlock-[0-9a-f]+$")).match(key).hasMatch());
     }
 
     // This test plays the running copy; the scanner started second must hand over its

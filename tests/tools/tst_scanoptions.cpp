@@ -31,17 +31,28 @@ private slots:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<tcScanFormat>("format");
         QTest::addColumn<int>("cycles");
+        QTest::addColumn<QStringList>("interfaces");
+        QTest::addColumn<bool>("verbose");
 
         const auto run = tcScanOptions::Run;
         const auto table = tcScanFormat::Table;
-        QTest::newRow("no options: cameras, table, one cycle")
-            << QStringList{} << run << "00100" << table << 1;
+        const QStringList every;
+        QTest::newRow("no options: cameras, table, one cycle, every interface, quiet")
+            << QStringList{} << run << "00100" << table << 1 << every << false;
         QTest::newRow("kind in capitals")
-            << QStringList{"--kind", "Recorders"} << run << "01000" << table << 1;
+            << QStringList{"--kind", "Recorders"} << run << "01000" << table << 1 << every << false;
         QTest::newRow("three cycles, all kinds, csv")
-            << QStringList{"--cycles=3", "--kind", "all", "--csv"} << run << "all" << tcScanFormat::Csv << 3;
+            << QStringList{"--cycles=3", "--kind", "all", "--csv"} << run << "all" << tcScanFormat::Csv << 3
+            << every << false;
+        QTest::newRow("two interfaces in the order given, verbose")
+            << QStringList{"--interface", "eth1", "--verbose", "--interface=Ethernet 2"} << run << "00100"
+            << table << 1 << QStringList{"eth1", "Ethernet 2"} << true;
+        QTest::newRow("interface list, within the chosen ones")
+            << QStringList{"--interfaces", "--interface", "eth1", "--json"} << tcScanOptions::ListInterfaces
+            << "" << table << 1 << QStringList{"eth1"} << false;
         QTest::newRow("help wins over bad values")
-            << QStringList{"--kind", "nothing", "--help"} << tcScanOptions::ShowHelp << "" << table << 1;
+            << QStringList{"--kind", "nothing", "--help"} << tcScanOptions::ShowHelp << "" << table << 1
+            << every << false;
     }
     void accepted()
     {
@@ -50,9 +61,15 @@ private slots:
         QFETCH(QString, kind);
         QFETCH(tcScanFormat, format);
         QFETCH(int, cycles);
+        QFETCH(QStringList, interfaces);
+        QFETCH(bool, verbose);
         const tcScanOptions options = parseScanArguments(QStringList{"zephyrlock-scan"} + args);
         QCOMPARE(options.error, QString());
         QCOMPARE(options.action, action);
+        if (action == tcScanOptions::ShowHelp)
+            return;
+        QCOMPARE(options.interfaces, interfaces);
+        QCOMPARE(options.verbose, verbose);
         if (action != tcScanOptions::Run)
             return;
         QCOMPARE(kindMask(options.kind), kind);
@@ -65,7 +82,9 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("error");
 
-        QTest::newRow("unknown option") << QStringList{"--verbose"} << "Unknown option 'verbose'.";
+        QTest::newRow("unknown option") << QStringList{"--quiet"} << "Unknown option 'quiet'.";
+        QTest::newRow("interface without a name")
+            << QStringList{"--interface="} << "--interface needs the name of an interface";
         QTest::newRow("unknown kind")
             << QStringList{"--kind", "printers"}
             << "--kind must be bridges, recorders, cameras, speakers, other or all, not 'printers'";

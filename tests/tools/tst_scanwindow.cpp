@@ -1,5 +1,6 @@
 // The scan command and the window against the same simulated site: the command's list
-// must be the window's list, row for row, for every kind and for the kind it starts with.
+// must be the window's list, row for row, for every kind and for the kind it starts
+// with, and its reply counts the found label's tooltip.
 
 #include "MainWindow.h"
 #include "tcScanFormat.h"
@@ -19,6 +20,7 @@ struct tcScanOutput
 {
     QJsonArray rows;
     QString summary;
+    QString replyCounts; // with --verbose
 };
 
 bool scan(const QStringList& args, tcScanOutput* apOutput)
@@ -29,7 +31,9 @@ bool scan(const QStringList& args, tcScanOutput* apOutput)
         process.exitCode() != 0)
         return false;
     apOutput->rows = QJsonDocument::fromJson(process.readAllStandardOutput()).array();
-    apOutput->summary = QString::fromUtf8(process.readAllStandardError()).trimmed();
+    const QString err = QString::fromUtf8(process.readAllStandardError()).trimmed();
+    apOutput->summary = err.section(QLatin1Char('\n'), 0, 0);
+    apOutput->replyCounts = err.section(QLatin1Char('\n'), 1);
     return true;
 }
 
@@ -66,7 +70,7 @@ private slots:
                           "\"event\":\"ready\""));
 
         tcScanOutput all, cameras;
-        QVERIFY(scan({"--kind", "all", "--json"}, &all));
+        QVERIFY(scan({"--kind", "all", "--json", "--verbose"}, &all));
         QVERIFY(scan({"--json"}, &cameras));
         QCOMPARE(all.rows.size(), 16);
 
@@ -87,6 +91,11 @@ private slots:
         QCOMPARE(cameras.rows, windowShown);
         QCOMPARE(cameras.summary, progress->text());
         QCOMPARE(all.summary, QStringLiteral("Sites found (16 / 16)"));
+        // The found label's tooltip counts the replies as --verbose does.
+        QTRY_VERIFY_WITH_TIMEOUT(!progress->toolTip().isEmpty(), 5000);
+        QCOMPARE(progress->toolTip(), all.replyCounts);
+        QVERIFY2(all.replyCounts.startsWith("Replies per interface and protocol:\nzlscan0: Norvo 1.0 "),
+                 qPrintable(all.replyCounts));
     }
 };
 

@@ -1,7 +1,9 @@
 // zephyrlock-scan: runs the window's discovery cycles without a window and prints the
 // merged device list (see --help).
 
+#include "tcScanConfigureRun.h"
 #include "tcScanFormat.h"
+#include "tcScanInterfaces.h"
 #include "tcScanOptions.h"
 #include "tcScanRun.h"
 #include "tcSiteLocate.h"
@@ -70,6 +72,8 @@ void showSweepProgress(const tcSiteLocate& locate)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    if (isConfigureCommand(app.arguments()))
+        return runConfigureCommand(app.arguments());
     const tcScanOptions options = parseScanArguments(app.arguments());
     switch (options.action) {
     case tcScanOptions::ShowHelp: return writeAll(stdout, scanHelpText().toUtf8()) ? ExitDone : ExitFailure;
@@ -79,7 +83,18 @@ int main(int argc, char** argv)
         say(options.error);
         writeAll(stderr, "Try 'zephyrlock-scan --help'.\n");
         return ExitUsage;
+    case tcScanOptions::ListInterfaces:
+        return writeAll(stdout,
+                        interfacesText(chooseInterfaces(hostInterfaces(), options.interfaces)).toUtf8())
+                   ? ExitDone
+                   : ExitFailure;
     case tcScanOptions::Run: break;
+    }
+    const QString interfaceError =
+        checkInterfaceNames(options.interfaces, chooseInterfaces(hostInterfaces(), options.interfaces));
+    if (!interfaceError.isEmpty()) {
+        say(interfaceError);
+        return ExitUsage;
     }
 
     // The locators' debug lines are for developers (QT_LOGGING_RULES brings them back);
@@ -87,6 +102,7 @@ int main(int argc, char** argv)
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
 
     tcScanRun run(options.cycles);
+    run.coordinator()->setInterfaceNames(options.interfaces);
     run.coordinator()->setRanges(options.ranges, options.rate);
     if (!options.ranges.isEmpty() && stderrIsTerminal())
         QObject::connect(run.coordinator(), &tcSiteLocate::sig_sweepProgress, &app,
@@ -107,6 +123,10 @@ int main(int argc, char** argv)
             return;
         }
         writeAll(stderr, (sitesFoundText(shown.size(), list.count()) + QLatin1Char('\n')).toUtf8());
+        if (options.verbose)
+            writeAll(stderr, (replyCountsText(run.replyCounts(), run.coordinator()->protocolNames()) +
+                              QLatin1Char('\n'))
+                                 .toUtf8());
         app.exit(ExitDone);
     });
     QTimer::singleShot(0, &run, &tcScanRun::slot_start);

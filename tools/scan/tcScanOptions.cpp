@@ -41,8 +41,11 @@ tcScanOptions parseScanArguments(const QStringList& args)
     const QCommandLineOption cycles(QStringLiteral("cycles"), QString(), QStringLiteral("n"));
     const QCommandLineOption range(QStringLiteral("range"), QString(), QStringLiteral("range"));
     const QCommandLineOption rate(QStringLiteral("rate"), QString(), QStringLiteral("n"));
+    const QCommandLineOption interfaces(QStringLiteral("interfaces"));
+    const QCommandLineOption interface(QStringLiteral("interface"), QString(), QStringLiteral("name"));
+    const QCommandLineOption verbose(QStringLiteral("verbose"));
     QCommandLineParser parser;
-    parser.addOptions({help, version, json, csv, kind, cycles, range, rate});
+    parser.addOptions({help, version, json, csv, kind, cycles, range, rate, interfaces, interface, verbose});
     if (!parser.parse(args.isEmpty() ? QStringList{QLatin1String(kProgram)} : args))
         return failure(parser.errorText());
     if (!parser.positionalArguments().isEmpty())
@@ -55,6 +58,14 @@ tcScanOptions parseScanArguments(const QStringList& args)
     }
     if (parser.isSet(version)) {
         options.action = tcScanOptions::ShowVersion;
+        return options;
+    }
+    options.interfaces = parser.values(interface);
+    if (options.interfaces.contains(QString()))
+        return failure(QStringLiteral("--interface needs the name of an interface"));
+    options.verbose = parser.isSet(verbose);
+    if (parser.isSet(interfaces)) {
+        options.action = tcScanOptions::ListInterfaces;
         return options;
     }
     if (parser.isSet(json) && parser.isSet(csv))
@@ -99,9 +110,10 @@ tcScanOptions parseScanArguments(const QStringList& args)
         bool ok = false;
         options.rate = parser.value(rate).toInt(&ok);
         if (!ok || options.rate < 1 || options.rate > tcRangeProbe::kMaxRate)
-            return failure(QStringLiteral("--rate must be a whole number of hosts per second from 1 to %1, not '%2'")
-                               .arg(tcRangeProbe::kMaxRate)
-                               .arg(parser.value(rate)));
+            return failure(
+                QStringLiteral("--rate must be a whole number of hosts per second from 1 to %1, not '%2'")
+                    .arg(tcRangeProbe::kMaxRate)
+                    .arg(parser.value(rate)));
     }
     return options;
 }
@@ -110,7 +122,8 @@ QString scanHelpText()
 {
     return QStringLiteral(
         "Usage: zephyrlock-scan [--kind KIND] [--cycles N] [--range RANGE]... [--rate N]\n"
-        "                       [--json | --csv]\n"
+        "                       [--interface NAME]... [--verbose] [--json | --csv]\n"
+        "       zephyrlock-scan --interfaces [--interface NAME]...\n"
         "\n"
         "Finds the devices on the local network as the Zephyrlock Scanner window does and\n"
         "prints its device list. A discovery cycle takes three seconds.\n"
@@ -129,6 +142,15 @@ QString scanHelpText()
         "                repeatable, or several separated by commas; at most a /16 each\n"
         "                and 65,534 hosts in all\n"
         "  --rate N      hosts queried per second by --range (default 1000)\n"
+        "  --interface NAME\n"
+        "                discover only through this interface (repeatable); ONVIF and\n"
+        "                bridge queries leave from it, PQ-series queries leave by the\n"
+        "                first one named, Norvo 1.0 broadcasts by the system's route;\n"
+        "                replies that arrive on other interfaces are ignored\n"
+        "  --interfaces  list the interfaces discovery uses (name, address, mask) and\n"
+        "                the ones it skips, with the reason\n"
+        "  --verbose     after the run, replies per interface and protocol to standard\n"
+        "                error\n"
         "  --json        an array of objects: site_name, cloud_id, model, ip_address,\n"
         "                address_type, port, mac, protocol, fw_ver, status (the list's\n"
         "                texts), device_type (number), web_address, update_eligible\n"
@@ -139,7 +161,8 @@ QString scanHelpText()
         "\"Sites found (shown / listed)\" goes to standard error, and on a terminal the\n"
         "progress of a range sweep.\n"
         "Exit status: 0 after a run (even when nothing was found), 1 when no discovery\n"
-        "query could be sent (no socket, or no network interface up), 2 for a usage error.\n");
+        "query could be sent (no socket, or no network interface up), 2 for a usage error\n"
+        "or an --interface that names no interface discovery can use.\n");
 }
 
 QString scanVersionText()

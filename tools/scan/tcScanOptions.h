@@ -15,13 +15,15 @@ enum class tcScanFormat { Table, Json, Csv };
 
 struct tcScanOptions
 {
-    enum Action { Run, ShowHelp, ShowVersion, Fail };
+    enum Action { Run, ShowHelp, ShowVersion, ListInterfaces, Fail };
     Action action = Run;
     QString error; // for Fail: one line saying what is wrong
     // The kind button to mimic; empty for "all", every listed device.
     std::optional<tcKindFilter> kind = tcKindFilter();
     tcScanFormat format = tcScanFormat::Table;
     int cycles = 1;
+    QStringList interfaces; // discovery only on these; empty for every one the rule picks
+    bool verbose = false;   // replies per interface and protocol to standard error
     // Hosts beyond the local segment that the ONVIF and bridge discovery query by unicast.
     tcAddressRanges ranges;
     int rate = tcRangeProbe::kDefaultRate; // hosts per second

@@ -67,6 +67,11 @@ void tcScanRun::slot_final()
 
 void tcScanRun::slot_closed()
 {
+    const auto counts = m_locate->repliesByInterface();
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        for (auto protocol = it.value().cbegin(); protocol != it.value().cend(); ++protocol)
+            m_replyCounts[it.key()][protocol.key()] += protocol.value();
+    }
     if (m_cycle < m_cycles)
         beginCycle();
     else

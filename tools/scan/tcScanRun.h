@@ -7,6 +7,7 @@
 #include "tcSiteList.h"
 #include "tcVideoDevice.h"
 
+#include <QMap>
 #include <QObject>
 #include <QSharedPointer>
 #include <QVector>
@@ -29,6 +30,8 @@ public:
     int cycle() const { return m_cycle; } // the cycle running or last run, from 1
     tcSiteLocate* coordinator() const { return m_locate; }
     const tcDiscoveryCycle& discoveryCycle() const { return m_discovery; }
+    // Replies that reported devices in all cycles so far: interface, protocol, count.
+    const QMap<QString, QMap<QString, int>>& replyCounts() const { return m_replyCounts; }
 
 public slots:
     void slot_start();
@@ -56,4 +59,5 @@ private:
     // The shown position of each row that was listed when the last cycle ended; rows
     // found later come after all of them, in the order they came.
     QVector<int> m_shownPosition;
+    QMap<QString, QMap<QString, int>> m_replyCounts;
 };
