@@ -2,31 +2,16 @@
 
 #include "tcFormWidth.h"
 #include "tcIpInput.h"
-#include "tcNetConfigXml.h"
 #include "tcVideoDevice.h"
 #include "ui_tcIPUpdateDlg.h"
 
 #include <QHostAddress>
 #include <QMessageBox>
-#include <QNetworkReply>
 #include <QTreeWidgetItem>
-#include <QtEndian>
 
-using namespace tcNetConfigXml;
+#include <array>
 
 namespace {
-
-QString dotted(const std::array<quint8, 4>& address)
-{
-    return QStringLiteral("%1.%2.%3.%4").arg(address[0]).arg(address[1]).arg(address[2]).arg(address[3]);
-}
-
-std::array<quint8, 4> networkOrder(quint32 hostOrder)
-{
-    std::array<quint8, 4> address{};
-    qToBigEndian(hostOrder, address.data());
-    return address;
-}
 
 // Where a field's entry starts: its first octet box.
 QWidget* entryOf(tcIpInput* field)
@@ -40,7 +25,7 @@ QWidget* entryOf(tcIpInput* field)
 tcIPUpdateDlg::tcIPUpdateDlg(QWidget* apParent, const QList<QTreeWidgetItem*>& apItems, int aiIpColumn,
                              int aiStatusColumn)
     : QDialog(apParent), ui(new Ui::tcIPUpdateDlg), siteCount(apItems.size()), ipColumn(aiIpColumn),
-      statusColumn(aiStatusColumn), items(&apItems)
+      statusColumn(aiStatusColumn), items(&apItems), run(new tcConfigRun(tcConfigKind::Network, this))
 {
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     ui->setupUi(this);
@@ -58,14 +43,15 @@ tcIPUpdateDlg::tcIPUpdateDlg(QWidget* apParent, const QList<QTreeWidgetItem*>& a
     connect(ui->btnClose, &QPushButton::clicked, this, &tcIPUpdateDlg::slot_closeClicked);
     connect(ui->chkShowPW, &QCheckBox::toggled, this, &tcIPUpdateDlg::slot_showPW);
     connect(ui->btnUpdate, &QPushButton::clicked, this, &tcIPUpdateDlg::slot_updateClicked);
+    connect(run, &tcConfigRun::sig_siteStarted, this, &tcIPUpdateDlg::slot_siteStarted);
+    connect(run, &tcConfigRun::sig_siteEnded, this, &tcIPUpdateDlg::slot_siteEnded);
+    connect(run, &tcConfigRun::sig_finished, this, &tcIPUpdateDlg::slot_runFinished);
 }
 
 tcIPUpdateDlg::~tcIPUpdateDlg()
 {
-    // A reply still in flight goes with `network`; it must not call back into a
-    // dialog that is half destroyed.
-    for (QNetworkReply* reply : network.findChildren<QNetworkReply*>())
-        reply->disconnect(this);
+    // A site still in flight must not report into a dialog that is half destroyed.
+    run->disconnect(this);
     delete ui;
 }
 
@@ -109,6 +95,7 @@ void tcIPUpdateDlg::slot_updateClicked()
         // Stop. The site in flight still ends on its own; until it has, a new run would
         // share its challenge, nonce count and address plan, so Update waits for it.
         running = false;
+        run->stop();
         ui->btnUpdate->setText(tr("Update"));
         ui->btnUpdate->setEnabled(false);
         return;
@@ -131,7 +118,15 @@ void tcIPUpdateDlg::slot_updateClicked()
     nextIndex = 0;
     successCount = 0;
     doneCount = 0;
-    startNextSite();
+    QVector<tpVideoDevice> devices;
+    for (const QTreeWidgetItem* item : *items)
+        devices << item->data(0, Qt::UserRole).value<tpVideoDevice>();
+    run->setDevices(devices);
+    run->setCredentials({adminUser, adminPassword, {}, {}, {}});
+    plan.dhcp = dhcp;
+    plan.dnsViaDhcp = dnsViaDhcp;
+    run->setPlan(plan);
+    run->start();
 }
 
 bool tcIPUpdateDlg::refuse(const QString& title, const QString& text, QWidget* focus)
@@ -174,174 +169,46 @@ bool tcIPUpdateDlg::readPlan()
         return refuse(tr("Invalid Entry"),
                       tr("Starting IP address and gateway address must be on the same subnet."),
                       ui->frmGateway);
-    startAddress = networkOrder(start);
-    subnetMask = networkOrder(mask);
-    gateway = networkOrder(gw);
-    primaryDns = networkOrder(dns1);
-    alternateDns = networkOrder(dns2);
+    plan.start = start;
+    plan.mask = mask;
+    plan.gateway = gw;
+    plan.dns1 = dns1;
+    plan.dns2 = dns2;
     // Only the last byte advances, so the plan must end at .255 at the latest.
-    if (startAddress[3] + siteCount > 256)
+    if ((start & 0xffu) + siteCount > 256)
         return refuse(tr("Invalid Entry"),
                       tr("Starting IP address is too high for the number of sites selected."),
                       ui->frmIPAddrBegin);
     return true;
 }
 
-void tcIPUpdateDlg::startNextSite()
+void tcIPUpdateDlg::slot_siteStarted(int aiIndex)
 {
-    if (running && nextIndex < siteCount) {
-        QTreeWidgetItem* item = items->at(nextIndex++);
-        item->setData(statusColumn, Qt::DisplayRole, tr("Updating..."));
-        ui->progressBar->setValue(doneCount + nextIndex);
-        readSite(item);
-        return;
+    nextIndex = aiIndex + 1;
+    items->at(aiIndex)->setData(statusColumn, Qt::DisplayRole, tr("Updating..."));
+    ui->progressBar->setValue(doneCount + nextIndex);
+}
+
+void tcIPUpdateDlg::slot_siteEnded(int aiIndex, const tcConfigOutcome& aOutcome)
+{
+    QTreeWidgetItem* item = items->at(aiIndex);
+    ++doneCount;
+    if (aOutcome.success())
+        ++successCount;
+    if (aOutcome.written) {
+        item->setData(ipColumn, Qt::DisplayRole, aOutcome.address);
+        item->setData(ipColumn + 1, Qt::DisplayRole,
+                      dhcp ? QStringLiteral("dhcp") : QStringLiteral("static"));
     }
+    item->setData(statusColumn, Qt::DisplayRole, aOutcome.text);
+}
+
+void tcIPUpdateDlg::slot_runFinished()
+{
     ui->lblResults->setText(tr("%1 site(s) successfully updated.").arg(successCount));
     ui->btnClose->setEnabled(true);
     ui->btnUpdate->setEnabled(!running);
     ui->btnUpdate->setText(running ? tr("Done") : tr("Update"));
     ui->progressBar->setValue(2 * siteCount);
     running = false;
-}
-
-void tcIPUpdateDlg::endSite(QTreeWidgetItem* apItem, const QString& text, bool afSuccess)
-{
-    ++doneCount;
-    if (afSuccess)
-        ++successCount;
-    apItem->setData(statusColumn, Qt::DisplayRole, text);
-    startNextSite();
-}
-
-void tcIPUpdateDlg::readSite(QTreeWidgetItem* apItem)
-{
-    challenge.clear();
-    nonceCount = 0;
-    clientNonce = tcHttpAuth::makeCnonce();
-    send(apItem, QByteArray(), 0, false);
-}
-
-// An empty body is the read, any other the write.
-void tcIPUpdateDlg::send(QTreeWidgetItem* apItem, const QByteArray& abaBody, int aiNonceCount,
-                         bool afAnswered)
-{
-    const tpVideoDevice device = apItem->data(0, Qt::UserRole).value<tpVideoDevice>();
-    if (!device) {
-        qWarning("Network settings: a chosen row carries no device record");
-        endSite(apItem, kInternalError, false);
-        return;
-    }
-    const bool write = !abaBody.isEmpty();
-    const QString path = QLatin1String(write ? kWritePath : kReadPath);
-    // A camera whose own address is unreachable still answers on its link-local one.
-    const QString host =
-        device->altAddress.startsWith(QLatin1String("169.254")) ? device->altAddress : device->ipAddress;
-    const QUrl url(QStringLiteral("http://%1:%2/%3").arg(host).arg(device->webPort).arg(path));
-
-    QNetworkRequest request(url);
-    const QString method = write ? QStringLiteral("POST") : QStringLiteral("GET");
-    request.setRawHeader("Authorization",
-                         tcHttpAuth::authorizationValue(aiNonceCount, clientNonce, challenge, method, path,
-                                                        adminUser, adminPassword)
-                             .toUtf8());
-    if (write)
-        request.setRawHeader("Accept", "*/*");
-    request.setRawHeader("Connection", "Close");
-    request.setTransferTimeout(kTransferTimeoutMs);
-    QNetworkReply* reply = nullptr;
-    if (write) {
-        // The devices expect the XML under the form content type, not text/xml.
-        request.setHeader(QNetworkRequest::ContentTypeHeader,
-                          QByteArrayLiteral("application/x-www-form-urlencoded"));
-        reply = network.post(request, abaBody);
-    } else {
-        reply = network.get(request);
-    }
-    connect(reply, &QNetworkReply::finished, this, [this, reply, apItem, abaBody, afAnswered] {
-        replyFinished(reply, apItem, abaBody, afAnswered);
-    });
-}
-
-void tcIPUpdateDlg::replyFinished(QNetworkReply* apReply, QTreeWidgetItem* apItem, const QByteArray& abaBody,
-                                  bool afAnswered)
-{
-    apReply->deleteLater();
-    const bool write = !abaBody.isEmpty();
-    switch (apReply->error()) {
-    case QNetworkReply::NoError:
-        if (write)
-            writeReply(apItem, apReply->readAll());
-        else
-            configReply(apItem, apReply->readAll());
-        return;
-    case QNetworkReply::AuthenticationRequiredError: {
-        // One Digest answer per request; a refusal after it, or a challenge that offers
-        // no Digest, means the login is wrong.
-        const std::optional<QByteArray> digest =
-            afAnswered ? std::nullopt : digestChallenge(apReply->rawHeader("WWW-Authenticate"));
-        if (!digest) {
-            qDebug() << "Network settings: login refused by" << apReply->url().toString();
-            endSite(apItem, kLoginFailed, false);
-            return;
-        }
-        challenge = tcHttpAuth::parseChallenge(*digest);
-        if (write) {
-            send(apItem, abaBody, nonceCount, true);
-        } else {
-            send(apItem, abaBody, 1, true);
-            nonceCount = 2;
-        }
-        return;
-    }
-    default:
-        qDebug() << "Network settings:" << apReply->url().toString() << "failed:" << apReply->errorString();
-        endSite(apItem, kNetworkError, false);
-    }
-}
-
-void tcIPUpdateDlg::configReply(QTreeWidgetItem* apItem, const QByteArray& abaReply)
-{
-    const tcDeviceConfig device = parseConfigReply(abaReply);
-    if (!device.usable) {
-        endSite(apItem, device.error, false);
-        return;
-    }
-    tcSitePlan plan;
-    plan.dhcp = dhcp;
-    plan.dnsViaDhcp = dnsViaDhcp;
-    if (dhcp) {
-        if (device.dhcpMode()) {
-            endSite(apItem, kSuccess, true);
-            return;
-        }
-        assignedAddress = device.staticIp;
-    } else {
-        // .0 is a network address, never a camera's; the byte never advances past it.
-        if (startAddress[3] == 0) {
-            endSite(apItem, kInternalError, false);
-            return;
-        }
-        assignedAddress = dotted(startAddress);
-        ++startAddress[3]; // 8-bit: the plan never carries into the third byte
-        plan.address = assignedAddress;
-        plan.gateway = dotted(gateway);
-        plan.mask = dotted(subnetMask);
-        plan.dns1 = dotted(primaryDns);
-        plan.dns2 = dotted(alternateDns);
-    }
-    const QByteArray body = configBody(device, plan);
-    send(apItem, body, nonceCount++, false);
-    if (isIncomplete(body))
-        qDebug("Network configuration XML is incomplete!!!");
-}
-
-void tcIPUpdateDlg::writeReply(QTreeWidgetItem* apItem, const QByteArray& abaReply)
-{
-    const tcWriteVerdict verdict = parseWriteReply(abaReply);
-    if (verdict.success) {
-        apItem->setData(ipColumn, Qt::DisplayRole, dhcp ? QStringLiteral("0.0.0.0") : assignedAddress);
-        apItem->setData(ipColumn + 1, Qt::DisplayRole,
-                        dhcp ? QStringLiteral("dhcp") : QStringLiteral("static"));
-    }
-    endSite(apItem, verdict.text, verdict.success);
 }

@@ -1,20 +1,14 @@
 #pragma once
-// Changes the network settings of the chosen list rows, one device after another: reads
-// each device's configuration (GetNetBasicConfig), writes DHCP or the next address of a
-// static plan (SetNetBasicConfig), and shows each outcome in the row's status column.
-// The documents themselves are built and read by tcNetConfigXml.
+// Changes the network settings of the chosen list rows, one device after another: the
+// form, its checks and the confirmation are here; the exchange with each device is a
+// tcConfigRun, whose outcomes go into the rows' status, address and mode columns.
 
-#include "tcHttpAuth.h"
+#include "tcConfigRun.h"
 
 #include <QDialog>
 #include <QList>
-#include <QNetworkAccessManager>
 
-#include <array>
-
-class QNetworkReply;
 class QTreeWidgetItem;
-class QUrl;
 class tcIpInput;
 
 namespace Ui {
@@ -33,7 +27,7 @@ public:
 
     // Every request of the exchange gives up after this long without progress, so a
     // device that accepts the connection and never answers ends its site.
-    static constexpr int kTransferTimeoutMs = 15000;
+    static constexpr int kTransferTimeoutMs = tcConfigRun::kTransferTimeoutMs;
 
 private slots:
     void slot_enableDHCP(bool afChecked);
@@ -45,23 +39,16 @@ private slots:
 private:
     bool readPlan(); // checks the form; false after telling the user what is wrong
     bool refuse(const QString& title, const QString& text, QWidget* focus);
-    void startNextSite();
-    void endSite(QTreeWidgetItem* apItem, const QString& text, bool afSuccess);
-
-    // The exchange with one site.
-    void readSite(QTreeWidgetItem* apItem);
-    void send(QTreeWidgetItem* apItem, const QByteArray& abaBody, int aiNonceCount, bool afAnswered);
-    void replyFinished(QNetworkReply* apReply, QTreeWidgetItem* apItem, const QByteArray& abaBody,
-                       bool afAnswered);
-    void configReply(QTreeWidgetItem* apItem, const QByteArray& abaReply);
-    void writeReply(QTreeWidgetItem* apItem, const QByteArray& abaReply);
+    // The run's reports.
+    void slot_siteStarted(int aiIndex);
+    void slot_siteEnded(int aiIndex, const tcConfigOutcome& aOutcome);
+    void slot_runFinished();
 
     Ui::tcIPUpdateDlg* ui;
     qint32 siteCount;
     qint32 nextIndex = 0;
     qint32 successCount = 0;
     qint32 doneCount = 0;
-    qint32 nonceCount = 0;
     qint32 ipColumn;
     qint32 statusColumn;
     bool running = false;
@@ -69,15 +56,7 @@ private:
     bool dnsViaDhcp = false;
     QString adminUser;
     QString adminPassword;
-    QString assignedAddress;
-    QByteArray clientNonce;
-    using tcAddress = std::array<quint8, 4>; // network byte order
-    tcAddress startAddress{};
-    tcAddress subnetMask{};
-    tcAddress gateway{};
-    tcAddress primaryDns{};
-    tcAddress alternateDns{};
-    QNetworkAccessManager network;
+    tcNetworkPlan plan; // the addresses read when Update was pressed
     const QList<QTreeWidgetItem*>* items;
-    tcHttpAuth::Challenge challenge;
+    tcConfigRun* run;
 };

@@ -132,7 +132,7 @@ tcDeviceConfig parseConfigReply(const QByteArray& reply)
 
 QByteArray configBody(const tcDeviceConfig& device, const tcSitePlan& plan)
 {
-    const bool keepDeviceDns = plan.dhcp || plan.dnsViaDhcp;
+    const bool keepDeviceDns = plan.dhcp || plan.dnsViaDhcp || (plan.dns1.isEmpty() && plan.dns2.isEmpty());
     QHash<QByteArray, QByteArray> values{
         {"MODE", plan.dhcp ? "dhcp" : "staticIp"},
         {"DNS_USE_DHCP", plan.dhcp || plan.dnsViaDhcp ? "true" : "false"},
@@ -185,15 +185,6 @@ tcWriteVerdict parseWriteReply(const QByteArray& reply)
         return {true, kSuccess};
     const QString code = errorCodeOf(attributes);
     return {false, code.isEmpty() ? kInvalidResponse : code};
-}
-
-std::optional<QByteArray> digestChallenge(const QByteArray& wwwAuthenticate)
-{
-    static const QByteArray scheme = QByteArrayLiteral("digest ");
-    const int at = wwwAuthenticate.toLower().indexOf(scheme);
-    if (at < 0)
-        return std::nullopt;
-    return wwwAuthenticate.mid(at + scheme.size());
 }
 
 } // namespace tcNetConfigXml

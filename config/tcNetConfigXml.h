@@ -53,7 +53,7 @@ struct tcSitePlan
 
 // The SetNetBasicConfig body for a device that replied `device`. A DHCP run keeps the
 // device's own static values and DNS servers; a static run writes the plan, its DNS
-// servers included unless DNS comes from DHCP. Placeholders are replaced in one pass,
+// servers included unless DNS comes from DHCP or the plan has none. Placeholders are replaced in one pass,
 // so a device value that looks like a placeholder is written as it is.
 QByteArray configBody(const tcDeviceConfig& device, const tcSitePlan& plan);
 
@@ -67,9 +67,5 @@ struct tcWriteVerdict
 };
 
 tcWriteVerdict parseWriteReply(const QByteArray& reply);
-
-// The parameters of a Digest challenge in a WWW-Authenticate value (everything after
-// the first "digest " in any letter case), or nothing when it offers no Digest.
-std::optional<QByteArray> digestChallenge(const QByteArray& wwwAuthenticate);
 
 } // namespace tcNetConfigXml

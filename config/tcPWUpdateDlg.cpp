@@ -1,24 +1,15 @@
 #include "tcPWUpdateDlg.h"
 
 #include "tcFormWidth.h"
-#include "tcPasswordRequests.h"
 #include "tcVideoDevice.h"
 #include "ui_tcPWUpdateDlg.h"
 
-#include <QDebug>
 #include <QMessageBox>
 #include <QTreeWidgetItem>
-#include <QUrl>
-
-namespace {
-
-const QString kUserPath = QStringLiteral("/ModifyIntegrateUser");
-const QString kPasswordPath = QStringLiteral("/ModifyPassword");
-
-} // namespace
 
 tcPWUpdateDlg::tcPWUpdateDlg(QWidget* parent, const QList<QTreeWidgetItem*>& items, int statusColumn)
-    : QDialog(parent), ui(new Ui::tcPWUpdateDlg), statusColumn(statusColumn), items(&items)
+    : QDialog(parent), ui(new Ui::tcPWUpdateDlg), statusColumn(statusColumn), items(&items),
+      run(new tcConfigRun(tcConfigKind::Password, this))
 {
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     ui->setupUi(this);
@@ -28,14 +19,14 @@ tcPWUpdateDlg::tcPWUpdateDlg(QWidget* parent, const QList<QTreeWidgetItem*>& ite
     connect(ui->chkShowPasswords, SIGNAL(toggled(bool)), this, SLOT(slot_showPasswords(bool)));
     connect(ui->btnClose, SIGNAL(clicked()), this, SLOT(slot_closeClicked()));
     connect(ui->btnUpdate, SIGNAL(clicked()), this, SLOT(slot_updateClicked()));
-    connect(&network, SIGNAL(finished(QNetworkReply*)), this, SLOT(slot_requestFinished(QNetworkReply*)));
+    connect(run, &tcConfigRun::sig_siteEnded, this, &tcPWUpdateDlg::slot_siteEnded);
+    connect(run, &tcConfigRun::sig_finished, this, &tcPWUpdateDlg::continueRun);
 }
 
 tcPWUpdateDlg::~tcPWUpdateDlg()
 {
-    // network outlives this body; a reply it finishes while going must not reach the
-    // slots once the form is gone.
-    network.disconnect(this);
+    // A site still in flight must not report into the dialog once the form is gone.
+    run->disconnect(this);
     delete ui;
 }
 
@@ -56,6 +47,7 @@ void tcPWUpdateDlg::slot_updateClicked()
 {
     if (running) {
         running = false;
+        run->stop();
         ui->btnUpdate->setText(tr("Update"));
         // The reply in flight still belongs to the site at nextIndex: a new run started
         // before it arrives would credit it to its own first site.
@@ -111,19 +103,16 @@ void tcPWUpdateDlg::slot_updateClicked()
     running = true;
     nextIndex = 0;
     successCount = 0;
-    oldPasswordB64 = tcPasswordRequests::passwordBase64(oldPassword);
-    newPasswordB64 = tcPasswordRequests::passwordBase64(newPassword);
-    passwordBody = tcPasswordRequests::modifyPasswordBody(oldPasswordB64, newPasswordB64);
-    userBody = tcPasswordRequests::modifyIntegrateUserBody(targetUser, newPasswordB64);
-    continueRun();
+    QVector<tpVideoDevice> devices;
+    for (const QTreeWidgetItem* item : *items)
+        devices << item->data(0, Qt::UserRole).value<tpVideoDevice>();
+    run->setDevices(devices);
+    run->setCredentials({adminUser, adminPassword, targetUser, oldPassword, newPassword});
+    run->start();
 }
 
 void tcPWUpdateDlg::continueRun()
 {
-    if (running && nextIndex < items->size()) {
-        sendUserRequest();
-        return;
-    }
     ui->btnClose->setEnabled(true);
     ui->btnUpdate->setEnabled(false);
     ui->btnUpdate->setText(tr("Done"));
@@ -131,133 +120,15 @@ void tcPWUpdateDlg::continueRun()
     ui->edtNewPassword->clear();
 }
 
-void tcPWUpdateDlg::sendUserRequest()
+void tcPWUpdateDlg::slot_siteEnded(int aiIndex, const tcConfigOutcome& aOutcome)
 {
-    requestKind = 1;
-    postToSite(kUserPath, userBody);
-}
-
-void tcPWUpdateDlg::sendPasswordRequest()
-{
-    requestKind = 0;
-    postToSite(kPasswordPath, passwordBody);
-}
-
-void tcPWUpdateDlg::postToSite(const QString& path, const QByteArray& body)
-{
-    const tpVideoDevice device = items->at(nextIndex)->data(0, Qt::UserRole).value<tpVideoDevice>();
-    // A row without a device gets an empty URL, which the network manager fails like
-    // any unreachable site.
-    const QUrl url = device ? QUrl(QStringLiteral("http://%1:%2%3")
-                                       .arg(device->ipAddress, QString::number(device->webPort), path))
-                            : QUrl();
-    QNetworkRequest request(url);
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("text/xml"));
-    request.setTransferTimeout(kTransferTimeoutMs);
-    post(request, path, body, false);
-}
-
-void tcPWUpdateDlg::post(const QNetworkRequest& request, const QString& path, const QByteArray& content,
-                         bool retry)
-{
-    QNetworkReply* reply = network.post(request, content);
-    reply->setProperty("path", path);
-    reply->setProperty("content", content);
-    if (retry)
-        reply->setProperty("retry", true);
-}
-
-void tcPWUpdateDlg::slot_requestFinished(QNetworkReply* apReply)
-{
-    const QNetworkReply::NetworkError error = apReply->error();
-    const QByteArray body = apReply->readAll();
-    apReply->deleteLater();
-
-    if (error == QNetworkReply::AuthenticationRequiredError) {
-        // a 401 to a request that already carried credentials refuses the login
-        if (apReply->property("retry").isValid() || !repeatWithAuthorization(apReply))
-            loginRefused();
-        return;
-    }
-
-    if (requestKind == 1) {
-        siteOk = false;
-        takeOutcome(apReply, body);
-        sendPasswordRequest();
-    } else {
-        // once /ModifyIntegrateUser has succeeded the site is updated whatever follows
-        if (!siteOk)
-            takeOutcome(apReply, body);
-        finishSite();
-    }
-}
-
-bool tcPWUpdateDlg::repeatWithAuthorization(QNetworkReply* apReply)
-{
-    if (const auto digest = tcPasswordRequests::digestChallenge(apReply->rawHeader("www-authenticate"))) {
-        challenge = tcHttpAuth::parseChallenge(*digest);
-        nonceCount = 1;
-        clientNonce = tcHttpAuth::makeCnonce();
-        // The maker's hashed-password Digest ("authversion") is only answered with qop
-        // auth, whatever the challenge offers.
-        if (challenge.contains("authversion"))
-            challenge.insert("qop", "auth");
-    } else {
-        nonceCount = 0;
-    }
-
-    const bool asAdmin = requestKind == 1;
-    const QString path = apReply->property("path").toString();
-    const QString value = tcHttpAuth::authorizationValue(
-        nonceCount, clientNonce, challenge, tcHttpAuth::methodName(apReply->operation()), path,
-        asAdmin ? adminUser : targetUser, asAdmin ? adminPassword : oldPassword);
-    if (nonceCount != 0)
-        ++nonceCount;
-
-    QNetworkRequest request = apReply->request();
-    request.setRawHeader("Authorization", value.toUtf8());
-    if (!request.hasRawHeader("Authorization"))
-        return false;
-    post(request, path, apReply->property("content").toByteArray(), true);
-    return true;
-}
-
-void tcPWUpdateDlg::loginRefused()
-{
-    if (requestKind == 1) {
-        siteOk = false;
-        resultText = QStringLiteral("Login Failed");
-        sendPasswordRequest();
-        return;
-    }
-    if (!siteOk)
-        resultText = QStringLiteral("Login Failed");
-    finishSite();
-}
-
-void tcPWUpdateDlg::takeOutcome(const QNetworkReply* apReply, const QByteArray& abaBody)
-{
-    if (apReply->error() != QNetworkReply::NoError) {
-        // the user sees only the outcome text; the reason goes to the debug log
-        qDebug().noquote() << "Password update:" << apReply->url().toString(QUrl::RemoveUserInfo)
-                           << apReply->errorString();
-        resultText = QStringLiteral("Network Error");
-        return;
-    }
-    siteOk = tcPasswordRequests::isSuccess(abaBody);
-    resultText = siteOk ? QStringLiteral("Success") : QStringLiteral("Failed");
-}
-
-void tcPWUpdateDlg::finishSite()
-{
-    items->at(nextIndex)->setText(statusColumn, resultText);
-    ++nextIndex;
+    items->at(aiIndex)->setText(statusColumn, aOutcome.text);
+    nextIndex = aiIndex + 1;
     ui->progressBar->setValue(nextIndex);
-    if (siteOk)
+    if (aOutcome.success())
         ++successCount;
     if (nextIndex >= items->size()) {
         running = false;
         ui->lblResults->setText(tr("%1 site(s) successfully updated.").arg(successCount));
     }
-    continueRun();
 }

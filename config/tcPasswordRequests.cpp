@@ -80,24 +80,3 @@ bool tcPasswordRequests::isSuccess(const QByteArray& body)
     const int end = body.indexOf('\0');
     return body.left(end < 0 ? body.size() : end).toLower().contains("=\"success\"");
 }
-
-std::optional<QByteArray> tcPasswordRequests::digestChallenge(const QByteArray& wwwAuthenticate)
-{
-    QByteArray value = wwwAuthenticate;
-    QByteArray lower = value.toLower();
-    // Qt joins several WWW-Authenticate headers with ", "; a camera that offers Basic
-    // first and Digest second is answered in Digest form.
-    if (lower.startsWith("basic ")) {
-        const int p = lower.indexOf(", digest ");
-        if (p > 0) {
-            value.remove(0, p + 2);
-            lower = value.toLower();
-        }
-    }
-    if (lower.startsWith("digest "))
-        return value.mid(7);
-    // Some firmware names the scheme as a quoted parameter instead of a leading token.
-    if (lower.contains("\"digest\""))
-        return value;
-    return std::nullopt;
-}

@@ -1,13 +1,10 @@
 #pragma once
 // The bytes of the cameras' two password requests and of their replies: the
-// /ModifyPassword and /ModifyIntegrateUser bodies, the success test of a reply body,
-// and which part of a WWW-Authenticate value is answered in Digest form. Pure functions
+// /ModifyPassword and /ModifyIntegrateUser bodies and the success test of a reply body. Pure functions
 // over bytes, shared by the password dialog, the tests and the fuzzer.
 
 #include <QByteArray>
 #include <QString>
-
-#include <optional>
 
 class tcPasswordRequests
 {
@@ -25,8 +22,4 @@ public:
 
     // True when the reply body, up to its first zero byte, holds ="success" in any letter case.
     static bool isSuccess(const QByteArray& body);
-
-    // The part of a WWW-Authenticate value to hand to tcHttpAuth::parseChallenge, or
-    // nothing when the device offers no Digest login and is answered in Basic form.
-    static std::optional<QByteArray> digestChallenge(const QByteArray& wwwAuthenticate);
 };

@@ -4,6 +4,7 @@
 // a user name does not read back unchanged from the body it was put in.
 #include "fuzzcheck.h"
 #include "tcHttpAuth.h"
+#include "tcLoginClient.h"
 #include "tcPasswordRequests.h"
 
 #include <QXmlStreamReader>
@@ -74,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray bytes = zlfuzz::bytes(data, size);
 
     requireVerdictOfBody(bytes);
-    if (const auto digest = tcPasswordRequests::digestChallenge(bytes)) {
+    if (const auto digest = tcLoginClient::digestChallenge(bytes)) {
         ZL_FUZZ_REQUIRE(bytes.endsWith(*digest), zlfuzz::hex(*digest));
         tcHttpAuth::parseChallenge(*digest);
     }

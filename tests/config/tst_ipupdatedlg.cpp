@@ -355,6 +355,11 @@ private slots:
                    device("10.99.2.21", "\"auth\": \"basic\"")
             << statik << QStringList{"Network Error, 10.99.2.20 static", "Success, 10.99.3.20 static"}
             << QStringList{a + " GET /GetNetBasicConfig - -> 0"} + basicSite("10.99.2.21") << writtenStatic;
+        QTest::newRow("a device that streams a body without end: Network Error, the next site runs")
+            << device("10.99.2.20", "\"fault\": \"endless-body\"") + ',' +
+                   device("10.99.2.21", "\"auth\": \"basic\"")
+            << statik << QStringList{"Network Error, 10.99.2.20 static", "Success, 10.99.3.20 static"}
+            << QStringList{a + " GET /GetNetBasicConfig - -> 200"} + basicSite("10.99.2.21") << writtenStatic;
         QTest::newRow("a 169.254 altAddress is the target")
             << device("10.99.2.30", "\"auth\": \"basic\", \"altAddress\": \"169.254.10.20\"") << statik
             << assigned << basicSite(QStringLiteral("169.254.10.20")) << writtenStatic;

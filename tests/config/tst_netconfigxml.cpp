@@ -1,6 +1,8 @@
 // The network configuration documents: the body written to the device, the device's
-// configuration reply and the verdict of a write.
+// configuration reply, the verdict of a write, and the namespace every body names.
+#include "tcConfigNamespace.h"
 #include "tcNetConfigXml.h"
+#include "tcPasswordRequests.h"
 
 #include <QtTest>
 
@@ -11,8 +13,8 @@ namespace {
 QByteArray reply(const QByteArray& configAttributes)
 {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<config version=\"1.7\" "
-           "xmlns=\"http://www.zephyrlock.com/ver10/XMLSchema\" " +
-           configAttributes +
+           "xmlns=\"" +
+           QByteArray(kConfigNamespace) + "\" " + configAttributes +
            ">\n<tcpIp>\n"
            "<ipSettingMode type=\"ipSettingMode\">staticIp</ipSettingMode>\n"
            "<staticIp><![CDATA[10.99.2.20]]></staticIp>\n"
@@ -36,7 +38,9 @@ tcDeviceConfig staticDevice()
 // The exact bytes a device receives for staticPlan(): CR LF between the lines, none after the last.
 const QByteArray kStaticBody =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
-    "<config version=\"1.7\" xmlns=\"http://www.zephyrlock.com/ver10/XMLSchema\">\r\n"
+    "<config version=\"1.7\" xmlns=\"" +
+    QByteArray(kConfigNamespace) +
+    "\">\r\n"
     "<tcpIp>\r\n"
     "<ipSettingMode type=\"ipSettingMode\">staticIp</ipSettingMode>\r\n"
     "<staticIp type=\"string\" minLen=\"7\" maxLen=\"15\"><![CDATA[192.168.1.20]]></staticIp>\r\n"
@@ -175,22 +179,30 @@ private slots:
         QCOMPARE(verdict.text, text);
     }
 
-    void digest_data()
+    // Every request body names the devices' configuration namespace: an http URI whose
+    // path is exactly /ver10 (the firmware refuses a document under any other).
+    void namespaceUri_data()
     {
-        QTest::addColumn<QByteArray>("header");
-        QTest::addColumn<QByteArray>("params"); // empty: no Digest offered
-
-        QTest::newRow("Basic then Digest in one value")
-            << QByteArray("Basic realm=\"Z\", Digest realm=\"Z\", qop=\"auth\"")
-            << QByteArray("realm=\"Z\", qop=\"auth\"");
-        QTest::newRow("Basic with a realm named Digest")
-            << QByteArray("Basic realm=\"Digest\"") << QByteArray();
+        QTest::addColumn<QByteArray>("body");
+        QTest::newRow("network settings body") << configBody(staticDevice(), staticPlan());
+        QTest::newRow("password body")
+            << tcPasswordRequests::modifyPasswordBody(QStringLiteral("YQ=="), QStringLiteral("Yg=="));
+        QTest::newRow("user body") << tcPasswordRequests::modifyIntegrateUserBody(QStringLiteral("op"),
+                                                                                  QStringLiteral("Yg=="));
     }
-    void digest()
+    void namespaceUri()
     {
-        QFETCH(QByteArray, header);
-        QFETCH(QByteArray, params);
-        QCOMPARE(digestChallenge(header).value_or(QByteArray()), params);
+        QFETCH(QByteArray, body);
+        // in the password body xmlns= is text inside config, so it is looked for as text
+        const QRegularExpressionMatch match =
+            QRegularExpression(QStringLiteral("xmlns=\"([^\"]*)\"")).match(QString::fromUtf8(body));
+        QVERIFY(match.hasMatch());
+        const QUrl uri(match.captured(1), QUrl::StrictMode);
+        QVERIFY2(uri.isValid(), qPrintable(match.captured(1)));
+        QCOMPARE(uri.scheme(), QStringLiteral("http"));
+        QVERIFY(!uri.host().isEmpty());
+        QCOMPARE(uri.path(), QStringLiteral("/ver10"));
+        QVERIFY(!uri.hasQuery() && !uri.hasFragment());
     }
 };
 

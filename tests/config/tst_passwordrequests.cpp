@@ -1,5 +1,6 @@
-// The two password request bodies byte for byte, the success test of a reply and the
-// choice of the Digest challenge, without any network.
+// The two password request bodies byte for byte and the success test of a reply,
+// without any network.
+#include "tcConfigNamespace.h"
 #include "tcPasswordRequests.h"
 
 #include <QtTest>
@@ -16,7 +17,7 @@ private slots:
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QByteArray>("expected");
         const QByteArray head = "<?xml version=\"1.0\" encoding=\"utf-8\" ?>";
-        const QByteArray ns = "http://www.zephyrlock.com/ver10/XMLSchema";
+        const QByteArray ns = kConfigNamespace;
 
         QTest::newRow("password body, placeholder text in the old value")
             << tcPasswordRequests::modifyPasswordBody(QStringLiteral("%2"), QStringLiteral("YWJj"))
@@ -62,25 +63,6 @@ private slots:
         QFETCH(QByteArray, body);
         QFETCH(bool, success);
         QCOMPARE(tcPasswordRequests::isSuccess(body), success);
-    }
-
-    void digestChallenge_data()
-    {
-        QTest::addColumn<QByteArray>("header");
-        QTest::addColumn<QByteArray>("challenge"); // empty: no Digest offered
-        QTest::newRow("basic followed by Digest")
-            << QByteArray("basic realm=\"cam\", Digest realm=\"cam\", nonce=\"n2\"")
-            << QByteArray("realm=\"cam\", nonce=\"n2\"");
-        QTest::newRow("digest as a quoted parameter")
-            << QByteArray("realm=\"cam\", scheme=\"Digest\", nonce=\"n4\"")
-            << QByteArray("realm=\"cam\", scheme=\"Digest\", nonce=\"n4\"");
-        QTest::newRow("Basic only") << QByteArray("Basic realm=\"cam\"") << QByteArray();
-    }
-    void digestChallenge()
-    {
-        QFETCH(QByteArray, header);
-        QFETCH(QByteArray, challenge);
-        QCOMPARE(tcPasswordRequests::digestChallenge(header).value_or(QByteArray()), challenge);
     }
 };
 

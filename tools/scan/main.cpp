@@ -1,6 +1,7 @@
 // zephyrlock-scan: runs the window's discovery cycles without a window and prints the
 // merged device list (see --help).
 
+#include "tcScanConfigureRun.h"
 #include "tcScanFormat.h"
 #include "tcScanInterfaces.h"
 #include "tcScanOptions.h"
@@ -71,6 +72,8 @@ void showSweepProgress(const tcSiteLocate& locate)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    if (isConfigureCommand(app.arguments()))
+        return runConfigureCommand(app.arguments());
     const tcScanOptions options = parseScanArguments(app.arguments());
     switch (options.action) {
     case tcScanOptions::ShowHelp: return writeAll(stdout, scanHelpText().toUtf8()) ? ExitDone : ExitFailure;

@@ -41,7 +41,7 @@ Site file: {"devices": [ {...}, ... ]}, each device an object with
               upper-case hex MD5 of the password (false)
   realm       ("Zephyrlock");  users {"name": "password"} ({"admin": "7093"})
   fault       none | wrong-credentials | no-answer | closed-port | malformed-xml |
-              failed (with errorCode);  faultPaths ["/SetNetBasicConfig", ...]
+              failed (with errorCode) | endless-body;  faultPaths ["/SetNetBasicConfig", ...]
               limits a fault to those paths (not closed-port)
   successStatus  status text of an accepted write's reply ("success"; "SUCCESS"
               as some firmware writes it)
@@ -165,6 +165,9 @@ int main(int argc, char** argv)
         {QStringLiteral("no-http"), QStringLiteral("No HTTP service (discovery only).")},
         {QStringLiteral("no-discovery"), QStringLiteral("No discovery responders (HTTP only).")},
         {QStringLiteral("print-site"), QStringLiteral("Print every device's state line before ready.")},
+        {QStringLiteral("move-on-write"),
+         QStringLiteral("Discovery replies name the static address last written, as a camera that moved "
+                        "would (HTTP stays on the first address).")},
     });
     parser.process(app);
 
@@ -203,6 +206,8 @@ int main(int argc, char** argv)
             QStringLiteral("interface %1 not found; run inside the site namespace").arg(interfaceName));
 
     raiseFileLimit();
+    for (const auto& d : devices)
+        d->moveOnWrite = parser.isSet(QStringLiteral("move-on-write"));
 
     QStringList added;
     if (!parser.isSet(QStringLiteral("no-add-addresses"))) {

@@ -47,8 +47,8 @@ const KindInfo& kindInfo(tcSimKind kind)
     return kKinds[0];
 }
 
-const char* const kFaults[] = {"none",        "wrong-credentials", "no-answer",
-                               "closed-port", "malformed-xml",     "failed"};
+const char* const kFaults[] = {"none",   "wrong-credentials", "no-answer", "closed-port", "malformed-xml",
+                               "failed", "endless-body"};
 const char* const kAuths[] = {"none", "basic", "digest", "basic+digest"};
 const char* const kProtocolNames[] = {"onvif", "norvo", "pq", "bridge"};
 
@@ -267,7 +267,7 @@ bool parseDevice(const QJsonObject& o, int index, tcSimDevice& d, QString* error
     const int fault = indexOf(kFaults, text);
     if (fault < 0) {
         *error = QStringLiteral("\"fault\" must be none, wrong-credentials, no-answer, closed-port, "
-                                "malformed-xml or failed");
+                                "malformed-xml, failed or endless-body");
         return false;
     }
     d.fault = tcSimFault(fault);
@@ -321,6 +321,14 @@ QString tcSimDevice::macHex() const
 bool tcSimDevice::faultApplies(const QString& path) const
 {
     return fault != tcSimFault::None && (faultPaths.isEmpty() || faultPaths.contains(path));
+}
+
+QHostAddress tcSimDevice::reportedAddress() const
+{
+    const QHostAddress written(network.value(QStringLiteral("staticIp")));
+    if (!moveOnWrite || dhcpMode() || written.protocol() != QAbstractSocket::IPv4Protocol)
+        return address;
+    return written;
 }
 
 bool tcSimDevice::dhcpMode() const

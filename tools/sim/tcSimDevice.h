@@ -26,7 +26,7 @@ enum tcSimProtocol : unsigned {
 
 enum class tcSimAuth { None, Basic, Digest, BasicDigest };
 
-enum class tcSimFault { None, WrongCredentials, NoAnswer, ClosedPort, MalformedXml, Failed };
+enum class tcSimFault { None, WrongCredentials, NoAnswer, ClosedPort, MalformedXml, Failed, EndlessBody };
 
 // The element names of the network configuration, in the order the device writes them.
 extern const QStringList kSimNetworkKeys;
@@ -44,6 +44,7 @@ struct tcSimDevice
     QString cloudId;
     std::array<quint8, 6> mac{};
     bool http = true;
+    bool moveOnWrite = false; // discovery names the written static address
 
     tcSimAuth auth = tcSimAuth::Digest;
     QMap<QString, tcSimAuth> authPaths;        // path -> login mode that overrides `auth` there
@@ -77,6 +78,9 @@ struct tcSimDevice
     tcSimAuth authFor(const QString& path) const { return authPaths.value(path, auth); }
     // True when the current configuration selects DHCP.
     bool dhcpMode() const;
+    // The address discovery replies name: the device's own, or with moveOnWrite the
+    // static address its configuration holds.
+    QHostAddress reportedAddress() const;
     // The state that tests read back: identity, login settings (passwords only as
     // SHA-256), network configuration.
     QJsonObject stateJson() const;

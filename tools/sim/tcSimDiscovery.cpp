@@ -206,9 +206,10 @@ QStringList scopes(const tcSimDevice& d)
 QByteArray probeMatches(const tcSimDevice& d, const QString& relatesTo, const QString& messageId)
 {
     QString xaddrs =
-        d.port == 80
-            ? QStringLiteral("http://%1/onvif/device_service").arg(d.address.toString())
-            : QStringLiteral("http://%1:%2/onvif/device_service").arg(d.address.toString()).arg(d.port);
+        d.port == 80 ? QStringLiteral("http://%1/onvif/device_service").arg(d.reportedAddress().toString())
+                     : QStringLiteral("http://%1:%2/onvif/device_service")
+                           .arg(d.reportedAddress().toString())
+                           .arg(d.port);
     if (d.kind == tcSimKind::Onvif) {
         // Many third-party cameras list their IPv6 link-local address first.
         const auto& m = d.mac;
@@ -259,7 +260,7 @@ QByteArray reply(const tcSimDevice& d)
                         {QStringLiteral("cloudId"), d.cloudId},
                         {QStringLiteral("model"), d.model},
                         {QStringLiteral("macAddr"), d.macHex()},
-                        {QStringLiteral("ipAddr"), d.address.toString()},
+                        {QStringLiteral("ipAddr"), d.reportedAddress().toString()},
                         {QStringLiteral("webPort"), d.port},
                         {QStringLiteral("firmware"), d.firmware}};
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
@@ -286,14 +287,14 @@ QByteArray reply(const tcSimDevice& d)
     out += QByteArray(2, '\0'); // header bytes 22, 23
     out += be16(0);             // total length, set below
     out += macBytes(d);
-    out += ipv4Bytes(d.address);
+    out += ipv4Bytes(d.reportedAddress());
     out += QByteArray(12, '\0');
 
     const bool dhcp = d.dhcpMode();
     appendTag(out, 1, be32(dhcp ? 4 : 1));
     appendTag(out, 2, utf8Cut(d.name, 79) + '\0');
     appendTag(out, 3, be16(d.port) + be16(554));
-    appendTag(out, dhcp ? 16 : 4, ipv4Bytes(d.address));
+    appendTag(out, dhcp ? 16 : 4, ipv4Bytes(d.reportedAddress()));
     appendTag(out, 27, macBytes(d));
     appendTag(out, 28, be32(d.port));
     if (!d.model.isEmpty())
@@ -336,7 +337,7 @@ QByteArray reply(const tcSimDevice& d)
     put(0, "MHED");
     put(12, utf8Cut(d.name, 20));
     put(32, macBytes(d));
-    put(40, ipv4Bytes(d.address));
+    put(40, ipv4Bytes(d.reportedAddress()));
     const bool dhcp = d.dhcpMode();
     put(44, ipv4Bytes(d.network.value(dhcp ? QStringLiteral("dhcpIpMask") : QStringLiteral("staticIpMask"))));
     put(48,

@@ -143,6 +143,19 @@ bool tcSimHttpConnection::answer(const tcHttpRequest& request)
         if (m_options.logRequests)
             emitJsonLine(log);
         return false;
+    } else if (d.faultApplies(path) && d.fault == tcSimFault::EndlessBody) {
+        // A body without length that never ends: the client has to stop reading by itself.
+        m_silent = true;
+        m_timer.stop();
+        m_buffer.clear();
+        log.insert(QStringLiteral("status"), 200);
+        if (m_options.logRequests)
+            emitJsonLine(log);
+        m_socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/xml\r\nConnection: close\r\n\r\n"
+                        "<?xml version=\"1.0\"?><config status=\"success\">");
+        connect(m_socket, &QTcpSocket::bytesWritten, this, &tcSimHttpConnection::streamForever);
+        streamForever();
+        return false;
     } else {
         const tcLogin login = checkLogin(d, request);
         log.insert(QStringLiteral("authorization"), login.what);
@@ -179,4 +192,12 @@ bool tcSimHttpConnection::answer(const tcHttpRequest& request)
         return false;
     }
     return true;
+}
+
+void tcSimHttpConnection::streamForever()
+{
+    // Refilled as the client takes it, so the simulator's own memory stays flat.
+    static const QByteArray chunk(64 * 1024, ' ');
+    if (m_socket->bytesToWrite() < chunk.size())
+        m_socket->write(chunk);
 }

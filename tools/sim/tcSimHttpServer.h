@@ -62,5 +62,6 @@ private:
     QTimer m_timer;
     bool m_continueSent = false;
     bool m_silent = false; // playing "no-answer": reads and discards, never replies
+    void streamForever();  // playing "endless-body"
     bool m_closing = false;
 };

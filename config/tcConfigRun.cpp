@@ -1,0 +1,335 @@
+#include "tcConfigRun.h"
+
+#include "tcNetConfigXml.h"
+#include "tcPasswordRequests.h"
+
+#include <QDebug>
+#include <QHostAddress>
+
+#include <algorithm>
+
+using namespace tcNetConfigXml;
+
+namespace {
+
+const QString kUserPath = QStringLiteral("/ModifyIntegrateUser");
+const QString kPasswordPath = QStringLiteral("/ModifyPassword");
+
+QString dotted(quint32 hostOrder)
+{
+    return QHostAddress(hostOrder).toString();
+}
+
+} // namespace
+
+struct tcConfigRun::tcSite
+{
+    tcSite(int index, const tpVideoDevice& device, tcLoginClient::tcStyle style)
+        : index(index), device(device), login(style)
+    {
+    }
+    int index;
+    tpVideoDevice device;
+    tcLoginClient login;
+    QString assignedAddress;
+    // Password run: the request in flight (1 /ModifyIntegrateUser, 0 /ModifyPassword),
+    // whether one has reported success, and the outcome so far.
+    int requestKind = 1;
+    bool siteOk = false;
+    tcConfigOutcome result;
+};
+
+tcConfigOutcome tcConfigOutcome::of(Code code, const QString& deviceText)
+{
+    tcConfigOutcome outcome;
+    outcome.code = code;
+    switch (code) {
+    case Success: outcome.text = kSuccess; break;
+    case Failed: outcome.text = QStringLiteral("Failed"); break;
+    case LoginFailed: outcome.text = kLoginFailed; break;
+    case NetworkError: outcome.text = kNetworkError; break;
+    case InvalidResponse: outcome.text = kInvalidResponse; break;
+    case DeviceError: outcome.text = deviceText; break;
+    case UnknownError: outcome.text = kUnknownError; break;
+    case InternalError: outcome.text = kInternalError; break;
+    }
+    return outcome;
+}
+
+QString tcNetworkPlan::address(int index) const
+{
+    return dotted((start & 0xffffff00u) | ((start + quint32(index)) & 0xffu));
+}
+
+tcConfigRun::tcConfigRun(tcConfigKind kind, QObject* apParent, tcHttpTransport* apTransport)
+    : QObject(apParent), kind(kind), transport(apTransport ? apTransport : new tcNetworkTransport(this))
+{
+    qRegisterMetaType<tcConfigOutcome>();
+}
+
+tcConfigRun::~tcConfigRun() = default;
+
+void tcConfigRun::setCredentials(const tcConfigCredentials& credentials)
+{
+    login = credentials;
+}
+
+void tcConfigRun::setPlan(const tcNetworkPlan& aPlan)
+{
+    plan = aPlan;
+}
+
+QString tcConfigRun::hostOf(const tcVideoDevice& device)
+{
+    return device.altAddress.startsWith(QLatin1String("169.254")) ? device.altAddress : device.ipAddress;
+}
+
+void tcConfigRun::start()
+{
+    startAddress = {quint8(plan.start >> 24), quint8(plan.start >> 16), quint8(plan.start >> 8),
+                    quint8(plan.start)};
+    if (kind == tcConfigKind::Password) {
+        // built once per run, as the window's dialog does
+        const QString oldPasswordB64 = tcPasswordRequests::passwordBase64(login.oldPassword);
+        const QString newPasswordB64 = tcPasswordRequests::passwordBase64(login.newPassword);
+        passwordBody = tcPasswordRequests::modifyPasswordBody(oldPasswordB64, newPasswordB64);
+        userBody = tcPasswordRequests::modifyIntegrateUserBody(login.targetUser, newPasswordB64);
+    }
+    nextIndex = 0;
+    running = true;
+    finishPending = true;
+    startNextSite();
+}
+
+void tcConfigRun::stop()
+{
+    running = false;
+}
+
+void tcConfigRun::startNextSite()
+{
+    while (running && int(active.size()) < parallel && nextIndex < items.size()) {
+        const int index = nextIndex++;
+        active.push_back(std::make_unique<tcSite>(
+            index, items.at(index),
+            kind == tcConfigKind::Password ? tcLoginClient::kPasswordStyle : tcLoginClient::kNetworkStyle));
+        tcSite* site = active.back().get();
+        emit sig_siteStarted(index);
+        if (kind == tcConfigKind::Password)
+            sendUserRequest(site);
+        else
+            readSite(site);
+    }
+    // A site that ends at once calls back in here: the run is reported finished once.
+    if (active.empty() && finishPending && (!running || nextIndex >= items.size())) {
+        finishPending = false;
+        running = false;
+        emit sig_finished();
+    }
+}
+
+void tcConfigRun::endSite(tcSite* site, const tcConfigOutcome& outcome)
+{
+    const auto found = std::find_if(active.begin(), active.end(),
+                                    [site](const std::unique_ptr<tcSite>& s) { return s.get() == site; });
+    if (found == active.end())
+        return;
+    const std::unique_ptr<tcSite> ended = std::move(*found);
+    active.erase(found);
+    emit sig_siteEnded(ended->index, outcome);
+    startNextSite();
+}
+
+void tcConfigRun::readSite(tcSite* site)
+{
+    site->login.restart();
+    send(site, tcStep::Read);
+}
+
+void tcConfigRun::sendUserRequest(tcSite* site)
+{
+    site->requestKind = 1;
+    send(site, tcStep::User, userBody);
+}
+
+void tcConfigRun::sendPasswordRequest(tcSite* site)
+{
+    site->requestKind = 0;
+    send(site, tcStep::Password, passwordBody);
+}
+
+void tcConfigRun::send(tcSite* site, tcStep step, const QByteArray& body)
+{
+    if (!site->device) {
+        qWarning("Configuration: a chosen device has no record");
+        endSite(site, tcConfigOutcome::of(tcConfigOutcome::InternalError));
+        return;
+    }
+    const tcVideoDevice& device = *site->device;
+    tcHttpExchange exchange;
+    exchange.timeoutMs = kTransferTimeoutMs;
+    exchange.body = body;
+    if (kind == tcConfigKind::Password) {
+        const bool asAdmin = step == tcStep::User;
+        const QString path = asAdmin ? kUserPath : kPasswordPath;
+        exchange.method = "POST";
+        exchange.url =
+            QUrl(QStringLiteral("http://%1:%2%3").arg(hostOf(device)).arg(device.webPort).arg(path));
+        exchange.headers.append(qMakePair(QByteArray("Content-Type"), QByteArray("text/xml")));
+        // No credentials until the device asks; the Digest uri is the path with its slash.
+        const QByteArray authorization =
+            site->login.begin(QStringLiteral("POST"), path, asAdmin ? login.adminUser : login.targetUser,
+                              asAdmin ? login.adminPassword : login.oldPassword);
+        if (!authorization.isEmpty())
+            exchange.setHeader("Authorization", authorization);
+    } else {
+        const bool write = step == tcStep::Write;
+        const QString path = QLatin1String(write ? kWritePath : kReadPath);
+        exchange.method = write ? "POST" : "GET";
+        exchange.url =
+            QUrl(QStringLiteral("http://%1:%2/%3").arg(hostOf(device)).arg(device.webPort).arg(path));
+        // The Digest uri is the bare path word, as the devices expect.
+        exchange.setHeader("Authorization", site->login.begin(QString::fromLatin1(exchange.method), path,
+                                                              login.adminUser, login.adminPassword));
+        if (write)
+            exchange.setHeader("Accept", "*/*");
+        exchange.setHeader("Connection", "Close");
+        // The devices expect the XML under the form content type, not text/xml.
+        if (write)
+            exchange.setHeader("Content-Type", "application/x-www-form-urlencoded");
+    }
+    transfer(site, step, exchange);
+}
+
+void tcConfigRun::transfer(tcSite* site, tcStep step, const tcHttpExchange& exchange)
+{
+    transport->send(exchange, [this, site, step, exchange](const tcHttpResult& result) {
+        replied(site, step, exchange, result);
+    });
+}
+
+void tcConfigRun::replied(tcSite* site, tcStep step, const tcHttpExchange& exchange,
+                          const tcHttpResult& result)
+{
+    const bool password = kind == tcConfigKind::Password;
+    switch (result.kind) {
+    case tcHttpResult::AuthenticationRequired: {
+        const std::optional<QByteArray> authorization = site->login.challenged(result.wwwAuthenticate);
+        if (!authorization) {
+            qDebug() << "Configuration: login refused by" << exchange.url.toString();
+            const tcConfigOutcome refused = tcConfigOutcome::of(tcConfigOutcome::LoginFailed);
+            password ? passwordOutcome(site, refused) : endSite(site, refused);
+            return;
+        }
+        tcHttpExchange repeat = exchange;
+        repeat.setHeader("Authorization", *authorization);
+        transfer(site, step, repeat);
+        return;
+    }
+    case tcHttpResult::NetworkError: {
+        qDebug().noquote() << "Configuration:" << exchange.url.toString() << "failed:" << result.error;
+        const tcConfigOutcome failed = tcConfigOutcome::of(tcConfigOutcome::NetworkError);
+        password ? passwordOutcome(site, failed) : endSite(site, failed);
+        return;
+    }
+    case tcHttpResult::Ok: break;
+    }
+    switch (step) {
+    case tcStep::Read: configReply(site, result.body); return;
+    case tcStep::Write: writeReply(site, result.body); return;
+    case tcStep::User:
+    case tcStep::Password:
+        passwordOutcome(site, tcConfigOutcome::of(tcPasswordRequests::isSuccess(result.body)
+                                                      ? tcConfigOutcome::Success
+                                                      : tcConfigOutcome::Failed));
+        return;
+    }
+}
+
+void tcConfigRun::passwordOutcome(tcSite* site, const tcConfigOutcome& outcome)
+{
+    if (site->requestKind == 1) {
+        // /ModifyPassword follows whatever /ModifyIntegrateUser answered
+        site->siteOk = outcome.success();
+        site->result = outcome;
+        sendPasswordRequest(site);
+        return;
+    }
+    // once /ModifyIntegrateUser has succeeded the site is updated whatever follows
+    if (!site->siteOk)
+        site->result = outcome;
+    endSite(site, site->result);
+}
+
+namespace {
+
+tcConfigOutcome failureOf(const QString& text)
+{
+    if (text == kInvalidResponse)
+        return tcConfigOutcome::of(tcConfigOutcome::InvalidResponse);
+    if (text == kUnknownError)
+        return tcConfigOutcome::of(tcConfigOutcome::UnknownError);
+    return tcConfigOutcome::of(tcConfigOutcome::DeviceError, text);
+}
+
+} // namespace
+
+void tcConfigRun::configReply(tcSite* site, const QByteArray& reply)
+{
+    const tcDeviceConfig device = parseConfigReply(reply);
+    if (!device.usable) {
+        endSite(site, failureOf(device.error));
+        return;
+    }
+    if (kind == tcConfigKind::Check) {
+        endSite(site, tcConfigOutcome::of(tcConfigOutcome::Success));
+        return;
+    }
+    tcSitePlan sitePlan;
+    sitePlan.dhcp = plan.dhcp;
+    sitePlan.dnsViaDhcp = plan.dnsViaDhcp;
+    if (plan.dhcp) {
+        if (device.dhcpMode()) {
+            endSite(site, tcConfigOutcome::of(tcConfigOutcome::Success));
+            return;
+        }
+        site->assignedAddress = device.staticIp;
+    } else {
+        // .0 is a network address, never a camera's
+        if (plan.fixed) {
+            site->assignedAddress = plan.address(site->index);
+        } else if (startAddress[3] != 0) {
+            site->assignedAddress = dotted(quint32(startAddress[0]) << 24 | quint32(startAddress[1]) << 16 |
+                                           quint32(startAddress[2]) << 8 | startAddress[3]);
+            ++startAddress[3]; // 8-bit: the plan never carries into the third byte
+        }
+        if (site->assignedAddress.isEmpty() || site->assignedAddress.endsWith(QLatin1String(".0"))) {
+            endSite(site, tcConfigOutcome::of(tcConfigOutcome::InternalError));
+            return;
+        }
+        sitePlan.address = site->assignedAddress;
+        sitePlan.gateway = dotted(plan.gateway);
+        sitePlan.mask = dotted(plan.mask);
+        if (!plan.keepDeviceDns) {
+            sitePlan.dns1 = dotted(plan.dns1);
+            sitePlan.dns2 = dotted(plan.dns2);
+        }
+    }
+    const QByteArray body = configBody(device, sitePlan);
+    send(site, tcStep::Write, body);
+    if (isIncomplete(body))
+        qDebug("Network configuration XML is incomplete!!!");
+}
+
+void tcConfigRun::writeReply(tcSite* site, const QByteArray& reply)
+{
+    const tcWriteVerdict verdict = parseWriteReply(reply);
+    if (!verdict.success) {
+        endSite(site, failureOf(verdict.text));
+        return;
+    }
+    tcConfigOutcome outcome = tcConfigOutcome::of(tcConfigOutcome::Success);
+    outcome.written = true;
+    outcome.address = plan.dhcp ? QStringLiteral("0.0.0.0") : site->assignedAddress;
+    endSite(site, outcome);
+}

@@ -1,0 +1,339 @@
+#include "tcScanConfigure.h"
+
+#include "tcScanRun.h"
+
+#include <QCommandLineParser>
+#include <QHostAddress>
+#include <QIODevice>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+namespace {
+
+const QString kSetNetwork = QStringLiteral("set-network");
+const QString kSetPassword = QStringLiteral("set-password");
+
+tcConfigureOptions failure(tcConfigureOptions options, const QString& error)
+{
+    options.error = error;
+    return options;
+}
+
+// A dotted quad as the window's address field takes it: four numbers 0 to 255.
+bool parseAddress(const QString& text, quint32* address)
+{
+    static const QRegularExpression quad(QStringLiteral(
+        "^(25[0-5]|2[0-4]\\d|1\\d\\d|[1-9]?\\d)(\\.(25[0-5]|2[0-4]\\d|1\\d\\d|[1-9]?\\d)){3}$"));
+    if (!quad.match(text).hasMatch())
+        return false;
+    *address = QHostAddress(text).toIPv4Address();
+    return true;
+}
+
+QStringList listValue(const QString& text, bool mac)
+{
+    QStringList items;
+    for (QString item : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        item = item.trimmed();
+        if (mac)
+            item = item.toUpper().replace(QLatin1Char('-'), QLatin1Char(':'));
+        if (!item.isEmpty() && !items.contains(item))
+            items << item;
+    }
+    return items;
+}
+
+} // namespace
+
+bool isConfigureCommand(const QStringList& args)
+{
+    return args.size() > 1 && (args[1] == kSetNetwork || args[1] == kSetPassword);
+}
+
+tcConfigureOptions parseConfigureArguments(const QStringList& args)
+{
+    tcConfigureOptions options;
+    options.command =
+        args.value(1) == kSetPassword ? tcConfigureOptions::SetPassword : tcConfigureOptions::SetNetwork;
+    const bool network = options.command == tcConfigureOptions::SetNetwork;
+    const auto valued = [](const char* name, const char* value) {
+        return QCommandLineOption(QLatin1String(name), QString(), QLatin1String(value));
+    };
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption mac = valued("mac", "list"), ip = valued("ip", "list"),
+                             all(QStringLiteral("all"));
+    const QCommandLineOption secrets = valued("secrets-file", "file"), parallel = valued("parallel", "n");
+    const QCommandLineOption yes(QStringLiteral("yes")), dryRun(QStringLiteral("dry-run")),
+        json(QStringLiteral("json")), noVerify(QStringLiteral("no-verify"));
+    const QCommandLineOption dhcp(QStringLiteral("dhcp")), dnsDhcp(QStringLiteral("dns-dhcp"));
+    const QCommandLineOption start = valued("start", "a"), mask = valued("mask", "m"),
+                             gateway = valued("gateway", "g"), dns1 = valued("dns1", "d"),
+                             dns2 = valued("dns2", "d");
+    const QCommandLineOption user = valued("user", "name");
+    QCommandLineParser parser;
+    parser.addOptions({help, mac, ip, all, secrets, parallel, yes, dryRun, json, noVerify});
+    if (network)
+        parser.addOptions({dhcp, dnsDhcp, start, mask, gateway, dns1, dns2});
+    else
+        parser.addOption(user);
+    QStringList rest = args;
+    rest.removeAt(1);
+    if (!parser.parse(rest))
+        return failure(options, parser.errorText());
+    if (parser.isSet(help)) {
+        options.help = true;
+        return options;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return failure(options,
+                       QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+
+    const int selections = int(parser.isSet(mac)) + int(parser.isSet(ip)) + int(parser.isSet(all));
+    if (selections != 1)
+        return failure(options, selections == 0
+                                    ? QStringLiteral("choose the devices with --mac, --ip or --all")
+                                    : QStringLiteral("--mac, --ip and --all exclude each other"));
+    options.all = parser.isSet(all);
+    options.macs = listValue(parser.value(mac), true);
+    options.ips = listValue(parser.value(ip), false);
+    if (!options.all && options.macs.isEmpty() && options.ips.isEmpty())
+        return failure(options, QStringLiteral("the selection names no device"));
+    options.secretsFile = parser.value(secrets);
+    options.yes = parser.isSet(yes);
+    options.dryRun = parser.isSet(dryRun);
+    options.json = parser.isSet(json);
+    options.verify = !parser.isSet(noVerify);
+    if (parser.isSet(parallel)) {
+        bool ok = false;
+        options.parallel = parser.value(parallel).toInt(&ok);
+        if (!ok || options.parallel < 1 || options.parallel > 32)
+            return failure(options, QStringLiteral("--parallel must be a whole number from 1 to 32, not '%1'")
+                                        .arg(parser.value(parallel)));
+    }
+
+    if (!network) {
+        options.user = parser.value(user).simplified();
+        if (options.user.isEmpty())
+            return failure(options, QStringLiteral("set-password needs --user NAME"));
+        return options;
+    }
+    options.plan.fixed = true;
+    options.plan.dhcp = parser.isSet(dhcp);
+    const bool staticGiven = parser.isSet(start) || parser.isSet(mask) || parser.isSet(gateway) ||
+                             parser.isSet(dns1) || parser.isSet(dns2) || parser.isSet(dnsDhcp);
+    if (options.plan.dhcp)
+        return staticGiven ? failure(options, QStringLiteral("--dhcp takes no static plan options"))
+                           : options;
+    if (!parser.isSet(start) || !parser.isSet(mask) || !parser.isSet(gateway))
+        return failure(options, QStringLiteral("set-network needs --dhcp, or --start, --mask and --gateway"));
+    // The window's checks, in its order and with its texts.
+    const struct
+    {
+        const QCommandLineOption& option;
+        quint32* value;
+        const char* text;
+    } fields[] = {
+        {start, &options.plan.start, "Please enter a valid starting IP address."},
+        {mask, &options.plan.mask, "Please enter a valid subnet mask."},
+        {gateway, &options.plan.gateway, "Please enter a valid gateway address."},
+        {dns1, &options.plan.dns1, "Please enter a valid primary DNS address."},
+        {dns2, &options.plan.dns2, "Please enter a valid alternate DNS address or 0.0.0.0."},
+    };
+    for (const auto& field : fields) {
+        if (parser.isSet(field.option) && !parseAddress(parser.value(field.option), field.value))
+            return failure(options, QLatin1String(field.text));
+    }
+    if ((options.plan.mask & (options.plan.start ^ options.plan.gateway)) != 0)
+        return failure(options,
+                       QStringLiteral("Starting IP address and gateway address must be on the same subnet."));
+    options.plan.dnsViaDhcp = parser.isSet(dnsDhcp);
+    // Without DNS entries the devices keep the servers they have.
+    options.plan.keepDeviceDns = !parser.isSet(dns1) && !parser.isSet(dns2);
+    return options;
+}
+
+QString configureHelpText(tcConfigureOptions::Command command)
+{
+    const QString selection =
+        QStringLiteral("Selection (one of):\n"
+                       "  --mac LIST       MAC addresses, comma-separated\n"
+                       "  --ip LIST        IP addresses, comma-separated\n"
+                       "  --all            every device the window lets you pick for an update\n"
+                       "\n"
+                       "  --secrets-file FILE  read the secret lines from FILE instead of standard input\n"
+                       "  --yes            do not ask for confirmation\n"
+                       "  --dry-run        print the plan and stop\n"
+                       "  --parallel N     up to N devices at once, 1 to 32 (1)\n"
+                       "  --json           results as a JSON array\n"
+                       "  --no-verify      skip the check that the change took effect\n"
+                       "\n"
+                       "One discovery cycle finds the devices first. Secrets are never options: standard\n"
+                       "input (prompted without echo on a terminal) or the file give, one per line, the\n"
+                       "administrator user name and the administrator password%1.\n"
+                       "Exit status: 0 every selected device changed (and verified), 3 any did not,\n"
+                       "2 usage error, 1 no discovery query could be sent.\n");
+    if (command == tcConfigureOptions::SetPassword)
+        return QStringLiteral("Usage: zephyrlock-scan set-password --user NAME SELECTION [options]\n\n"
+                              "Changes the password of user NAME on the selected cameras.\n\n") +
+               selection.arg(QStringLiteral(", then the user's current password and the new password"));
+    return QStringLiteral(
+               "Usage: zephyrlock-scan set-network (--dhcp | --start A --mask M --gateway G [--dns1 D]\n"
+               "                                    [--dns2 D] [--dns-dhcp]) SELECTION [options]\n\n"
+               "Sets the selected cameras to DHCP, or gives them consecutive static addresses from A\n"
+               "in the order they are listed. Without --dns1/--dns2 they keep their DNS servers.\n\n") +
+           selection.arg(QString());
+}
+
+QString checkSecrets(const tcConfigureOptions& options, const tcSecrets& s, const QString* confirmation)
+{
+    if (s.adminUser.isEmpty())
+        return QStringLiteral("Please enter a user name with administrator access.");
+    if (s.adminPassword.isEmpty())
+        return QStringLiteral("Please enter the password for the admin user.");
+    if (options.command == tcConfigureOptions::SetNetwork)
+        return QString();
+    if (s.oldPassword.isEmpty())
+        return QStringLiteral("Please enter the current password.");
+    if (s.newPassword.isEmpty())
+        return QStringLiteral("Please enter a new password.");
+    if (s.newPassword == s.oldPassword)
+        return QStringLiteral("The new password must not be the same as the old password.");
+    if (confirmation && *confirmation != s.newPassword)
+        return QStringLiteral("Passwords do not match.");
+    return QString();
+}
+
+QString readSecretLines(QIODevice& in, const tcConfigureOptions& options, tcSecrets* secrets)
+{
+    QString* const fields[] = {&secrets->adminUser, &secrets->adminPassword, &secrets->oldPassword,
+                               &secrets->newPassword};
+    const int needed = options.command == tcConfigureOptions::SetPassword ? 4 : 2;
+    for (int i = 0; i < needed; ++i) {
+        // a line longer than any password field is no secret of ours
+        const QByteArray line = in.readLine(4096);
+        if (line.isEmpty() && in.atEnd())
+            return QStringLiteral("the secrets end after %1 of %2 lines").arg(i).arg(needed);
+        QString text = QString::fromUtf8(line);
+        while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
+            text.chop(1);
+        // as the dialogs read their fields
+        *fields[i] = text.simplified();
+    }
+    return checkSecrets(options, *secrets, nullptr);
+}
+
+QVector<int> eligibleRows(const tcSiteList& list)
+{
+    QVector<int> rows;
+    for (int row : listedRows(list, tcKindFilter()))
+        if (list.device(row) && list.device(row)->pqCamera)
+            rows << row;
+    return rows;
+}
+
+QVector<tcSelected> selectDevices(const tcSiteList& list, const tcConfigureOptions& options)
+{
+    const QVector<int> eligible = eligibleRows(list);
+    const auto rowOf = [&](const QString& key, bool byMac) {
+        for (int row = 0; row < list.count(); ++row) {
+            const QString& text = list.texts(row)[byMac ? tcSiteList::colMac : tcSiteList::colAddress];
+            if (!text.isEmpty() && text.compare(key, Qt::CaseInsensitive) == 0)
+                return row;
+        }
+        return -1;
+    };
+    QVector<int> chosen;
+    QVector<tcSelected> problems;
+    const bool byMac = !options.macs.isEmpty();
+    for (const QString& key : byMac ? options.macs : options.ips) {
+        const int row = rowOf(key, byMac);
+        if (row >= 0 && eligible.contains(row)) {
+            if (!chosen.contains(row))
+                chosen << row;
+            continue;
+        }
+        tcSelected missing;
+        missing.key = key;
+        missing.mac = byMac ? key : (row >= 0 ? list.texts(row)[tcSiteList::colMac] : QString());
+        missing.address = byMac ? (row >= 0 ? list.texts(row)[tcSiteList::colAddress] : QString()) : key;
+        missing.problem =
+            row < 0 ? QStringLiteral("not found") : QStringLiteral("not eligible for an update");
+        problems << missing;
+    }
+    QVector<tcSelected> selected;
+    for (int row : eligible) {
+        if (!options.all && !chosen.contains(row))
+            continue;
+        tcSelected s;
+        s.mac = list.texts(row)[tcSiteList::colMac];
+        s.address = list.texts(row)[tcSiteList::colAddress];
+        s.key = byMac ? s.mac : s.address;
+        s.device = list.device(row);
+        selected << s;
+    }
+    return selected + problems;
+}
+
+QString checkPlanSize(const tcConfigureOptions& options, int deviceCount)
+{
+    // Only the last byte advances, so the plan must end at .255 at the latest.
+    if (options.command == tcConfigureOptions::SetNetwork && !options.plan.dhcp &&
+        (options.plan.start & 0xffu) + quint32(deviceCount) > 256)
+        return QStringLiteral("Starting IP address is too high for the number of sites selected.");
+    return QString();
+}
+
+void planAddresses(const tcConfigureOptions& options, QVector<tcSelected>& selected)
+{
+    if (options.command != tcConfigureOptions::SetNetwork)
+        return;
+    int index = 0;
+    for (tcSelected& s : selected) {
+        if (s.device)
+            s.newAddress = options.plan.dhcp ? QStringLiteral("DHCP") : options.plan.address(index++);
+    }
+}
+
+QByteArray formatPlan(const tcConfigureOptions& options, const QVector<tcSelected>& selected)
+{
+    QString out;
+    for (const tcSelected& s : selected) {
+        QString line = (s.mac.isEmpty() ? QStringLiteral("-") : s.mac) + QLatin1String("  ") +
+                       (s.address.isEmpty() ? QStringLiteral("-") : s.address);
+        if (!s.problem.isEmpty())
+            line += QLatin1String("  ") + s.problem;
+        else if (options.command == tcConfigureOptions::SetNetwork)
+            line += QStringLiteral(" -> ") + s.newAddress;
+        else
+            line += QStringLiteral("  password of user %1").arg(options.user);
+        out += line + QLatin1Char('\n');
+    }
+    return out.toUtf8();
+}
+
+QByteArray formatReports(const QVector<tcDeviceReport>& reports, bool json)
+{
+    if (json) {
+        QJsonArray array;
+        for (const tcDeviceReport& r : reports)
+            array.append(QJsonObject{{QStringLiteral("mac"), r.mac},
+                                     {QStringLiteral("old_address"), r.oldAddress},
+                                     {QStringLiteral("new_address"), r.newAddress},
+                                     {QStringLiteral("outcome"), r.outcome.text},
+                                     {QStringLiteral("success"), r.outcome.success()},
+                                     {QStringLiteral("verification"), r.verification},
+                                     {QStringLiteral("verified"), r.verified}});
+        return QJsonDocument(array).toJson(QJsonDocument::Indented);
+    }
+    QString out;
+    for (const tcDeviceReport& r : reports) {
+        const auto shown = [](const QString& text) { return text.isEmpty() ? QStringLiteral("-") : text; };
+        out += QStringList{shown(r.mac), shown(r.oldAddress), shown(r.newAddress), r.outcome.text,
+                           r.verification}
+                   .join(QLatin1Char('\t')) +
+               QLatin1Char('\n');
+    }
+    return out.toUtf8();
+}

@@ -1,0 +1,83 @@
+#pragma once
+// The two configuration commands of zephyrlock-scan, set-network and set-password, as
+// values: their options, the secrets read from standard input or a file, the devices a
+// selection picks from a discovered list, and the printed plan and results. Nothing
+// here prints or touches the network, so every rule can be tested as a value.
+
+#include "tcConfigRun.h"
+#include "tcSiteList.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+class QIODevice;
+
+struct tcConfigureOptions
+{
+    enum Command { SetNetwork, SetPassword };
+    Command command = SetNetwork;
+    bool help = false;
+    QString error; // a usage error: one line saying what is wrong
+
+    tcNetworkPlan plan;    // set-network; fixed, so completion order never moves an address
+    QString user;          // set-password: the user whose password changes
+    QStringList macs, ips; // the selection, upper-case MACs and addresses
+    bool all = false;
+    QString secretsFile;
+    bool yes = false, dryRun = false, json = false, verify = true;
+    int parallel = 1;
+};
+
+// True when args[1] names one of the commands.
+bool isConfigureCommand(const QStringList& args);
+// args[0] is the program, args[1] the command.
+tcConfigureOptions parseConfigureArguments(const QStringList& args);
+QString configureHelpText(tcConfigureOptions::Command command);
+
+// The lines a command reads: administrator user and password, and for set-password the
+// user's current password and the new password. Checked as the window's dialogs check
+// them; the text of the first failure, or empty.
+struct tcSecrets
+{
+    QString adminUser, adminPassword, oldPassword, newPassword;
+};
+QString checkSecrets(const tcConfigureOptions& options, const tcSecrets& secrets,
+                     const QString* confirmation);
+// The secret lines from a file or a pipe, in order; fewer lines than needed is an error.
+QString readSecretLines(QIODevice& in, const tcConfigureOptions& options, tcSecrets* secrets);
+
+// One selected device: found in the list (device set) or not.
+struct tcSelected
+{
+    QString key; // the MAC or address as selected, or the row's MAC for --all
+    QString mac, address;
+    tpVideoDevice device;
+    QString problem;    // "not found" or "not eligible for an update"
+    QString newAddress; // the plan: an address, "DHCP", or empty for set-password
+};
+
+// The devices the window would let the user pick for an update: cameras reported by
+// the PQ-series discovery, in the order the window lists them.
+QVector<int> eligibleRows(const tcSiteList& list);
+// The selection, eligible devices first in list order, then those with a problem.
+QVector<tcSelected> selectDevices(const tcSiteList& list, const tcConfigureOptions& options);
+// The plan check that needs the device count; the dialog's text, or empty.
+QString checkPlanSize(const tcConfigureOptions& options, int deviceCount);
+void planAddresses(const tcConfigureOptions& options, QVector<tcSelected>& selected);
+
+QByteArray formatPlan(const tcConfigureOptions& options, const QVector<tcSelected>& selected);
+
+struct tcDeviceReport
+{
+    QString mac, oldAddress, newAddress;
+    tcConfigOutcome outcome;
+    QString verification; // "verified", "not seen at ...", "not checked", ...
+    bool verified = false;
+    bool failed() const
+    {
+        return !outcome.success() || (!verified && verification != QLatin1String("not checked"));
+    }
+};
+QByteArray formatReports(const QVector<tcDeviceReport>& reports, bool json);

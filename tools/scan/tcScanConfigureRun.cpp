@@ -1,0 +1,263 @@
+#include "tcScanConfigureRun.h"
+
+#include "tcScanRun.h"
+#include "tcScanTerminal.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+void write(std::FILE* stream, const QByteArray& bytes)
+{
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+void say(const QString& text)
+{
+    write(stderr, QStringLiteral("zephyrlock-scan: %1\n").arg(text).toLocal8Bit());
+}
+
+// The answer to a question on the terminal.
+bool confirmed(const QString& question)
+{
+    write(stderr, question.toLocal8Bit());
+    const std::optional<QString> answer = readStdinLine(false);
+    return answer && (answer->trimmed().compare(QLatin1String("y"), Qt::CaseInsensitive) == 0 ||
+                      answer->trimmed().compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0);
+}
+
+} // namespace
+
+tcScanConfigureRun::tcScanConfigureRun(const tcConfigureOptions& options, const tcSecrets& secrets,
+                                       QObject* apParent)
+    : QObject(apParent), options(options), secrets(secrets)
+{
+}
+
+tcScanConfigureRun::~tcScanConfigureRun() = default;
+
+void tcScanConfigureRun::slot_start()
+{
+    discovery = std::make_unique<tcScanRun>(1);
+    connect(discovery.get(), &tcScanRun::sig_finished, this, &tcScanConfigureRun::discovered);
+    discovery->slot_start();
+}
+
+void tcScanConfigureRun::discovered(bool querySent)
+{
+    if (!querySent) {
+        say(QStringLiteral("no discovery query could be sent: no socket could be bound, or no network "
+                           "interface is up"));
+        emit sig_finished(ExitNoNetwork);
+        return;
+    }
+    selected = selectDevices(discovery->sites(), options);
+    int found = 0;
+    for (const tcSelected& s : selected)
+        found += s.device ? 1 : 0;
+    const QString tooHigh = checkPlanSize(options, found);
+    if (!tooHigh.isEmpty()) {
+        say(tooHigh);
+        emit sig_finished(ExitUsage);
+        return;
+    }
+    planAddresses(options, selected);
+    const QByteArray plan = formatPlan(options, selected);
+    if (options.dryRun) {
+        write(stdout, plan);
+        emit sig_finished(ExitDone);
+        return;
+    }
+    write(stderr, plan);
+    if (found > 0 && !options.yes && !confirmed(QStringLiteral("Change %1 device(s)? [y/N] ").arg(found))) {
+        say(QStringLiteral("nothing changed"));
+        emit sig_finished(ExitNotDone);
+        return;
+    }
+
+    QVector<tpVideoDevice> devices;
+    for (int i = 0; i < selected.size(); ++i) {
+        const tcSelected& s = selected[i];
+        tcDeviceReport report;
+        report.mac = s.mac;
+        report.oldAddress = s.address;
+        report.newAddress = s.newAddress;
+        report.verification = QStringLiteral("not checked");
+        if (s.device) {
+            runIndex << i;
+            devices << s.device;
+        } else {
+            report.outcome.text = s.problem;
+        }
+        reports << report;
+    }
+    auto* run = new tcConfigRun(options.command == tcConfigureOptions::SetNetwork ? tcConfigKind::Network
+                                                                                  : tcConfigKind::Password,
+                                this);
+    run->setDevices(devices);
+    run->setCredentials(
+        {secrets.adminUser, secrets.adminPassword, options.user, secrets.oldPassword, secrets.newPassword});
+    run->setPlan(options.plan);
+    run->setParallel(options.parallel);
+    connect(run, &tcConfigRun::sig_siteEnded, this, [this](int index, const tcConfigOutcome& outcome) {
+        reports[runIndex[index]].outcome = outcome;
+    });
+    connect(run, &tcConfigRun::sig_finished, this, &tcScanConfigureRun::changed);
+    run->start();
+}
+
+void tcScanConfigureRun::changed()
+{
+    if (!options.verify || runIndex.isEmpty()) {
+        finish();
+        return;
+    }
+    if (options.command == tcConfigureOptions::SetPassword) {
+        verifyPasswords();
+        return;
+    }
+    discovery = std::make_unique<tcScanRun>(1);
+    connect(discovery.get(), &tcScanRun::sig_finished, this, &tcScanConfigureRun::verifyNetwork);
+    discovery->slot_start();
+}
+
+void tcScanConfigureRun::verifyNetwork(bool querySent)
+{
+    const tcSiteList& list = discovery->sites();
+    for (int i : qAsConst(runIndex)) {
+        tcDeviceReport& r = reports[i];
+        if (!r.outcome.success())
+            continue;
+        const int row = querySent ? list.findMatch(QString(), r.mac) : -1;
+        const tcSiteList::Texts* texts = row >= 0 ? &list.texts(row) : nullptr;
+        if (options.plan.dhcp)
+            r.verified = texts && (*texts)[tcSiteList::colAddressType] == QLatin1String("dhcp");
+        else
+            r.verified = texts && (*texts)[tcSiteList::colAddress] == r.newAddress;
+        r.verification = r.verified          ? QStringLiteral("verified")
+                         : options.plan.dhcp ? QStringLiteral("not seen with DHCP")
+                                             : QStringLiteral("not seen at %1").arg(r.newAddress);
+    }
+    finish();
+}
+
+void tcScanConfigureRun::verifyPasswords()
+{
+    // Only the user that logs in can be checked by logging in.
+    if (options.user != secrets.adminUser) {
+        finish();
+        return;
+    }
+    QVector<tpVideoDevice> devices;
+    QVector<int> checked;
+    for (int i : qAsConst(runIndex)) {
+        if (reports[i].outcome.success()) {
+            checked << i;
+            devices << selected[i].device;
+        }
+    }
+    if (devices.isEmpty()) {
+        finish();
+        return;
+    }
+    auto* check = new tcConfigRun(tcConfigKind::Check, this);
+    check->setDevices(devices);
+    check->setCredentials({options.user, secrets.newPassword, {}, {}, {}});
+    check->setParallel(options.parallel);
+    connect(
+        check, &tcConfigRun::sig_siteEnded, this, [this, checked](int index, const tcConfigOutcome& outcome) {
+            tcDeviceReport& r = reports[checked[index]];
+            r.verified = outcome.success();
+            r.verification = r.verified ? QStringLiteral("verified")
+                                        : QStringLiteral("login with the new password: %1").arg(outcome.text);
+        });
+    connect(check, &tcConfigRun::sig_finished, this, &tcScanConfigureRun::finish);
+    check->start();
+}
+
+void tcScanConfigureRun::finish()
+{
+    write(stdout, formatReports(reports, options.json));
+    const bool allDone =
+        std::none_of(reports.cbegin(), reports.cend(), [](const tcDeviceReport& r) { return r.failed(); });
+    emit sig_finished(allDone ? ExitDone : ExitNotDone);
+}
+
+int runConfigureCommand(const QStringList& args)
+{
+    const tcConfigureOptions options = parseConfigureArguments(args);
+    if (options.help) {
+        write(stdout, configureHelpText(options.command).toUtf8());
+        return tcScanConfigureRun::ExitDone;
+    }
+    if (!options.error.isEmpty()) {
+        say(options.error);
+        write(stderr, QByteArray("Try 'zephyrlock-scan ") + args.value(1).toUtf8() + " --help'.\n");
+        return tcScanConfigureRun::ExitUsage;
+    }
+    if (!options.dryRun && !options.yes && !stdinIsTerminal()) {
+        say(QStringLiteral("the confirmation needs a terminal; --yes confirms without one"));
+        return tcScanConfigureRun::ExitUsage;
+    }
+
+    tcSecrets secrets;
+    if (!options.dryRun) {
+        QString problem;
+        if (!options.secretsFile.isEmpty()) {
+            QFile file(options.secretsFile);
+            problem = file.open(QIODevice::ReadOnly)
+                          ? readSecretLines(file, options, &secrets)
+                          : QStringLiteral("cannot read %1: %2").arg(options.secretsFile, file.errorString());
+        } else if (stdinIsTerminal()) {
+            const bool password = options.command == tcConfigureOptions::SetPassword;
+            const struct
+            {
+                const char* prompt;
+                QString* field;
+                bool secret;
+            } asked[] = {{"Admin user name: ", &secrets.adminUser, false},
+                         {"Admin password: ", &secrets.adminPassword, true},
+                         {"Current password: ", &secrets.oldPassword, true},
+                         {"New password: ", &secrets.newPassword, true}};
+            for (const auto& a : asked) {
+                if (!password && a.field == &secrets.oldPassword)
+                    break;
+                write(stderr, a.prompt);
+                *a.field = readStdinLine(a.secret).value_or(QString()).simplified();
+            }
+            QString confirmation;
+            if (password) {
+                write(stderr, "Confirm new password: ");
+                confirmation = readStdinLine(true).value_or(QString()).simplified();
+            }
+            problem = checkSecrets(options, secrets, password ? &confirmation : nullptr);
+        } else {
+            QFile in;
+            problem = in.open(stdin, QIODevice::ReadOnly) ? readSecretLines(in, options, &secrets)
+                                                          : QStringLiteral("cannot read standard input");
+        }
+        if (!problem.isEmpty()) {
+            say(problem);
+            return tcScanConfigureRun::ExitUsage;
+        }
+    }
+
+    // As for the list: the locators' debug lines are for developers, and the exchange's
+    // debug lines name only addresses and outcomes.
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+    tcScanConfigureRun command(options, secrets);
+    int exitCode = tcScanConfigureRun::ExitNotDone;
+    QObject::connect(&command, &tcScanConfigureRun::sig_finished, qApp, [&exitCode](int code) {
+        exitCode = code;
+        QCoreApplication::exit(code);
+    });
+    QTimer::singleShot(0, &command, &tcScanConfigureRun::slot_start);
+    QCoreApplication::exec();
+    return exitCode;
+}
