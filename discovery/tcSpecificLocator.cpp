@@ -143,8 +143,10 @@ void tcSpecificLocator::slot_DatagramAvailable()
     auto* socket = qobject_cast<QUdpSocket*>(sender());
     // A directly connected receiver may stop the locator while a reply is reported, and
     // a socket closed then must not be read again.
-    const bool unicast = socket && socket == m_unicastSocket;
-    while (running && socket && (unicast || m_sockets.contains(socket)) && socket->hasPendingDatagrams()) {
+    const auto isOpen = [this, socket] {
+        return socket && (socket == m_unicastSocket || m_sockets.contains(socket));
+    };
+    while (running && isOpen() && socket->hasPendingDatagrams()) {
         const QNetworkDatagram datagram = socket->receiveDatagram();
         if (!datagram.isValid()) {
             qDebug("%sreading a datagram failed: %s", qPrintable(logPrefix()),
@@ -152,7 +154,7 @@ void tcSpecificLocator::slot_DatagramAvailable()
             return;
         }
         // Replies to the sweep come back on whatever interface leads to their subnet.
-        if (!unicast && !owner->admitsArrival(int(datagram.interfaceIndex())))
+        if (socket != m_unicastSocket && !owner->admitsArrival(int(datagram.interfaceIndex())))
             continue;
         tcDeviceRecords devices = parseReply(datagram.data(), datagram.senderAddress());
         if (!devices.empty())

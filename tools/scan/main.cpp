@@ -6,6 +6,7 @@
 #include "tcScanInterfaces.h"
 #include "tcScanOptions.h"
 #include "tcScanRun.h"
+#include "tcScanTerminal.h"
 #include "tcSiteLocate.h"
 
 #include <QCoreApplication>
@@ -17,11 +18,6 @@
 #include <cstdio>
 #include <cstring>
 
-#if defined(Q_OS_WIN)
-#include <io.h>
-#elif defined(Q_OS_UNIX)
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -37,18 +33,6 @@ bool writeAll(std::FILE* apStream, const QByteArray& bytes)
 void say(const QString& text)
 {
     writeAll(stderr, QStringLiteral("zephyrlock-scan: %1\n").arg(text).toLocal8Bit());
-}
-
-// Progress lines are for a person watching; a file or pipe gets the final line only.
-bool stderrIsTerminal()
-{
-#if defined(Q_OS_WIN)
-    return _isatty(_fileno(stderr)) != 0;
-#elif defined(Q_OS_UNIX)
-    return isatty(fileno(stderr)) != 0;
-#else
-    return false;
-#endif
 }
 
 // One line, rewritten in place a few times a second, while the ranges are swept.
@@ -104,7 +88,8 @@ int main(int argc, char** argv)
     tcScanRun run(options.cycles);
     run.coordinator()->setInterfaceNames(options.interfaces);
     run.coordinator()->setRanges(options.ranges, options.rate);
-    if (!options.ranges.isEmpty() && stderrIsTerminal())
+    // Progress lines are for a person watching; a file or pipe gets the final line only.
+    if (!options.ranges.isEmpty() && isTerminal(stderr))
         QObject::connect(run.coordinator(), &tcSiteLocate::sig_sweepProgress, &app,
                          [&run] { showSweepProgress(*run.coordinator()); });
     QObject::connect(&run, &tcScanRun::sig_finished, &app, [&](bool querySent) {

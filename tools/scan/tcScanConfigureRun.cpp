@@ -201,7 +201,7 @@ int runConfigureCommand(const QStringList& args)
         write(stderr, QByteArray("Try 'zephyrlock-scan ") + args.value(1).toUtf8() + " --help'.\n");
         return tcScanConfigureRun::ExitUsage;
     }
-    if (!options.dryRun && !options.yes && !stdinIsTerminal()) {
+    if (!options.dryRun && !options.yes && !isTerminal(stdin)) {
         say(QStringLiteral("the confirmation needs a terminal; --yes confirms without one"));
         return tcScanConfigureRun::ExitUsage;
     }
@@ -214,7 +214,7 @@ int runConfigureCommand(const QStringList& args)
             problem = file.open(QIODevice::ReadOnly)
                           ? readSecretLines(file, options, &secrets)
                           : QStringLiteral("cannot read %1: %2").arg(options.secretsFile, file.errorString());
-        } else if (stdinIsTerminal()) {
+        } else if (isTerminal(stdin)) {
             const bool password = options.command == tcConfigureOptions::SetPassword;
             const struct
             {

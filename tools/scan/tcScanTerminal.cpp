@@ -19,7 +19,7 @@ class tcNoEcho
 public:
     explicit tcNoEcho(bool active)
     {
-        if (!active || !stdinIsTerminal())
+        if (!active || !isTerminal(stdin))
             return;
 #if defined(Q_OS_UNIX)
         if (tcgetattr(STDIN_FILENO, &m_saved) == 0) {
@@ -60,12 +60,12 @@ private:
 
 } // namespace
 
-bool stdinIsTerminal()
+bool isTerminal(std::FILE* apStream)
 {
 #if defined(Q_OS_UNIX)
-    return isatty(STDIN_FILENO) == 1;
+    return isatty(fileno(apStream)) == 1;
 #elif defined(Q_OS_WIN)
-    return _isatty(_fileno(stdin)) != 0;
+    return _isatty(_fileno(apStream)) != 0;
 #else
     return false;
 #endif
