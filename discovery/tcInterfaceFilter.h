@@ -15,7 +15,8 @@ struct tcInterfaceInfo
     QString humanReadableName;
     QNetworkInterface::InterfaceFlags flags;
     QList<QNetworkAddressEntry> entries;
-    QString name; // the system's name (eth0); empty where it equals humanReadableName
+    QString name;  // the system's name (eth0); empty where it equals humanReadableName
+    int index = 0; // the system's interface index
 };
 
 struct tcInterfaceChoice
@@ -37,7 +38,5 @@ QList<tcInterfaceChoice> chooseInterfaces(const QList<tcInterfaceInfo>& interfac
 // The IPv4 addresses of the picked interfaces, in order. (A socket bound to one of them
 // sends its multicasts out of that address's interface.)
 QList<QHostAddress> chosenAddresses(const QList<tcInterfaceChoice>& choices);
-// Whether `interfaceName` is one of `only` (an empty `only` admits every interface).
-bool interfaceAdmitted(const QStringList& only, const tcInterfaceInfo& info);
 
 QList<tcInterfaceInfo> hostInterfaces();
