@@ -22,11 +22,16 @@ QString interfaceSkipReason(const tcInterfaceInfo& info)
     return hasIpv4 ? QString() : QStringLiteral("no IPv4 address");
 }
 
+namespace {
+
+// Whether `only` names the interface (an empty `only` admits every interface).
 bool interfaceAdmitted(const QStringList& only, const tcInterfaceInfo& info)
 {
     return only.isEmpty() || only.contains(info.humanReadableName) ||
            (!info.name.isEmpty() && only.contains(info.name));
 }
+
+} // namespace
 
 QList<tcInterfaceChoice> chooseInterfaces(const QList<tcInterfaceInfo>& interfaces, const QStringList& only)
 {
@@ -72,7 +77,8 @@ QList<tcInterfaceInfo> hostInterfaces()
     const auto all = QNetworkInterface::allInterfaces();
     for (const QNetworkInterface& iface : all) {
         const QString name = iface.name() == iface.humanReadableName() ? QString() : iface.name();
-        result.append({iface.humanReadableName(), iface.flags(), iface.addressEntries(), name});
+        result.append(
+            {iface.humanReadableName(), iface.flags(), iface.addressEntries(), name, iface.index()});
     }
     return result;
 }

@@ -17,7 +17,8 @@ struct tcInterfaceInfo
     QString humanReadableName;
     QNetworkInterface::InterfaceFlags flags;
     QList<QNetworkAddressEntry> entries;
-    QString name; // the system's name (eth0); empty where it equals humanReadableName
+    QString name;  // the system's name (eth0); empty where it equals humanReadableName
+    int index = 0; // the system's interface index
 };
 
 struct tcInterfaceChoice
@@ -41,7 +42,5 @@ QList<tcInterfaceChoice> chooseInterfaces(const QList<tcInterfaceInfo>& interfac
 QList<QHostAddress> chosenAddresses(const QList<tcInterfaceChoice>& choices);
 // Their subnets: the networks discovery reaches without a router.
 QVector<tcSubnet> chosenSubnets(const QList<tcInterfaceChoice>& choices);
-// Whether `interfaceName` is one of `only` (an empty `only` admits every interface).
-bool interfaceAdmitted(const QStringList& only, const tcInterfaceInfo& info);
 
 QList<tcInterfaceInfo> hostInterfaces();

@@ -40,13 +40,12 @@ void tcSiteLocate::start(int repeats, int intervalMs)
     m_admittedIndexes.clear();
     m_chosenInterfaces.clear();
     if (!m_interfaceNames.isEmpty()) {
-        const auto all = QNetworkInterface::allInterfaces();
-        for (const QNetworkInterface& iface : all) {
-            if (m_interfaceNames.contains(iface.name()) ||
-                m_interfaceNames.contains(iface.humanReadableName())) {
-                m_admittedIndexes.insert(iface.index());
-                m_chosenInterfaces.append(iface);
-            }
+        const QList<tcInterfaceChoice> choices = chooseInterfaces(hostInterfaces(), m_interfaceNames);
+        for (const tcInterfaceChoice& choice : choices) {
+            if (!choice.skipReason.isEmpty())
+                continue;
+            m_admittedIndexes.insert(choice.info.index);
+            m_chosenInterfaces.append(QNetworkInterface::interfaceFromIndex(choice.info.index));
         }
     }
     for (tcSpecificLocator* locator : qAsConst(m_locators))

@@ -50,7 +50,8 @@ public:
     // next start; empty, the default, takes every interface the filter rule picks.
     void setInterfaceNames(const QStringList& names) { m_interfaceNames = names; }
     const QStringList& interfaceNames() const { return m_interfaceNames; }
-    // The host's interfaces those names chose at the last start; empty without names.
+    // The interfaces among those named that the filter rule picked at the last start;
+    // empty without names.
     const QList<QNetworkInterface>& chosenInterfaces() const { return m_chosenInterfaces; }
     // The local addresses per-interface sockets bind to: the interface filter rule over
     // the host's interfaces, within the chosen ones.
