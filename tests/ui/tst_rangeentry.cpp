@@ -20,31 +20,39 @@ class tst_RangeEntry : public QObject
         QStringList attempts; // the dialog's text at each OK
     };
 
-    // Clicks the entry; in its dialog each text is typed and OK pressed, one after the
-    // other while the dialog stays up; Cancel closes it when texts remain unused or the
-    // last one was refused.
+    // Clicks the entry and hands its dialog to `answer` each time the dialog is up, until
+    // the dialog closes.
+    template <typename Answer>
+    static void clickAndAnswer(tcRangeEntry& entry, Answer answer)
+    {
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+            if (dialog && dialog->isVisible())
+                answer(dialog, dialog->findChild<QLineEdit*>(QStringLiteral("edtRanges")));
+        });
+        poll.start(10);
+        QTest::mouseClick(&entry, Qt::LeftButton);
+    }
+
+    // In the entry's dialog each text is typed and OK pressed, one after the other while
+    // the dialog stays up; Cancel closes it when texts remain unused or the last one was
+    // refused.
     static tcDialogRun runDialog(tcRangeEntry& entry, const QStringList& texts)
     {
         tcDialogRun run;
         zltest::tcBoxAnswerer ok(QMessageBox::Ok);
         int next = 0;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
-            if (!dialog || !dialog->isVisible())
-                return;
+        clickAndAnswer(entry, [&](QInputDialog* dialog, QLineEdit* edit) {
             if (next == texts.size()) {
                 dialog->reject();
                 return;
             }
-            auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("edtRanges"));
             edit->clear();
             QTest::keyClicks(edit, texts[next++]);
             run.attempts << edit->text();
             QTest::keyClick(edit, Qt::Key_Return);
         });
-        poll.start(10);
-        QTest::mouseClick(&entry, Qt::LeftButton);
         for (const zltest::tcBoxSeen& box : qAsConst(ok.seen))
             run.boxes << box.title + QStringLiteral(": ") + box.text;
         return run;
@@ -98,19 +106,11 @@ private slots:
         entry.show();
         QCOMPARE(entry.setRangesText(QStringLiteral("10.98.1.0/24")), QString());
         QString shown;
-        QTimer poll;
-        connect(&poll, &QTimer::timeout, [&] {
-            auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
-            if (!dialog || !dialog->isVisible())
-                return;
-            poll.stop();
-            auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("edtRanges"));
+        clickAndAnswer(entry, [&](QInputDialog*, QLineEdit* edit) {
             shown = edit->text();
             edit->clear();
             QTest::keyClick(edit, Qt::Key_Return);
         });
-        poll.start(10);
-        QTest::mouseClick(&entry, Qt::LeftButton);
         QCOMPARE(shown, QStringLiteral("10.98.1.0/24"));
         QVERIFY(entry.ranges().isEmpty());
         QCOMPARE(entry.text(), QStringLiteral("Subnets..."));
@@ -122,18 +122,11 @@ private slots:
         tcRangeEntry entry;
         QVERIFY(entry.toolTip().contains(QLatin1String("Only ONVIF cameras and bridges answer across routers")));
         QString label;
-        QTimer poll;
-        connect(&poll, &QTimer::timeout, [&] {
-            auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
-            if (!dialog || !dialog->isVisible())
-                return;
-            poll.stop();
+        entry.show();
+        clickAndAnswer(entry, [&](QInputDialog* dialog, QLineEdit*) {
             label = dialog->labelText();
             dialog->reject();
         });
-        poll.start(10);
-        entry.show();
-        QTest::mouseClick(&entry, Qt::LeftButton);
         QVERIFY2(label.contains(QLatin1String("Norvo 1.0 and PQ-series devices are found on the local segment only")),
                  qPrintable(label));
     }
