@@ -22,8 +22,7 @@ class tst_RangeEntry : public QObject
 
     // Clicks the entry and hands its dialog to `answer` each time the dialog is up, until
     // the dialog closes.
-    template <typename Answer>
-    static void clickAndAnswer(tcRangeEntry& entry, Answer answer)
+    template <typename Answer> static void clickAndAnswer(tcRangeEntry& entry, Answer answer)
     {
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -63,14 +62,13 @@ private slots:
     {
         QTest::addColumn<QStringList>("typed");
         QTest::addColumn<QStringList>("boxes");
-        QTest::addColumn<int>("hosts");     // the entry's hosts afterwards
+        QTest::addColumn<int>("hosts");      // the entry's hosts afterwards
         QTest::addColumn<QString>("button"); // the entry's text afterwards
 
-        QTest::newRow("a network")
-            << QStringList{"10.98.0.0/16"} << QStringList{} << 65534 << "Subnets (65534 hosts)...";
-        QTest::newRow("two ranges separated by a comma")
-            << QStringList{"10.20.0.0/30, 10.30.1.1-10.30.1.10"} << QStringList{} << 12
-            << "Subnets (12 hosts)...";
+        QTest::newRow("a network") << QStringList{"10.98.0.0/16"} << QStringList{} << 65534
+                                   << "Subnets (65534 hosts)...";
+        QTest::newRow("two ranges separated by a comma") << QStringList{"10.20.0.0/30, 10.30.1.1-10.30.1.10"}
+                                                         << QStringList{} << 12 << "Subnets (12 hosts)...";
         QTest::newRow("a refused range, then a good one")
             << QStringList{"10.0.0.0/8", "10.0.0.0/24"}
             << QStringList{"Invalid Entry: '10.0.0.0/8' is larger than a /16 (16777216 addresses); split it "
@@ -78,7 +76,8 @@ private slots:
             << 254 << "Subnets (254 hosts)...";
         QTest::newRow("a refused range, then cancelled")
             << QStringList{"224.0.0.0/24"}
-            << QStringList{"Invalid Entry: '224.0.0.0/24' reaches into the multicast block 224.0.0.0/4, where "
+            << QStringList{"Invalid Entry: '224.0.0.0/24' reaches into the multicast block 224.0.0.0/4, "
+                           "where "
                            "no device can be probed"}
             << 0 << "Subnets...";
     }
@@ -120,14 +119,16 @@ private slots:
     void saysWhichProtocolsReachOtherSubnets()
     {
         tcRangeEntry entry;
-        QVERIFY(entry.toolTip().contains(QLatin1String("Only ONVIF cameras and bridges answer across routers")));
+        QVERIFY(
+            entry.toolTip().contains(QLatin1String("Only ONVIF cameras and bridges answer across routers")));
         QString label;
         entry.show();
         clickAndAnswer(entry, [&](QInputDialog* dialog, QLineEdit*) {
             label = dialog->labelText();
             dialog->reject();
         });
-        QVERIFY2(label.contains(QLatin1String("Norvo 1.0 and PQ-series devices are found on the local segment only")),
+        QVERIFY2(label.contains(
+                     QLatin1String("Norvo 1.0 and PQ-series devices are found on the local segment only")),
                  qPrintable(label));
     }
 };
