@@ -1,5 +1,7 @@
 #include "tcScanTerminal.h"
 
+#include <QtGlobal> // the Q_OS_* macros of the guards below
+
 #include <cstdio>
 #include <string>
 
