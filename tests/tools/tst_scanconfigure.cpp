@@ -172,6 +172,13 @@ private slots:
         QTest::newRow("network: an empty password")
             << "set-network --dhcp --all" << QByteArray("admin\n\n")
             << "Please enter the password for the admin user." << QStringList{"admin", "", "", ""};
+        // cut at the limit, its rest would have been read as the next secret
+        QTest::newRow("network: a password line past the limit")
+            << "set-network --dhcp --all" << QByteArray("admin\n" + QByteArray(4095, 'x') + "\n")
+            << "line 2 of the secrets is longer than 4094 bytes" << QStringList{"admin", "", "", ""};
+        QTest::newRow("network: a password line at the limit")
+            << "set-network --dhcp --all" << QByteArray("admin\n" + QByteArray(4094, 'x') + "\n") << ""
+            << QStringList{"admin", QString(4094, QLatin1Char('x')), "", ""};
         QTest::newRow("password: four lines")
             << "set-password --user op --all" << QByteArray("admin\n7093\nold\nnew") << ""
             << QStringList{"admin", "7093", "old", "new"};

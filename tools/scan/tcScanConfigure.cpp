@@ -205,16 +205,23 @@ QString checkSecrets(const tcConfigureOptions& options, const tcSecrets& s, cons
     return QString();
 }
 
+constexpr int kMaxSecretLine = 4096;
+
 QString readSecretLines(QIODevice& in, const tcConfigureOptions& options, tcSecrets* secrets)
 {
     QString* const fields[] = {&secrets->adminUser, &secrets->adminPassword, &secrets->oldPassword,
                                &secrets->newPassword};
     const int needed = options.command == tcConfigureOptions::SetPassword ? 4 : 2;
     for (int i = 0; i < needed; ++i) {
-        // a line longer than any password field is no secret of ours
-        const QByteArray line = in.readLine(4096);
+        // A line longer than any password field is no secret of ours; cut, its rest would
+        // be taken for the next secret.
+        const QByteArray line = in.readLine(kMaxSecretLine);
         if (line.isEmpty() && in.atEnd())
             return QStringLiteral("the secrets end after %1 of %2 lines").arg(i).arg(needed);
+        if (!line.endsWith('\n') && !in.atEnd())
+            return QStringLiteral("line %1 of the secrets is longer than %2 bytes")
+                .arg(i + 1)
+                .arg(kMaxSecretLine - 2);
         QString text = QString::fromUtf8(line);
         while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
             text.chop(1);
