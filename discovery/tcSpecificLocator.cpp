@@ -51,7 +51,11 @@ void tcSpecificLocator::start(int repeats, int intervalMs)
         return;
     sentQuery = false;
     m_repliesByInterface.clear();
+    m_interfaceNames.clear();
     closeSockets();
+    // A start that cannot open its sockets must not report the last run's sweep.
+    delete m_sweep;
+    m_sweep = nullptr;
     if (!openSockets(m_sockets))
         return;
     for (QUdpSocket* socket : qAsConst(m_sockets)) {
@@ -78,8 +82,6 @@ void tcSpecificLocator::setRanges(const tcAddressRanges& ranges, int hostsPerSec
 
 void tcSpecificLocator::startSweep(int acFirstCount)
 {
-    delete m_sweep;
-    m_sweep = nullptr;
     if (m_ranges.isEmpty() || !reachesOtherSubnets())
         return;
     m_unicastSocket = new QUdpSocket(this);
@@ -95,8 +97,9 @@ void tcSpecificLocator::startSweep(int acFirstCount)
     connect(m_unicastSocket, &QUdpSocket::readyRead, this, &tcSpecificLocator::slot_DatagramAvailable);
     // Each host gets the series' first query, built afresh (a Probe's MessageID is new for
     // every host, as for every multicast send).
-    m_sweep = new tcRangeProbe(m_unicastSocket, m_ranges, port(), m_rate,
-                               [this, acFirstCount] { return query(acFirstCount); }, logPrefix(), this);
+    m_sweep = new tcRangeProbe(
+        m_unicastSocket, m_ranges, port(), m_rate, [this, acFirstCount] { return query(acFirstCount); },
+        logPrefix(), this);
     connect(m_sweep, &tcRangeProbe::sig_progress, this, [this] { emit owner->sig_sweepProgress(); });
     connect(m_sweep, &tcRangeProbe::sig_finished, this, [this] {
         if (running && !timer->isActive())
@@ -188,9 +191,16 @@ void tcSpecificLocator::closeSockets()
 void tcSpecificLocator::countReply(const QNetworkDatagram& datagram, const QUdpSocket* apSocket)
 {
     // The arrival interface where the system tells it; else the one the socket is bound to.
-    QString interfaceName = datagram.interfaceIndex() > 0
-                                ? QNetworkInterface::interfaceNameFromIndex(int(datagram.interfaceIndex()))
-                                : QString();
+    // Hundreds of replies arrive at once; the system is asked once per interface and run.
+    QString interfaceName;
+    if (datagram.interfaceIndex() > 0) {
+        auto known = m_interfaceNames.find(datagram.interfaceIndex());
+        if (known == m_interfaceNames.end())
+            known = m_interfaceNames.insert(
+                datagram.interfaceIndex(),
+                QNetworkInterface::interfaceNameFromIndex(int(datagram.interfaceIndex())));
+        interfaceName = *known;
+    }
     if (interfaceName.isEmpty())
         interfaceName = apSocket->localAddress().toString();
     ++m_repliesByInterface[interfaceName];

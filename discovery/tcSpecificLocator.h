@@ -9,6 +9,7 @@
 #include "tcVideoDevice.h"
 
 #include <QAbstractSocket>
+#include <QHash>
 #include <QHostAddress>
 #include <QList>
 #include <QMap>
@@ -124,4 +125,5 @@ private:
     QUdpSocket* m_unicastSocket = nullptr;
     tcRangeProbe* m_sweep = nullptr;
     QMap<QString, int> m_repliesByInterface;
+    QHash<uint, QString> m_interfaceNames; // by index, for countReply
 };
