@@ -46,10 +46,8 @@ bool isOtherSubnet(const QString& address, const tcProbedNetworks& networks)
         return false;
     const bool inSubnet = std::any_of(networks.subnets.cbegin(), networks.subnets.cend(),
                                       [host](const tcSubnet& subnet) { return subnet.contains(host); });
-    const bool inRange =
-        std::any_of(networks.ranges.cbegin(), networks.ranges.cend(), [host](const tcAddressRange& range) {
-            return host >= range.first && host <= range.last;
-        });
+    const bool inRange = std::any_of(networks.ranges.cbegin(), networks.ranges.cend(),
+                                     [host](const tcAddressRange& range) { return range.contains(host); });
     return !inSubnet && !inRange;
 }
 

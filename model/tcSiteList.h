@@ -88,7 +88,10 @@ public:
     // The other rows listed at this row's address (never for a row without one), in
     // order of arrival.
     QVector<int> conflictingRows(int row) const;
-    bool hasAddressConflict(int row) const { return !conflictingRows(row).isEmpty(); }
+    bool hasAddressConflict(int row) const
+    {
+        return !m_rows[row].address.isEmpty() && m_byAddress.value(m_rows[row].address).size() > 1;
+    }
 
     // The networks the current cycle probed; isOtherSubnet(row) is judged against them.
     void setProbedNetworks(const tcProbedNetworks& networks) { m_networks = networks; }
