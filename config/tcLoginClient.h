@@ -45,8 +45,6 @@ public:
     // to tcHttpAuth::parseChallenge, or nothing when the device offers no Digest.
     static std::optional<QByteArray> digestChallenge(const QByteArray& wwwAuthenticate);
 
-    const tcHttpAuth::Challenge& challengeTable() const { return challenge; }
-    int currentNonceCount() const { return nonceCount; }
     const QByteArray& cnonce() const { return clientNonce; }
 
 private:

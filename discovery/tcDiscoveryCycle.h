@@ -27,7 +27,6 @@ public:
     // From start until the list is final.
     bool isRunning() const { return m_running; }
     // Ticks since start: 0 to kTicks, more while the locators are still sending.
-    int tickCount() const { return m_ticks; }
     tcSiteLocate* coordinator() const { return m_locate; }
 
 public slots:

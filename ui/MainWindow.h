@@ -42,7 +42,6 @@ public:
     // The tree row that shows row `row` of sites().
     tcSiteLocateItem* itemOf(int row) const { return items.value(row); }
     tcSiteLocate* coordinator() const { return locate; }
-    tcDiscoveryCycle* discoveryCycle() const { return cycle; }
 
     // Writes the rows in the order shown, either those shown or all of them, with the
     // scan command's fields. Never leaves a partial file; false with `error` set when
@@ -99,7 +98,7 @@ private:
     qint32 sortColumn = -1;
     QTreeWidget* siteTree = nullptr;
     tcSiteLocate* locate = nullptr;
-    tcDiscoveryCycle* cycle = nullptr; // the wait timer and its count live here
+    tcDiscoveryCycle* cycle = nullptr;  // the wait timer and its count live here
     tcRangeEntry* rangeEntry = nullptr; // other subnets to sweep, for this session
     QSharedPointer<tcLocateParams> params;
     tcKindFilter shown; // the checked kind button

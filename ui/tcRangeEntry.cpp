@@ -7,8 +7,9 @@
 namespace {
 // Multicast and broadcast stop at the first router; which protocols reach further is the
 // first thing a user of this entry needs to know.
-const char kReach[] = "Only ONVIF cameras and bridges answer across routers; Norvo 1.0 and "
-                      "PQ-series devices are found on the local segment only.";
+const char* const kReach =
+    QT_TRANSLATE_NOOP("tcRangeEntry", "Only ONVIF cameras and bridges answer across routers; Norvo 1.0 and "
+                                      "PQ-series devices are found on the local segment only.");
 } // namespace
 
 tcRangeEntry::tcRangeEntry(QWidget* apParent) : QPushButton(apParent)
@@ -64,5 +65,6 @@ void tcRangeEntry::showRanges()
     QStringList ranges;
     for (const tcAddressRange& range : m_ranges.ranges())
         ranges << range.toString();
-    setToolTip(tr("Every Refresh also queries %1 by unicast. %2").arg(ranges.join(QStringLiteral(", ")), tr(kReach)));
+    setToolTip(tr("Every Refresh also queries %1 by unicast. %2")
+                   .arg(ranges.join(QStringLiteral(", ")), tr(kReach)));
 }

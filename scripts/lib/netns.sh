@@ -121,4 +121,3 @@ zl_netns_down() {
 
 zl_scan() { ip netns exec "$ZL_SCAN_NS" "$@"; }
 zl_site() { ip netns exec "$ZL_SITE_NS" "$@"; }
-zl_far() { ip netns exec "$ZL_FAR_NS" "$@"; }

@@ -29,7 +29,6 @@ public:
     const tcSiteList& sites() const { return m_list; }
     int cycle() const { return m_cycle; } // the cycle running or last run, from 1
     tcSiteLocate* coordinator() const { return m_locate; }
-    const tcDiscoveryCycle& discoveryCycle() const { return m_discovery; }
     // Replies that reported devices in all cycles so far: interface, protocol, count.
     const QMap<QString, QMap<QString, int>>& replyCounts() const { return m_replyCounts; }
 
