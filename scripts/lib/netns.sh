@@ -26,10 +26,10 @@ ZL_NET_PREFIX=16
 ZL_FAR_NET=10.98.0.0/16
 ZL_FAR_BASE=10.98.1.1
 
-zl_die() { echo "netns: $*" >&2; exit 1; }
+. "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 zl_netns_up() {
-  [ "$(id -u)" = 0 ] || zl_die "creating network namespaces needs root (run with sudo)"
+  zl_require_root "creating network namespaces"
   command -v ip >/dev/null || zl_die "the ip command (iproute2) is missing"
   local tag=${1:-$$}
   export ZL_SCAN_NS="zlscan-$tag" ZL_SITE_NS="zlsite-$tag"
