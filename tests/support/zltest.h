@@ -1,8 +1,8 @@
 #pragma once
 // Test support shared by the test executables.
 //
-// Every test process runs on the scan side of the private namespaces that scripts/test
-// creates. Tests that need a device to talk to start it on the site side with
+// Every test process runs on the scan side of a pair of private namespaces that CTest
+// makes for it alone (scripts/lib/netns-run). Tests that need a device to talk to start it on the site side with
 // tcSiteProcess; tests that open sockets call requireNamespaces() first, so that a
 // run outside the sandbox fails loudly instead of sending packets into a real LAN.
 
