@@ -1,6 +1,5 @@
 // The network configuration documents: the body written to the device, the device's
 // configuration reply, the verdict of a write, and the namespace every body names.
-#include "tcConfigNamespace.h"
 #include "tcNetConfigXml.h"
 #include "tcPasswordRequests.h"
 
@@ -10,11 +9,14 @@ using namespace tcNetConfigXml;
 
 namespace {
 
+// Spelled here, not taken from the product: a wrong URI must fail these tests.
+constexpr char kNamespace[] = "http://www.zephyrlock.com/ver10";
+
 QByteArray reply(const QByteArray& configAttributes)
 {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<config version=\"1.7\" "
            "xmlns=\"" +
-           QByteArray(kConfigNamespace) + "\" " + configAttributes +
+           QByteArray(kNamespace) + "\" " + configAttributes +
            ">\n<tcpIp>\n"
            "<ipSettingMode type=\"ipSettingMode\">staticIp</ipSettingMode>\n"
            "<staticIp><![CDATA[10.99.2.20]]></staticIp>\n"
@@ -39,7 +41,7 @@ tcDeviceConfig staticDevice()
 const QByteArray kStaticBody =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
     "<config version=\"1.7\" xmlns=\"" +
-    QByteArray(kConfigNamespace) +
+    QByteArray(kNamespace) +
     "\">\r\n"
     "<tcpIp>\r\n"
     "<ipSettingMode type=\"ipSettingMode\">staticIp</ipSettingMode>\r\n"

@@ -1,6 +1,5 @@
 // The two password request bodies byte for byte and the success test of a reply,
 // without any network.
-#include "tcConfigNamespace.h"
 #include "tcPasswordRequests.h"
 
 #include <QtTest>
@@ -17,7 +16,8 @@ private slots:
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QByteArray>("expected");
         const QByteArray head = "<?xml version=\"1.0\" encoding=\"utf-8\" ?>";
-        const QByteArray ns = kConfigNamespace;
+        // Spelled here, not taken from the product: a wrong URI must fail this test.
+        const QByteArray ns = "http://www.zephyrlock.com/ver10";
 
         QTest::newRow("password body, placeholder text in the old value")
             << tcPasswordRequests::modifyPasswordBody(QStringLiteral("%2"), QStringLiteral("YWJj"))

@@ -1,11 +1,13 @@
 #include "tcSimConfigApi.h"
 
-#include "tcConfigNamespace.h"
-
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
 namespace {
+
+// The simulator spells the cameras' namespace itself instead of sharing the scanner's
+// constant, so a wrong URI in the scanner shows against it.
+constexpr char kSimConfigNamespace[] = "http://www.zephyrlock.com/ver10";
 
 // Element texts by path below the document element, e.g. "tcpIp/staticIp" or
 // "user/item/userName" (the last one wins when repeated). False when not well-formed
@@ -186,7 +188,7 @@ QByteArray netConfigReply(const tcSimDevice& d)
     xml.writeStartDocument();
     xml.writeStartElement(QStringLiteral("config"));
     xml.writeAttribute(QStringLiteral("version"), QStringLiteral("1.7"));
-    xml.writeDefaultNamespace(QString::fromLatin1(kConfigNamespace));
+    xml.writeDefaultNamespace(QString::fromLatin1(kSimConfigNamespace));
     xml.writeAttribute(QStringLiteral("status"), QStringLiteral("success"));
     xml.writeStartElement(QStringLiteral("tcpIp"));
     for (const QString& key : kSimNetworkKeys) {
@@ -218,7 +220,7 @@ QByteArray verdictReply(bool ok, const QString& errorCode, const QString& succes
     xml.writeStartDocument();
     xml.writeStartElement(QStringLiteral("config"));
     xml.writeAttribute(QStringLiteral("version"), QStringLiteral("1.7"));
-    xml.writeDefaultNamespace(QString::fromLatin1(kConfigNamespace));
+    xml.writeDefaultNamespace(QString::fromLatin1(kSimConfigNamespace));
     xml.writeAttribute(QStringLiteral("status"), ok ? successStatus : QStringLiteral("failed"));
     if (!ok)
         xml.writeAttribute(QStringLiteral("errorCode"), errorCode);
