@@ -79,9 +79,11 @@ void tcConfigRun::setPlan(const tcNetworkPlan& aPlan)
     plan = aPlan;
 }
 
-QString tcConfigRun::hostOf(const tcVideoDevice& device)
+QString tcConfigRun::hostOf(const tcVideoDevice& device, tcConfigKind kind)
 {
-    return device.altAddress.startsWith(QLatin1String("169.254")) ? device.altAddress : device.ipAddress;
+    return kind != tcConfigKind::Password && device.altAddress.startsWith(QLatin1String("169.254"))
+               ? device.altAddress
+               : device.ipAddress;
 }
 
 void tcConfigRun::start()
@@ -174,7 +176,7 @@ void tcConfigRun::send(tcSite* site, tcStep step, const QByteArray& body)
         const QString path = asAdmin ? kUserPath : kPasswordPath;
         exchange.method = "POST";
         exchange.url =
-            QUrl(QStringLiteral("http://%1:%2%3").arg(hostOf(device)).arg(device.webPort).arg(path));
+            QUrl(QStringLiteral("http://%1:%2%3").arg(hostOf(device, kind)).arg(device.webPort).arg(path));
         exchange.headers.append(qMakePair(QByteArray("Content-Type"), QByteArray("text/xml")));
         // No credentials until the device asks; the Digest uri is the path with its slash.
         const QByteArray authorization =
@@ -187,7 +189,7 @@ void tcConfigRun::send(tcSite* site, tcStep step, const QByteArray& body)
         const QString path = QLatin1String(write ? kWritePath : kReadPath);
         exchange.method = write ? "POST" : "GET";
         exchange.url =
-            QUrl(QStringLiteral("http://%1:%2/%3").arg(hostOf(device)).arg(device.webPort).arg(path));
+            QUrl(QStringLiteral("http://%1:%2/%3").arg(hostOf(device, kind)).arg(device.webPort).arg(path));
         // The Digest uri is the bare path word, as the devices expect.
         exchange.setHeader("Authorization", site->login.begin(QString::fromLatin1(exchange.method), path,
                                                               login.adminUser, login.adminPassword));

@@ -81,9 +81,10 @@ public:
     void setPlan(const tcNetworkPlan& plan);
     void setParallel(int parallel) { this->parallel = qMax(1, parallel); }
 
-    // Where a device is reached: a camera whose own address is unreachable still answers
-    // on its link-local one.
-    static QString hostOf(const tcVideoDevice& device);
+    // Where a device is reached. The network settings go to a link-local second address
+    // when there is one, since a camera whose own address is unreachable still answers
+    // there; the password requests always go to the device's own address.
+    static QString hostOf(const tcVideoDevice& device, tcConfigKind kind);
 
 public slots:
     void start();

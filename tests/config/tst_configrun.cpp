@@ -219,6 +219,17 @@ private slots:
             << QStringList{post(a, "/ModifyIntegrateUser"), post(a, "/ModifyIntegrateUser", "Basic"),
                            post(a, "/ModifyPassword"), post(a, "/ModifyPassword", "Basic")}
             << QStringList{"0 Login Failed"};
+        tcCase passwordLinkLocal = password;
+        passwordLinkLocal.devices = {device(QStringLiteral("10.1.0.9"), QStringLiteral("169.254.1.5"))};
+        QTest::newRow("password: both requests go to ipAddress, not to a 169.254 altAddress")
+            << passwordLinkLocal << tcReplies{{a, {ok, ok}}, {"169.254.1.5", {"error", "error"}}}
+            << QStringList{post(a, "/ModifyIntegrateUser"), post(a, "/ModifyPassword")}
+            << QStringList{"0 Success"};
+        tcCase networkLinkLocal = network;
+        networkLinkLocal.devices = passwordLinkLocal.devices;
+        QTest::newRow("network: the same record is asked at its 169.254 altAddress")
+            << networkLinkLocal << tcReplies{{a, {kStatic, kWritten}}, {"169.254.1.5", {"error"}}}
+            << QStringList{read("169.254.1.5", "Basic")} << QStringList{"0 Network Error"};
         QTest::newRow("password: a network error on the second request replaces Failed")
             << password << tcReplies{{a, {failed, "error"}}}
             << QStringList{post(a, "/ModifyIntegrateUser"), post(a, "/ModifyPassword")}
