@@ -1,6 +1,6 @@
 #include "MainWindow.h"
 
-#include "tcDiscoveryCycle.h"
+#include "tcDiscoverySession.h"
 #include "tcIPUpdateDlg.h"
 #include "tcPWUpdateDlg.h"
 #include "tcRangeEntry.h"
@@ -19,8 +19,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QSaveFile>
 #include <QSet>
 #include <QShortcut>
@@ -28,14 +26,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 
-namespace {
-// Guards the device list against the found-device handler, the filter walk and the
-// end-of-cycle count running into each other.
-QMutex listMutex;
-} // namespace
-
-MainWindow::MainWindow(QWidget* apParent)
-    : QMainWindow(apParent), ui(new Ui::MainWindow), params(QSharedPointer<tcLocateParams>::create())
+MainWindow::MainWindow(QWidget* apParent) : QMainWindow(apParent), ui(new Ui::MainWindow)
 {
     ui->setupUi(this);
     ui->radShowBridges->setChecked(shown.bridges);
@@ -53,14 +44,16 @@ MainWindow::MainWindow(QWidget* apParent)
     rangeEntry = new tcRangeEntry(this);
     ui->hlTopBar->insertWidget(ui->hlTopBar->indexOf(ui->btnRefresh), rangeEntry);
 
-    locate = new tcSiteLocate(this, params);
-    cycle = new tcDiscoveryCycle(locate, this);
+    session = new tcDiscoverySession(this);
+    // A reply that comes after the count is listed all the same.
+    session->setMergeLateReports(true);
     // Rows are matched in the order they are shown, which sorting changes.
-    list.setRowPrecedes([this](int a, int b) {
+    session->setRowPrecedes([this](int a, int b) {
         return siteTree->indexOfTopLevelItem(items[a]) < siteTree->indexOfTopLevelItem(items[b]);
     });
+    locate = session->coordinator();
 
-    connect(locate, &tcSiteLocate::sig_locateFoundSite, this, &MainWindow::slot_locateFoundSite);
+    connect(session, &tcDiscoverySession::sig_merged, this, &MainWindow::showMerge);
     connect(ui->btnRefresh, &QPushButton::clicked, this, &MainWindow::slot_refreshClicked);
     connect(ui->btnSelect, &QPushButton::clicked, this, &MainWindow::slot_selectAllClicked);
     connect(ui->btnClose, &QPushButton::clicked, this, &MainWindow::slot_closeClicked);
@@ -69,12 +62,12 @@ MainWindow::MainWindow(QWidget* apParent)
     for (QRadioButton* button : {ui->radShowBridges, ui->radShowRecorders, ui->radShowCameras,
                                  ui->radShowSpeakers, ui->radShowOther})
         connect(button, &QRadioButton::toggled, this, &MainWindow::slot_typeToggled);
-    connect(cycle, &tcDiscoveryCycle::sig_tick, this, &MainWindow::slot_cycleTick);
+    connect(session, &tcDiscoverySession::sig_tick, this, &MainWindow::slot_cycleTick);
     connect(locate, &tcSiteLocate::sig_sweepProgress, this,
             [this] { ui->prgDiscovery->setValue(int(locate->sweptHosts())); });
-    connect(cycle, &tcDiscoveryCycle::sig_final, this, &MainWindow::slot_cycleFinal);
+    connect(session, &tcDiscoverySession::sig_final, this, &MainWindow::slot_cycleFinal);
     // Counted once the locators have closed, as the scan command counts them.
-    connect(cycle, &tcDiscoveryCycle::sig_closed, this, [this] {
+    connect(session, &tcDiscoverySession::sig_closed, this, [this] {
         ui->lblProgress->setToolTip(replyCountsText(locate->repliesByInterface(), locate->protocolNames()));
     });
 
@@ -83,8 +76,13 @@ MainWindow::MainWindow(QWidget* apParent)
 
 MainWindow::~MainWindow()
 {
-    cycle->cancel();
+    session->cancel();
     delete ui;
+}
+
+const tcSiteList& MainWindow::sites() const
+{
+    return session->sites();
 }
 
 void MainWindow::slot_closeClicked()
@@ -125,41 +123,43 @@ void MainWindow::createSiteTree()
 
 void MainWindow::addItem(int row)
 {
-    const tcSiteList::Texts& texts = list.texts(row);
+    const tcSiteList::Texts& texts = sites().texts(row);
     auto* item = new tcSiteLocateItem(QStringList(texts.begin(), texts.end()));
-    item->setData(0, tcSiteLocateItem::DeviceRole, QVariant::fromValue(list.device(row)));
-    item->setData(0, tcSiteLocateItem::MacRole, list.mac(row));
-    item->setData(0, tcSiteLocateItem::AddressRole, list.address(row));
-    item->setData(0, tcSiteLocateItem::TypeRole, list.type(row));
-    item->setData(0, tcSiteLocateItem::ModelRole, list.model(row));
+    item->setData(0, tcSiteLocateItem::DeviceRole, QVariant::fromValue(sites().device(row)));
+    item->setData(0, tcSiteLocateItem::MacRole, sites().mac(row));
+    item->setData(0, tcSiteLocateItem::AddressRole, sites().address(row));
+    item->setData(0, tcSiteLocateItem::TypeRole, sites().type(row));
+    item->setData(0, tcSiteLocateItem::ModelRole, sites().model(row));
     siteTree->addTopLevelItem(item);
     items.append(item);
 }
 
 void MainWindow::applyVisibility(int row)
 {
-    items[row]->setHidden(!list.isVisible(row, shown) || !matchesFind(row));
+    items[row]->setHidden(!sites().isVisible(row, shown) || !matchesFind(row));
 }
 
 void MainWindow::slot_locateFoundSite(tpVideoDevice apDvc)
 {
-    if (!apDvc)
-        return;
-    QMutexLocker lock(&listMutex);
+    session->slot_report(apDvc);
+}
+
+void MainWindow::showMerge()
+{
     if (!siteTree)
         createSiteTree();
-    const tcSiteList::tcMerge merge = list.merge(apDvc);
+    const tcSiteList::tcMerge& merge = session->lastMerge();
     if (merge.added) {
         addItem(merge.row);
     } else {
         tcSiteLocateItem* item = items[merge.row];
-        const tcSiteList::Texts& texts = list.texts(merge.row);
+        const tcSiteList::Texts& texts = sites().texts(merge.row);
         for (int column = 0; column < tcSiteList::columnCount; ++column) {
             if (merge.changedColumns & (1u << column))
                 item->setText(column, texts[column]);
         }
         if (merge.typeChanged)
-            item->setData(0, tcSiteLocateItem::TypeRole, list.type(merge.row));
+            item->setData(0, tcSiteLocateItem::TypeRole, sites().type(merge.row));
     }
     // A row that became a recorder is shown exactly when recorders are; a filled-in
     // text may now hold the find text. Any new name or MAC shows in the conflict marks.
@@ -172,27 +172,23 @@ void MainWindow::slot_refreshClicked()
     if (siteTree) {
         sortColumn = siteTree->sortColumn();
         siteTree->setSortingEnabled(false);
-        QMutexLocker lock(&listMutex);
         siteTree->clear();
         items.clear();
-        list.clear();
     }
     ui->btnRefresh->setEnabled(false);
     ui->lblProgress->setText(tr("Locating sites, please wait..."));
     // A sweep of other subnets outlasts the three ticks: the bar then counts its hosts.
-    locate->setRanges(rangeEntry->ranges(), tcRangeProbe::kDefaultRate);
-    // A device in a swept range is reached through a router, never on another subnet.
-    list.setProbedNetworks(locate->probedNetworks());
+    session->setRanges(rangeEntry->ranges(), tcRangeProbe::kDefaultRate);
     ui->prgDiscovery->setRange(0, locate->ranges().isEmpty() ? tcDiscoveryCycle::kTicks
                                                              : int(locate->ranges().hostCount()));
     ui->prgDiscovery->setValue(0);
     ui->prgDiscovery->show();
-    cycle->start();
+    session->startCycle();
 }
 
 void MainWindow::slot_waitTimer()
 {
-    cycle->slot_tick();
+    session->slot_tick();
 }
 
 void MainWindow::slot_cycleTick(int count)
@@ -203,26 +199,24 @@ void MainWindow::slot_cycleTick(int count)
 
 void MainWindow::slot_cycleFinal()
 {
-    int visible = 0;
     if (siteTree) {
-        {
-            // Found devices of the checked kind, whatever the find field hides.
-            QMutexLocker lock(&listMutex);
-            visible = list.visibleCount(shown);
-        }
         siteTree->setSortingEnabled(true);
         siteTree->sortByColumn(sortColumn, Qt::AscendingOrder);
         for (int column = 0; column < siteTree->columnCount(); ++column)
             siteTree->resizeColumnToContents(column);
     }
-    showSitesFound(visible);
+    showSitesFound();
     ui->prgDiscovery->hide();
     ui->btnRefresh->setEnabled(true);
 }
 
-void MainWindow::showSitesFound(int visible)
+void MainWindow::showSitesFound()
 {
+    // What is shown, after the kind and the find text alike.
     const int total = siteTree ? siteTree->topLevelItemCount() : 0;
+    int visible = 0;
+    for (int i = 0; i < total; ++i)
+        visible += siteTree->topLevelItem(i)->isHidden() ? 0 : 1;
     ui->lblProgress->setText(tr("Sites found (%1 / %2)").arg(visible).arg(total));
 }
 
@@ -248,21 +242,15 @@ void MainWindow::slot_typeToggled(bool afChecked)
         idHeader = tr("Device Type");
     siteTree->headerItem()->setText(tcSiteList::colCloudId, idHeader);
 
-    int visible = 0;
-    {
-        QMutexLocker lock(&listMutex);
-        siteTree->setSelectionMode(shown.cameras ? QAbstractItemView::ExtendedSelection
-                                                 : QAbstractItemView::SingleSelection);
-        if (shown.cameras && !selectAllNext)
-            slot_selectAllClicked();
-        for (int row = 0; row < items.size(); ++row) {
-            applyVisibility(row);
-            visible += list.isVisible(row, shown) ? 1 : 0;
-        }
-        for (int column = 0; column < siteTree->columnCount(); ++column)
-            siteTree->resizeColumnToContents(column);
-    }
-    showSitesFound(visible);
+    siteTree->setSelectionMode(shown.cameras ? QAbstractItemView::ExtendedSelection
+                                             : QAbstractItemView::SingleSelection);
+    if (shown.cameras && !selectAllNext)
+        slot_selectAllClicked();
+    for (int row = 0; row < items.size(); ++row)
+        applyVisibility(row);
+    for (int column = 0; column < siteTree->columnCount(); ++column)
+        siteTree->resizeColumnToContents(column);
+    showSitesFound();
 }
 
 void MainWindow::slot_selectAllClicked()
@@ -393,9 +381,11 @@ void MainWindow::slot_findTextChanged(const QString&)
 {
     if (!siteTree)
         return;
-    QMutexLocker lock(&listMutex);
     for (int row = 0; row < items.size(); ++row)
         applyVisibility(row);
+    // While a cycle runs the label says so; its count comes at the end.
+    if (!session->isMerging())
+        showSitesFound();
 }
 
 QVector<int> MainWindow::rowsInTreeOrder(bool afShownOnly) const
@@ -427,7 +417,7 @@ bool MainWindow::exportRows(const QString& fileName, bool afAllRows, tcScanForma
 {
     QVector<tcScanRow> rows;
     for (int row : rowsInTreeOrder(!afAllRows)) {
-        tcScanRow out = scanRow(list, row);
+        tcScanRow out = scanRow(sites(), row);
         // The row as shown: the update dialogs write results and new addresses into it.
         for (int column = 0; column < tcSiteList::columnCount; ++column)
             out.texts[column] = items[row]->text(column);
@@ -511,35 +501,35 @@ void MainWindow::slot_copyRows()
 void MainWindow::markAddresses(int row)
 {
     markAddress(row);
-    for (int other : list.conflictingRows(row))
+    for (int other : sites().conflictingRows(row))
         markAddress(other);
 }
 
 void MainWindow::markAddress(int row)
 {
-    const QVector<int> others = list.conflictingRows(row);
-    const bool otherSubnet = list.isOtherSubnet(row);
+    const QVector<int> others = sites().conflictingRows(row);
+    const bool otherSubnet = sites().isOtherSubnet(row);
     QStringList notes;
     if (!others.isEmpty()) {
         QStringList labels;
         for (int other : others) {
-            const tcSiteList::Texts& texts = list.texts(other);
+            const tcSiteList::Texts& texts = sites().texts(other);
             labels << deviceLabel(texts[tcSiteList::colSiteName], texts[tcSiteList::colMac]);
         }
         notes << tr("Address conflict: %1 is also used by %2. Only one of the devices can be reached "
                     "at this address.")
-                     .arg(list.address(row), labels.join(QStringLiteral(", ")));
+                     .arg(sites().address(row), labels.join(QStringLiteral(", ")));
     }
     if (otherSubnet) {
         QStringList subnets;
-        for (const tcSubnet& subnet : list.probedNetworks().subnets)
+        for (const tcSubnet& subnet : sites().probedNetworks().subnets)
             subnets << subnet.text();
         notes << tr("Other subnet: this device answered, but its web page may not open from this "
                     "workstation. %1 lies in no subnet of the interfaces the scanner probed (%2) and in "
                     "no range swept; "
                     "discovery replies reach this workstation on the same cable by broadcast or "
                     "multicast, while a web page needs a route to the device's subnet.")
-                     .arg(list.address(row),
+                     .arg(sites().address(row),
                           subnets.isEmpty() ? tr("none") : subnets.join(QStringLiteral(", ")));
     }
     QTreeWidgetItem* item = items[row];

@@ -5,7 +5,6 @@
 // Besides, it finds text in the list, copies and exports rows, and marks addresses that
 // are in conflict or outside the probed networks.
 
-#include "tcLocateParams.h"
 #include "tcScanFormat.h"
 #include "tcSiteList.h"
 #include "tcVideoDevice.h"
@@ -13,14 +12,13 @@
 #include <QList>
 #include <QMainWindow>
 #include <QModelIndex>
-#include <QSharedPointer>
 #include <QVector>
 
 class QDateTime;
 class QLineEdit;
 class QTreeWidget;
 class QTreeWidgetItem;
-class tcDiscoveryCycle;
+class tcDiscoverySession;
 class tcRangeEntry;
 class tcSiteLocate;
 class tcSiteLocateItem;
@@ -38,10 +36,11 @@ public:
 
     // The device list; null until the first device is reported.
     QTreeWidget* deviceTree() const { return siteTree; }
-    const tcSiteList& sites() const { return list; }
+    const tcSiteList& sites() const;
     // The tree row that shows row `row` of sites().
     tcSiteLocateItem* itemOf(int row) const { return items.value(row); }
     tcSiteLocate* coordinator() const { return locate; }
+    tcDiscoverySession* discovery() const { return session; }
 
     // Writes the rows in the order shown, either those shown or all of them, with the
     // scan command's fields. Never leaves a partial file; false with `error` set when
@@ -68,12 +67,15 @@ public slots:
 private:
     void slot_cycleTick(int count);
     void slot_cycleFinal();
+    // Repeats the session's last merge on the tree.
+    void showMerge();
     void createSiteTree();
     void addItem(int row);
     // Shown when its kind is and it holds the find text.
     void applyVisibility(int row);
     bool matchesFind(int row) const;
-    void showSitesFound(int visible);
+    // "Sites found (shown / listed)".
+    void showSitesFound();
     // Marks the rows an update may work on with "---" and clears every other status.
     QList<QTreeWidgetItem*> chooseRowsForUpdate();
     void showSelectionRequired();
@@ -98,13 +100,11 @@ private:
     qint32 sortColumn = -1;
     QTreeWidget* siteTree = nullptr;
     tcSiteLocate* locate = nullptr;
-    tcDiscoveryCycle* cycle = nullptr;  // the wait timer and its count live here
-    tcRangeEntry* rangeEntry = nullptr; // other subnets to sweep, for this session
-    QSharedPointer<tcLocateParams> params;
-    tcKindFilter shown; // the checked kind button
+    tcDiscoverySession* session = nullptr; // the list, and the cycle's wait timer
+    tcRangeEntry* rangeEntry = nullptr;    // other subnets to sweep, for this session
+    tcKindFilter shown;                    // the checked kind button
     bool selectAllNext = true;
 
-    tcSiteList list;
     QVector<tcSiteLocateItem*> items; // items[row] shows list row `row`
     QLineEdit* edtFind = nullptr;
 };

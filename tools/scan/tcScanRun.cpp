@@ -4,20 +4,19 @@
 
 #include <algorithm>
 
-tcScanRun::tcScanRun(int cycles, QObject* apParent)
-    : QObject(apParent), m_params(QSharedPointer<tcLocateParams>::create()),
-      m_locate(new tcSiteLocate(this, m_params)), m_discovery(m_locate), m_cycles(std::max(cycles, 1))
+tcScanRun::tcScanRun(int cycles, QObject* apParent) : QObject(apParent), m_cycles(std::max(cycles, 1))
 {
+    // Every cycle adds to the rows of the cycles before.
+    m_session.setKeepList(true);
     // Rows are matched in the order they are shown, as in the window.
-    m_list.setRowPrecedes([this](int a, int b) {
+    m_session.setRowPrecedes([this](int a, int b) {
         const auto position = [this](int row) {
             return row < m_shownPosition.size() ? m_shownPosition[row] : row;
         };
         return position(a) < position(b);
     });
-    connect(m_locate, &tcSiteLocate::sig_locateFoundSite, this, &tcScanRun::slot_locateFoundSite);
-    connect(&m_discovery, &tcDiscoveryCycle::sig_final, this, &tcScanRun::slot_final);
-    connect(&m_discovery, &tcDiscoveryCycle::sig_closed, this, &tcScanRun::slot_closed);
+    connect(&m_session, &tcDiscoverySession::sig_final, this, &tcScanRun::slot_final);
+    connect(&m_session, &tcDiscoverySession::sig_closed, this, &tcScanRun::slot_closed);
 }
 
 QVector<int> listedRows(const tcSiteList& list, const std::optional<tcKindFilter>& kind)
@@ -40,27 +39,15 @@ void tcScanRun::slot_start()
 void tcScanRun::beginCycle()
 {
     ++m_cycle;
-    m_merging = true;
-    m_list.setProbedNetworks(m_locate->probedNetworks());
-    if (!m_discovery.start() && m_cycle == 1) {
-        m_discovery.cancel();
-        m_merging = false;
+    if (!m_session.startCycle() && m_cycle == 1) {
+        m_session.cancel();
         emit sig_finished(false);
     }
 }
 
-void tcScanRun::slot_locateFoundSite(tpVideoDevice apDvc)
-{
-    // After the last tick the list is final, as the window's count is; a late reply
-    // would be listed by one run and missed by the next.
-    if (m_merging && apDvc)
-        m_list.merge(apDvc);
-}
-
 void tcScanRun::slot_final()
 {
-    m_merging = false;
-    const QVector<int> order = m_list.sortedRows(tcSiteList::colAddress);
+    const QVector<int> order = m_session.sites().sortedRows(tcSiteList::colAddress);
     m_shownPosition.resize(order.size());
     for (int position = 0; position < order.size(); ++position)
         m_shownPosition[order[position]] = position;
@@ -68,7 +55,7 @@ void tcScanRun::slot_final()
 
 void tcScanRun::slot_closed()
 {
-    const auto counts = m_locate->repliesByInterface();
+    const auto counts = m_session.coordinator()->repliesByInterface();
     for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
         for (auto protocol = it.value().cbegin(); protocol != it.value().cend(); ++protocol)
             m_replyCounts[it.key()][protocol.key()] += protocol.value();

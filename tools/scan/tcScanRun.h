@@ -1,15 +1,12 @@
 #pragma once
-// Discovery cycles without a window: the coordinator, the parameter record and the
-// merged list the window uses, run for a given number of cycles back to back.
+// Discovery cycles without a window: the window's discovery session, run for a given
+// number of cycles back to back into one list.
 
-#include "tcDiscoveryCycle.h"
-#include "tcLocateParams.h"
+#include "tcDiscoverySession.h"
 #include "tcSiteList.h"
-#include "tcVideoDevice.h"
 
 #include <QMap>
 #include <QObject>
-#include <QSharedPointer>
 #include <QVector>
 
 #include <optional>
@@ -26,9 +23,10 @@ class tcScanRun : public QObject
 public:
     explicit tcScanRun(int cycles, QObject* apParent = nullptr);
 
-    const tcSiteList& sites() const { return m_list; }
+    const tcSiteList& sites() const { return m_session.sites(); }
     int cycle() const { return m_cycle; } // the cycle running or last run, from 1
-    tcSiteLocate* coordinator() const { return m_locate; }
+    tcSiteLocate* coordinator() const { return m_session.coordinator(); }
+    tcDiscoverySession& session() { return m_session; }
     // Replies that reported devices in all cycles so far: interface, protocol, count.
     const QMap<QString, QMap<QString, int>>& replyCounts() const { return m_replyCounts; }
 
@@ -41,20 +39,15 @@ signals:
     void sig_finished(bool querySent);
 
 private slots:
-    void slot_locateFoundSite(tpVideoDevice apDvc);
     void slot_final();
     void slot_closed();
 
 private:
     void beginCycle();
 
-    QSharedPointer<tcLocateParams> m_params;
-    tcSiteLocate* m_locate;
-    tcSiteList m_list;
-    tcDiscoveryCycle m_discovery;
+    tcDiscoverySession m_session;
     int m_cycles;
     int m_cycle = 0;
-    bool m_merging = false;
     // The shown position of each row that was listed when the last cycle ended; rows
     // found later come after all of them, in the order they came.
     QVector<int> m_shownPosition;
