@@ -1,5 +1,7 @@
 #include "tcAddressRange.h"
 
+#include "tcIPv4.h"
+
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -7,33 +9,6 @@
 namespace {
 
 constexpr quint32 kLargestSpan = 65536; // a /16
-
-// Dotted decimal, four numbers 0-255 without leading zeros: some tools read "010" as
-// octal, so a leading zero is refused rather than guessed.
-std::optional<quint32> parseAddress(const QString& text)
-{
-    const QStringList parts = text.split(QLatin1Char('.'));
-    if (parts.size() != 4)
-        return std::nullopt;
-    quint32 address = 0;
-    for (const QString& part : parts) {
-        if (part.isEmpty() || part.size() > 3 || (part.size() > 1 && part.startsWith(QLatin1Char('0'))))
-            return std::nullopt;
-        for (const QChar c : part)
-            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-                return std::nullopt;
-        const uint value = part.toUInt();
-        if (value > 255)
-            return std::nullopt;
-        address = (address << 8) | value;
-    }
-    return address;
-}
-
-QString addressText(quint32 address)
-{
-    return QHostAddress(address).toString();
-}
 
 struct tcReservedBlock
 {
@@ -59,7 +34,7 @@ bool tcAddressRange::contains(const QHostAddress& address) const
 
 QString tcAddressRange::toString() const
 {
-    return first == last ? addressText(first) : addressText(first) + QLatin1Char('-') + addressText(last);
+    return first == last ? ipv4Text(first) : ipv4Text(first) + QLatin1Char('-') + ipv4Text(last);
 }
 
 std::optional<tcAddressRange> tcAddressRange::parse(const QString& rawText, QString* error)
@@ -79,7 +54,7 @@ std::optional<tcAddressRange> tcAddressRange::parse(const QString& rawText, QStr
     if (text.contains(QLatin1Char('/'))) {
         const QString base = text.section(QLatin1Char('/'), 0, 0);
         const QString prefixText = text.section(QLatin1Char('/'), 1);
-        const auto address = parseAddress(base);
+        const auto address = parseIPv4(base);
         if (!address)
             return notAddress(base);
         bool ok = false;
@@ -101,15 +76,15 @@ std::optional<tcAddressRange> tcAddressRange::parse(const QString& rawText, QStr
     } else if (text.contains(QLatin1Char('-'))) {
         const QString from = text.section(QLatin1Char('-'), 0, 0).trimmed();
         const QString to = text.section(QLatin1Char('-'), 1).trimmed();
-        const auto first = parseAddress(from);
+        const auto first = parseIPv4(from);
         if (!first)
             return notAddress(from);
-        const auto last = parseAddress(to);
+        const auto last = parseIPv4(to);
         if (!last)
             return notAddress(to);
         if (*last < *first)
-            return fail(
-                QStringLiteral("'%1' holds no host address: its last address comes before its first").arg(text));
+            return fail(QStringLiteral("'%1' holds no host address: its last address comes before its first")
+                            .arg(text));
         span = quint64(*last) - *first + 1;
         if (span > kLargestSpan)
             return fail(QStringLiteral("'%1' is larger than a /16 (%2 addresses); split it into /16 networks")
@@ -117,8 +92,8 @@ std::optional<tcAddressRange> tcAddressRange::parse(const QString& rawText, QStr
                             .arg(span));
         range.first = *first;
         range.last = *last;
-    } else if (!text.isEmpty() && parseAddress(text)) {
-        range.first = range.last = *parseAddress(text);
+    } else if (!text.isEmpty() && parseIPv4(text)) {
+        range.first = range.last = *parseIPv4(text);
     } else {
         return fail(QStringLiteral("'%1' is not a range: write a network as 10.20.0.0/22, or first and last "
                                    "address as 10.20.0.1-10.20.3.254")

@@ -1,5 +1,7 @@
 #include "tcAddressChecks.h"
 
+#include "tcIPv4.h"
+
 #include <QHostAddress>
 
 #include <algorithm>
@@ -13,15 +15,6 @@ quint32 prefixMask(int prefixLength)
     if (prefixLength >= 32)
         return 0xffffffffu;
     return ~0u << (32 - prefixLength);
-}
-
-// The address as a host-order number, or nothing for anything but a dotted IPv4 text.
-bool ipv4(const QString& text, quint32& host)
-{
-    bool ok = false;
-    const QHostAddress address(text);
-    host = address.toIPv4Address(&ok);
-    return ok && !text.isEmpty();
 }
 
 } // namespace
@@ -41,9 +34,10 @@ QString tcSubnet::text() const
 
 bool isOtherSubnet(const QString& address, const tcProbedNetworks& networks)
 {
-    quint32 host = 0;
-    if (!ipv4(address, host))
+    const std::optional<quint32> parsed = parseIPv4(address);
+    if (!parsed)
         return false;
+    const quint32 host = *parsed;
     const bool inSubnet = std::any_of(networks.subnets.cbegin(), networks.subnets.cend(),
                                       [host](const tcSubnet& subnet) { return subnet.contains(host); });
     const bool inRange = std::any_of(networks.ranges.cbegin(), networks.ranges.cend(),
@@ -56,14 +50,14 @@ QVector<tcHeldAddress> planConflicts(quint32 first, int count, const QVector<tcH
     QVector<tcHeldAddress> conflicts;
     if (count <= 0)
         return conflicts;
-    // The plan never carries into the third byte, so it ends at .255 at the latest.
-    const quint32 lastByte = std::min<quint32>(0xff, (first & 0xff) + quint32(count) - 1);
-    const quint32 last = (first & ~0xffu) | lastByte;
+    // A plan too long for its last byte is refused before it runs; until then it ends at .255.
+    const quint32 last =
+        planFits(first, quint32(count)) ? planAddress(first, quint32(count) - 1) : first | 0xffu;
     QVector<QPair<quint32, tcHeldAddress>> found;
     for (const tcHeldAddress& device : held) {
-        quint32 host = 0;
-        if (ipv4(device.address, host) && host >= first && host <= last)
-            found.append({host, device});
+        const std::optional<quint32> host = parseIPv4(device.address);
+        if (host && *host >= first && *host <= last)
+            found.append({*host, device});
     }
     std::stable_sort(found.begin(), found.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });

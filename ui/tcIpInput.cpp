@@ -1,5 +1,7 @@
 #include "tcIpInput.h"
 
+#include "tcIPv4.h"
+
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -55,10 +57,7 @@ QString tcIpInput::text() const
 
 bool tcIpInput::isValidAddress(const QString& address)
 {
-    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(
-        QStringLiteral("^(([0-9]|[1-9][0-9]|1[0-9]{2}|2[0-4][0-9]|25[0-5])\\.){3}([0-9]|[1-9][0-9]|1[0-9]{2}|"
-                       "2[0-4][0-9]|25[0-5])$")));
-    return pattern.match(address).hasMatch();
+    return parseIPv4(address).has_value();
 }
 
 void tcIpInput::goBack(int index)
