@@ -1,10 +1,10 @@
 #include "tcConfigRun.h"
 
+#include "tcIPv4.h"
 #include "tcNetConfigXml.h"
 #include "tcPasswordRequests.h"
 
 #include <QDebug>
-#include <QHostAddress>
 
 #include <algorithm>
 
@@ -14,11 +14,6 @@ namespace {
 
 const QString kUserPath = QStringLiteral("/ModifyIntegrateUser");
 const QString kPasswordPath = QStringLiteral("/ModifyPassword");
-
-QString dotted(quint32 hostOrder)
-{
-    return QHostAddress(hostOrder).toString();
-}
 
 } // namespace
 
@@ -56,9 +51,11 @@ tcConfigOutcome tcConfigOutcome::of(Code code, const QString& deviceText)
     return outcome;
 }
 
-QString tcNetworkPlan::address(int index) const
+QString tcNetworkPlan::address(quint32 n) const
 {
-    return dotted((start & 0xffffff00u) | ((start + quint32(index)) & 0xffu));
+    const quint32 host = planAddress(start, n);
+    // .0 is a network address, never a camera's
+    return planFits(start, n + 1) && (host & 0xffu) != 0 ? ipv4Text(host) : QString();
 }
 
 tcConfigRun::tcConfigRun(tcConfigKind kind, QObject* apParent, tcHttpTransport* apTransport)
@@ -81,15 +78,14 @@ void tcConfigRun::setPlan(const tcNetworkPlan& aPlan)
 
 QString tcConfigRun::hostOf(const tcVideoDevice& device, tcConfigKind kind)
 {
-    return kind != tcConfigKind::Password && device.altAddress.startsWith(QLatin1String("169.254"))
+    return kind == tcConfigKind::Network && device.altAddress.startsWith(QLatin1String("169.254"))
                ? device.altAddress
                : device.ipAddress;
 }
 
 void tcConfigRun::start()
 {
-    startAddress = {quint8(plan.start >> 24), quint8(plan.start >> 16), quint8(plan.start >> 8),
-                    quint8(plan.start)};
+    handedOut = 0;
     if (kind == tcConfigKind::Password) {
         // built once per run, as the window's dialog does
         const QString oldPasswordB64 = tcPasswordRequests::passwordBase64(login.oldPassword);
@@ -297,24 +293,21 @@ void tcConfigRun::configReply(tcSite* site, const QByteArray& reply)
         }
         site->assignedAddress = device.staticIp;
     } else {
-        // .0 is a network address, never a camera's
-        if (plan.fixed) {
-            site->assignedAddress = plan.address(site->index);
-        } else if (startAddress[3] != 0) {
-            site->assignedAddress = dotted(quint32(startAddress[0]) << 24 | quint32(startAddress[1]) << 16 |
-                                           quint32(startAddress[2]) << 8 | startAddress[3]);
-            ++startAddress[3]; // 8-bit: the plan never carries into the third byte
-        }
-        if (site->assignedAddress.isEmpty() || site->assignedAddress.endsWith(QLatin1String(".0"))) {
+        // A fixed plan gives device i its own address; otherwise each device that gets
+        // this far takes the next one.
+        site->assignedAddress = plan.address(plan.fixed ? quint32(site->index) : handedOut);
+        if (site->assignedAddress.isEmpty()) {
             endSite(site, tcConfigOutcome::of(tcConfigOutcome::InternalError));
             return;
         }
+        if (!plan.fixed)
+            ++handedOut;
         sitePlan.address = site->assignedAddress;
-        sitePlan.gateway = dotted(plan.gateway);
-        sitePlan.mask = dotted(plan.mask);
+        sitePlan.gateway = ipv4Text(plan.gateway);
+        sitePlan.mask = ipv4Text(plan.mask);
         if (!plan.keepDeviceDns) {
-            sitePlan.dns1 = dotted(plan.dns1);
-            sitePlan.dns2 = dotted(plan.dns2);
+            sitePlan.dns1 = ipv4Text(plan.dns1);
+            sitePlan.dns2 = ipv4Text(plan.dns2);
         }
     }
     const QByteArray body = configBody(device, sitePlan);

@@ -14,7 +14,6 @@
 #include <QString>
 #include <QVector>
 
-#include <array>
 #include <memory>
 
 enum class tcConfigKind { Network, Password, Check };
@@ -54,8 +53,9 @@ struct tcNetworkPlan
     // No DNS entries: each device keeps the servers it reported.
     bool keepDeviceDns = false;
 
-    // The address of the i-th device of a fixed plan (the last byte advances, 8-bit).
-    QString address(int index) const;
+    // The address the plan hands out n-th (planAddress: the last byte advances); empty
+    // when it has none, past .255 or on a .0.
+    QString address(quint32 n) const;
 };
 
 struct tcConfigCredentials
@@ -83,7 +83,8 @@ public:
 
     // Where a device is reached. The network settings go to a link-local second address
     // when there is one, since a camera whose own address is unreachable still answers
-    // there; the password requests always go to the device's own address.
+    // there; the password requests, and the login that proves them, always go to the
+    // device's own address.
     static QString hostOf(const tcVideoDevice& device, tcConfigKind kind);
 
 public slots:
@@ -120,8 +121,8 @@ private:
     QVector<tpVideoDevice> items;
     tcConfigCredentials login;
     tcNetworkPlan plan;
-    // The next address to hand out when the plan is not fixed (network byte order).
-    std::array<quint8, 4> startAddress{};
+    // How many addresses a plan that is not fixed has handed out.
+    quint32 handedOut = 0;
     QByteArray passwordBody, userBody;
     int parallel = 1;
     int nextIndex = 0;

@@ -2,10 +2,10 @@
 
 #include "tcFormWidth.h"
 #include "tcIpInput.h"
+#include "tcVerificationMark.h"
 #include "tcVideoDevice.h"
 #include "ui_tcIPUpdateDlg.h"
 
-#include <QHostAddress>
 #include <QMessageBox>
 #include <QTreeWidgetItem>
 
@@ -25,7 +25,7 @@ QWidget* entryOf(tcIpInput* field)
 tcIPUpdateDlg::tcIPUpdateDlg(QWidget* apParent, const QList<QTreeWidgetItem*>& apItems, int aiIpColumn,
                              int aiStatusColumn)
     : QDialog(apParent), ui(new Ui::tcIPUpdateDlg), siteCount(apItems.size()), ipColumn(aiIpColumn),
-      statusColumn(aiStatusColumn), items(&apItems), run(new tcConfigRun(tcConfigKind::Network, this))
+      statusColumn(aiStatusColumn), items(&apItems), run(new tcBatchJob(tcConfigKind::Network, this))
 {
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     ui->setupUi(this);
@@ -43,9 +43,12 @@ tcIPUpdateDlg::tcIPUpdateDlg(QWidget* apParent, const QList<QTreeWidgetItem*>& a
     connect(ui->btnClose, &QPushButton::clicked, this, &tcIPUpdateDlg::slot_closeClicked);
     connect(ui->chkShowPW, &QCheckBox::toggled, this, &tcIPUpdateDlg::slot_showPW);
     connect(ui->btnUpdate, &QPushButton::clicked, this, &tcIPUpdateDlg::slot_updateClicked);
-    connect(run, &tcConfigRun::sig_siteStarted, this, &tcIPUpdateDlg::slot_siteStarted);
-    connect(run, &tcConfigRun::sig_siteEnded, this, &tcIPUpdateDlg::slot_siteEnded);
-    connect(run, &tcConfigRun::sig_finished, this, &tcIPUpdateDlg::slot_runFinished);
+    connect(run, &tcBatchJob::sig_siteStarted, this, &tcIPUpdateDlg::slot_siteStarted);
+    connect(run, &tcBatchJob::sig_siteEnded, this, &tcIPUpdateDlg::slot_siteEnded);
+    connect(run, &tcBatchJob::sig_changesEnded, this,
+            [this] { ui->lblVerified->setText(tr("Checking that the changes took effect...")); });
+    connect(run, &tcBatchJob::sig_verified, this, &tcIPUpdateDlg::slot_verified);
+    connect(run, &tcBatchJob::sig_finished, this, &tcIPUpdateDlg::slot_runFinished);
 }
 
 tcIPUpdateDlg::~tcIPUpdateDlg()
@@ -110,6 +113,9 @@ void tcIPUpdateDlg::slot_updateClicked()
         return;
 
     ui->lblResults->clear();
+    ui->lblVerified->clear();
+    verified = {};
+    changedRows.clear();
     ui->progressBar->setRange(0, 2 * siteCount);
     ui->progressBar->setValue(0);
     ui->btnClose->setEnabled(false);
@@ -161,45 +167,34 @@ bool tcIPUpdateDlg::readPlan()
     adminUser = ui->edtAdminUser->text().simplified();
     adminPassword = ui->edtAdminPass->text().simplified();
     dhcp = ui->chkEnableDHCP->isChecked();
-    if (adminUser.isEmpty())
-        return refuse(tr("Entry Required"), tr("Please enter a user name with administrator access."),
-                      ui->edtAdminUser);
-    if (adminPassword.isEmpty())
-        return refuse(tr("Entry Required"), tr("Please enter the password for the admin user."),
-                      ui->edtAdminPass);
+    const tcBatchCheck login =
+        checkCredentials(tcConfigKind::Network, {adminUser, adminPassword, {}, {}, {}});
+    if (login != tcBatchCheck::Ok)
+        return refuse(batchCheckTitle(login), batchCheckText(login),
+                      login == tcBatchCheck::AdminUserMissing ? ui->edtAdminUser : ui->edtAdminPass);
     if (dhcp)
         return true;
 
-    const std::array<std::pair<tcIpInput*, QString>, 5> fields{{
-        {ui->frmIPAddrBegin, tr("Please enter a valid starting IP address.")},
-        {ui->frmSubnetMask, tr("Please enter a valid subnet mask.")},
-        {ui->frmGateway, tr("Please enter a valid gateway address.")},
-        {ui->frmPrefDNS, tr("Please enter a valid primary DNS address.")},
-        {ui->frmAltDNS, tr("Please enter a valid alternate DNS address or 0.0.0.0.")},
-    }};
-    std::array<quint32, 5> values{};
-    for (size_t i = 0; i < fields.size(); ++i) {
-        const QString text = fields[i].first->text();
-        if (!tcIpInput::isValidAddress(text))
-            return refuse(tr("Invalid Entry"), fields[i].second, entryOf(fields[i].first));
-        values[i] = QHostAddress(text).toIPv4Address();
+    const std::array<tcIpInput*, PlanFieldCount> fields{ui->frmIPAddrBegin, ui->frmSubnetMask, ui->frmGateway,
+                                                        ui->frmPrefDNS, ui->frmAltDNS};
+    std::array<QString, PlanFieldCount> texts;
+    // A field with an empty octet has no text; it is an entry all the same, and a wrong one.
+    for (size_t i = 0; i < fields.size(); ++i)
+        texts[i] = fields[i]->text().isNull() ? QLatin1String("") : fields[i]->text();
+    tcBatchCheck check = readPlanAddresses(texts, &plan);
+    if (check == tcBatchCheck::Ok)
+        check = checkPlanSize(plan, siteCount);
+    switch (check) {
+    case tcBatchCheck::Ok: return true;
+    case tcBatchCheck::GatewayOnOtherSubnet:
+        return refuse(batchCheckTitle(check), batchCheckText(check), ui->frmGateway);
+    case tcBatchCheck::StartTooHigh:
+        return refuse(batchCheckTitle(check), batchCheckText(check), ui->frmIPAddrBegin);
+    default: break;
     }
-    const auto [start, mask, gw, dns1, dns2] = values;
-    if ((mask & (start ^ gw)) != 0)
-        return refuse(tr("Invalid Entry"),
-                      tr("Starting IP address and gateway address must be on the same subnet."),
-                      ui->frmGateway);
-    plan.start = start;
-    plan.mask = mask;
-    plan.gateway = gw;
-    plan.dns1 = dns1;
-    plan.dns2 = dns2;
-    // Only the last byte advances, so the plan must end at .255 at the latest.
-    if ((start & 0xffu) + siteCount > 256)
-        return refuse(tr("Invalid Entry"),
-                      tr("Starting IP address is too high for the number of sites selected."),
-                      ui->frmIPAddrBegin);
-    return true;
+    // An address that is not one: the focus goes to the field's first octet.
+    const int field = int(check) - int(tcBatchCheck::StartInvalid);
+    return refuse(batchCheckTitle(check), batchCheckText(check), entryOf(fields[size_t(field)]));
 }
 
 void tcIPUpdateDlg::slot_siteStarted(int aiIndex)
@@ -213,8 +208,10 @@ void tcIPUpdateDlg::slot_siteEnded(int aiIndex, const tcConfigOutcome& aOutcome)
 {
     QTreeWidgetItem* item = items->at(aiIndex);
     ++doneCount;
-    if (aOutcome.success())
+    if (aOutcome.success()) {
         ++successCount;
+        changedRows.insert(aiIndex);
+    }
     if (aOutcome.written) {
         item->setData(ipColumn, Qt::DisplayRole, aOutcome.address);
         item->setData(ipColumn + 1, Qt::DisplayRole,
@@ -223,8 +220,18 @@ void tcIPUpdateDlg::slot_siteEnded(int aiIndex, const tcConfigOutcome& aOutcome)
     item->setData(statusColumn, Qt::DisplayRole, aOutcome.text);
 }
 
+void tcIPUpdateDlg::slot_verified(int aiIndex, const tcVerification& aVerification)
+{
+    showVerification(items->at(aiIndex), statusColumn, ipColumn, aVerification);
+    if (changedRows.contains(aiIndex))
+        ++verified[size_t(aVerification.state)];
+}
+
 void tcIPUpdateDlg::slot_runFinished()
 {
+    ui->lblVerified->setText(verificationSummary(verified[tcVerification::Confirmed],
+                                                 verified[tcVerification::NotConfirmed],
+                                                 verified[tcVerification::NotChecked]));
     ui->lblResults->setText(tr("%1 site(s) successfully updated.").arg(successCount));
     ui->btnClose->setEnabled(true);
     ui->btnUpdate->setEnabled(!running);

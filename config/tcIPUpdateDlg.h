@@ -1,13 +1,17 @@
 #pragma once
 // Changes the network settings of the chosen list rows, one device after another: the
-// form, its checks and the confirmation are here; the exchange with each device is a
-// tcConfigRun, whose outcomes go into the rows' status, address and mode columns.
+// form, its confirmation and the rows are here; the checks, the exchange with each
+// device and the proof that it took effect are a tcBatchJob, whose outcomes go into the
+// rows' status, address and mode columns.
 
 #include "tcAddressChecks.h"
-#include "tcConfigRun.h"
+#include "tcBatchJob.h"
 
 #include <QDialog>
 #include <QList>
+#include <QSet>
+
+#include <array>
 
 class QTreeWidgetItem;
 class tcIpInput;
@@ -34,6 +38,9 @@ public:
     // device that accepts the connection and never answers ends its site.
     static constexpr int kTransferTimeoutMs = tcConfigRun::kTransferTimeoutMs;
 
+    // The run; its discovery may be set up as the list's own before Update is pressed.
+    tcBatchJob* job() const { return run; }
+
 private slots:
     void slot_enableDHCP(bool afChecked);
     void slot_enableDNSViaDHCP(bool afChecked);
@@ -48,6 +55,7 @@ private:
     // The run's reports.
     void slot_siteStarted(int aiIndex);
     void slot_siteEnded(int aiIndex, const tcConfigOutcome& aOutcome);
+    void slot_verified(int aiIndex, const tcVerification& aVerification);
     void slot_runFinished();
 
     Ui::tcIPUpdateDlg* ui;
@@ -64,6 +72,9 @@ private:
     QString adminPassword;
     tcNetworkPlan plan; // the addresses read when Update was pressed
     const QList<QTreeWidgetItem*>* items;
-    tcConfigRun* run;
+    tcBatchJob* run;
+    // The changed devices by the state of their verification.
+    std::array<int, 3> verified{};
+    QSet<int> changedRows;
     QVector<tcHeldAddress> listedDevices;
 };

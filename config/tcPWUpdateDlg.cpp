@@ -1,6 +1,7 @@
 #include "tcPWUpdateDlg.h"
 
 #include "tcFormWidth.h"
+#include "tcVerificationMark.h"
 #include "tcVideoDevice.h"
 #include "ui_tcPWUpdateDlg.h"
 
@@ -9,7 +10,7 @@
 
 tcPWUpdateDlg::tcPWUpdateDlg(QWidget* parent, const QList<QTreeWidgetItem*>& items, int statusColumn)
     : QDialog(parent), ui(new Ui::tcPWUpdateDlg), statusColumn(statusColumn), items(&items),
-      run(new tcConfigRun(tcConfigKind::Password, this))
+      run(new tcBatchJob(tcConfigKind::Password, this))
 {
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     ui->setupUi(this);
@@ -19,8 +20,9 @@ tcPWUpdateDlg::tcPWUpdateDlg(QWidget* parent, const QList<QTreeWidgetItem*>& ite
     connect(ui->chkShowPasswords, SIGNAL(toggled(bool)), this, SLOT(slot_showPasswords(bool)));
     connect(ui->btnClose, SIGNAL(clicked()), this, SLOT(slot_closeClicked()));
     connect(ui->btnUpdate, SIGNAL(clicked()), this, SLOT(slot_updateClicked()));
-    connect(run, &tcConfigRun::sig_siteEnded, this, &tcPWUpdateDlg::slot_siteEnded);
-    connect(run, &tcConfigRun::sig_finished, this, &tcPWUpdateDlg::continueRun);
+    connect(run, &tcBatchJob::sig_siteEnded, this, &tcPWUpdateDlg::slot_siteEnded);
+    connect(run, &tcBatchJob::sig_verified, this, &tcPWUpdateDlg::slot_verified);
+    connect(run, &tcBatchJob::sig_finished, this, &tcPWUpdateDlg::continueRun);
 }
 
 tcPWUpdateDlg::~tcPWUpdateDlg()
@@ -61,32 +63,17 @@ void tcPWUpdateDlg::slot_updateClicked()
     oldPassword = ui->edtOldPassword->text().simplified();
     newPassword = ui->edtNewPassword->text().simplified();
 
-    const struct
-    {
-        bool failed;
-        QString title;
-        QString message;
-        QLineEdit* field;
-    } checks[] = {
-        {adminUser.isEmpty(), tr("Entry Required"), tr("Please enter a user name with administrator access."),
-         ui->edtAdminUser},
-        {adminPassword.isEmpty(), tr("Entry Required"), tr("Please enter the password for the admin user."),
-         ui->edtAdminPass},
-        {targetUser.isEmpty(), tr("Entry Required"), tr("Please enter a user name."), ui->edtUserName},
-        {oldPassword.isEmpty(), tr("Entry Required"), tr("Please enter the current password."),
-         ui->edtOldPassword},
-        {newPassword.isEmpty(), tr("Entry Required"), tr("Please enter a new password."), ui->edtNewPassword},
-        {newPassword == oldPassword, tr("Invalid Entry"),
-         tr("The new password must not be the same as the old password."), ui->edtNewPassword},
-        {newPassword != ui->edtConfirmPassword->text().simplified(), tr("Invalid Entry"),
-         tr("Passwords do not match."), ui->edtConfirmPassword},
-    };
-    for (const auto& check : checks) {
-        if (check.failed) {
-            QMessageBox::information(this, check.title, check.message, QMessageBox::Ok);
-            check.field->setFocus();
-            return;
-        }
+    const QString confirmation = ui->edtConfirmPassword->text().simplified();
+    const tcBatchCheck check =
+        checkCredentials(tcConfigKind::Password,
+                         {adminUser, adminPassword, targetUser, oldPassword, newPassword}, &confirmation);
+    if (check != tcBatchCheck::Ok) {
+        QLineEdit* const fields[] = {ui->edtAdminUser,      ui->edtAdminPass,   ui->edtUserName,
+                                     ui->edtOldPassword,    ui->edtNewPassword, ui->edtNewPassword,
+                                     ui->edtConfirmPassword};
+        QMessageBox::information(this, batchCheckTitle(check), batchCheckText(check), QMessageBox::Ok);
+        fields[int(check) - int(tcBatchCheck::AdminUserMissing)]->setFocus();
+        return;
     }
 
     const QString question =
@@ -100,6 +87,9 @@ void tcPWUpdateDlg::slot_updateClicked()
     ui->btnClose->setEnabled(false);
     ui->btnUpdate->setText(tr("Stop"));
     ui->lblResults->clear();
+    ui->lblVerified->clear();
+    verified = {};
+    changedRows.clear();
     running = true;
     nextIndex = 0;
     successCount = 0;
@@ -113,6 +103,9 @@ void tcPWUpdateDlg::slot_updateClicked()
 
 void tcPWUpdateDlg::continueRun()
 {
+    ui->lblVerified->setText(verificationSummary(verified[tcVerification::Confirmed],
+                                                 verified[tcVerification::NotConfirmed],
+                                                 verified[tcVerification::NotChecked]));
     ui->btnClose->setEnabled(true);
     ui->btnUpdate->setEnabled(false);
     ui->btnUpdate->setText(tr("Done"));
@@ -125,10 +118,19 @@ void tcPWUpdateDlg::slot_siteEnded(int aiIndex, const tcConfigOutcome& aOutcome)
     items->at(aiIndex)->setText(statusColumn, aOutcome.text);
     nextIndex = aiIndex + 1;
     ui->progressBar->setValue(nextIndex);
-    if (aOutcome.success())
+    if (aOutcome.success()) {
         ++successCount;
+        changedRows.insert(aiIndex);
+    }
     if (nextIndex >= items->size()) {
         running = false;
         ui->lblResults->setText(tr("%1 site(s) successfully updated.").arg(successCount));
     }
+}
+
+void tcPWUpdateDlg::slot_verified(int aiIndex, const tcVerification& aVerification)
+{
+    showVerification(items->at(aiIndex), statusColumn, -1, aVerification);
+    if (changedRows.contains(aiIndex))
+        ++verified[size_t(aVerification.state)];
 }

@@ -1,13 +1,17 @@
 #pragma once
 // Changes one device user's password on the chosen cameras, one site after another.
-// The form, its checks and the confirmation are here; the exchange with each site
-// (/ModifyIntegrateUser as the administrator, then /ModifyPassword as the user) is a
-// tcConfigRun, whose outcome of every site goes into the caller's status column.
+// The form, its confirmation and the rows are here; the checks, the exchange with each
+// site (/ModifyIntegrateUser as the administrator, then /ModifyPassword as the user) and
+// the login that proves the new password are a tcBatchJob, whose outcome of every site
+// goes into the caller's status column.
 
-#include "tcConfigRun.h"
+#include "tcBatchJob.h"
 
 #include <QDialog>
 #include <QList>
+#include <QSet>
+
+#include <array>
 
 class QTreeWidgetItem;
 
@@ -27,6 +31,8 @@ public:
     tcPWUpdateDlg(QWidget* parent, const QList<QTreeWidgetItem*>& items, int statusColumn);
     ~tcPWUpdateDlg() override;
 
+    tcBatchJob* job() const { return run; }
+
 public slots:
     void slot_showPasswords(bool afChecked);
     void slot_closeClicked();
@@ -36,6 +42,7 @@ private:
     void continueRun();
     // The run's reports.
     void slot_siteEnded(int aiIndex, const tcConfigOutcome& aOutcome);
+    void slot_verified(int aiIndex, const tcVerification& aVerification);
 
     Ui::tcPWUpdateDlg* ui;
     qint32 nextIndex = 0;
@@ -48,5 +55,8 @@ private:
     QString oldPassword;
     QString newPassword;
     const QList<QTreeWidgetItem*>* items;
-    tcConfigRun* run;
+    tcBatchJob* run;
+    // The changed sites by the state of their verification.
+    std::array<int, 3> verified{};
+    QSet<int> changedRows;
 };

@@ -276,7 +276,7 @@ QList<QTreeWidgetItem*> MainWindow::chooseRowsForUpdate()
         const auto device = item->data(0, tcSiteLocateItem::DeviceRole).value<tpVideoDevice>();
         // A selection can take in rows the filter hides (a range selection spans them);
         // a device the user cannot see is never reconfigured.
-        if (device && device->pqCamera && item->isSelected() && !item->isHidden()) {
+        if (device && isBatchEligible(*device) && item->isSelected() && !item->isHidden()) {
             item->setText(statusColumn, QStringLiteral("---"));
             chosen.append(item);
         } else {
@@ -319,6 +319,8 @@ void MainWindow::runAddressDialog(const QList<QTreeWidgetItem*>& rows)
 {
     tcIPUpdateDlg dialog(this, rows, ipColumn, statusColumn);
     dialog.setListedDevices(otherDevices(rows));
+    // The check hears the cameras again where the list heard them, routed subnets too.
+    dialog.job()->discovery().setRanges(rangeEntry->ranges(), tcRangeProbe::kDefaultRate);
     dialog.exec();
 }
 

@@ -287,6 +287,44 @@ private slots:
                 QVERIFY2(!line.contains(secret), qPrintable(QStringLiteral("logged a password: ") + line));
     }
 
+    // After the run the dialog tries the new password: the status stays the exchange's,
+    // the mark's tooltip says whether the login worked, and the summary counts the changes.
+    void verification_data()
+    {
+        QTest::addColumn<tcEntry>("entry");
+        QTest::addColumn<QByteArray>("extra"); // the camera's own keys
+        QTest::addColumn<QString>("row");      // "<status> | <tooltip>"
+        QTest::addColumn<QString>("summary");
+
+        QTest::newRow("the administrator's new password logs in")
+            << tcEntry{"admin", "7093", "admin", "7093", "n3w", "n3w"} << QByteArray()
+            << "Success | Confirmed: the new password logs in"
+            << "Changes confirmed: 1 of 1.";
+        QTest::newRow("another user's password is not tried")
+            << kEntry << QByteArray()
+            << "Success | Not checked: only the administrator's own new password can be tried"
+            << "Changes confirmed: 0 of 1 (1 not checked).";
+        QTest::newRow("a camera that refused the change is not checked")
+            << kEntry << QByteArray(R"("fault":"wrong-credentials")")
+            << "Login Failed | Not checked: the change did not succeed"
+            << "";
+    }
+    void verification()
+    {
+        QFETCH(tcEntry, entry);
+        QFETCH(QByteArray, extra);
+        QFETCH(QString, row);
+        QFETCH(QString, summary);
+        ZL_REQUIRE_SANDBOX();
+        QVERIFY(startSim({camera("10.99.5.7", extra.constData())}));
+        tcDriver driver({"10.99.5.7"});
+        driver.fill(entry);
+        QCOMPARE(driver.pressUpdate(QMessageBox::Yes).size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(driver.update()->text(), QStringLiteral("Done"), 10000);
+        QCOMPARE(driver.statuses().value(0) + " | " + driver.items[0]->toolTip(kStatusColumn), row);
+        QCOMPARE(driver.child<QLabel>("lblVerified")->text(), summary);
+    }
+
     // Stop while the first request of the first of two sites is in flight: that site
     // still gets its second request and its outcome, the next one is never started, and
     // Update stays off until the site in progress has finished.

@@ -3,12 +3,10 @@
 #include "tcScanRun.h"
 
 #include <QCommandLineParser>
-#include <QHostAddress>
 #include <QIODevice>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 
 namespace {
 
@@ -19,17 +17,6 @@ tcConfigureOptions failure(tcConfigureOptions options, const QString& error)
 {
     options.error = error;
     return options;
-}
-
-// A dotted quad as the window's address field takes it: four numbers 0 to 255.
-bool parseAddress(const QString& text, quint32* address)
-{
-    static const QRegularExpression quad(QStringLiteral(
-        "^(25[0-5]|2[0-4]\\d|1\\d\\d|[1-9]?\\d)(\\.(25[0-5]|2[0-4]\\d|1\\d\\d|[1-9]?\\d)){3}$"));
-    if (!quad.match(text).hasMatch())
-        return false;
-    *address = QHostAddress(text).toIPv4Address();
-    return true;
 }
 
 QStringList listValue(const QString& text, bool mac)
@@ -128,26 +115,16 @@ tcConfigureOptions parseConfigureArguments(const QStringList& args)
                            : options;
     if (!parser.isSet(start) || !parser.isSet(mask) || !parser.isSet(gateway))
         return failure(options, QStringLiteral("set-network needs --dhcp, or --start, --mask and --gateway"));
-    // The window's checks, in its order and with its texts.
-    const struct
-    {
-        const QCommandLineOption& option;
-        quint32* value;
-        const char* text;
-    } fields[] = {
-        {start, &options.plan.start, "Please enter a valid starting IP address."},
-        {mask, &options.plan.mask, "Please enter a valid subnet mask."},
-        {gateway, &options.plan.gateway, "Please enter a valid gateway address."},
-        {dns1, &options.plan.dns1, "Please enter a valid primary DNS address."},
-        {dns2, &options.plan.dns2, "Please enter a valid alternate DNS address or 0.0.0.0."},
-    };
-    for (const auto& field : fields) {
-        if (parser.isSet(field.option) && !parseAddress(parser.value(field.option), field.value))
-            return failure(options, QLatin1String(field.text));
+    // The window's checks, in its order and with its texts; an option not given is no entry.
+    std::array<QString, PlanFieldCount> texts;
+    const QCommandLineOption* const fields[PlanFieldCount] = {&start, &mask, &gateway, &dns1, &dns2};
+    for (int i = 0; i < PlanFieldCount; ++i) {
+        if (parser.isSet(*fields[i]))
+            texts[size_t(i)] = parser.value(*fields[i]);
     }
-    if ((options.plan.mask & (options.plan.start ^ options.plan.gateway)) != 0)
-        return failure(options,
-                       QStringLiteral("Starting IP address and gateway address must be on the same subnet."));
+    const tcBatchCheck check = readPlanAddresses(texts, &options.plan);
+    if (check != tcBatchCheck::Ok)
+        return failure(options, batchCheckText(check));
     options.plan.dnsViaDhcp = parser.isSet(dnsDhcp);
     // Without DNS entries the devices keep the servers they have.
     options.plan.keepDeviceDns = !parser.isSet(dns1) && !parser.isSet(dns2);
@@ -186,29 +163,16 @@ QString configureHelpText(tcConfigureOptions::Command command)
            selection.arg(QString());
 }
 
-QString checkSecrets(const tcConfigureOptions& options, const tcSecrets& s, const QString* confirmation)
+tcConfigKind kindOf(const tcConfigureOptions& options)
 {
-    if (s.adminUser.isEmpty())
-        return QStringLiteral("Please enter a user name with administrator access.");
-    if (s.adminPassword.isEmpty())
-        return QStringLiteral("Please enter the password for the admin user.");
-    if (options.command == tcConfigureOptions::SetNetwork)
-        return QString();
-    if (s.oldPassword.isEmpty())
-        return QStringLiteral("Please enter the current password.");
-    if (s.newPassword.isEmpty())
-        return QStringLiteral("Please enter a new password.");
-    if (s.newPassword == s.oldPassword)
-        return QStringLiteral("The new password must not be the same as the old password.");
-    if (confirmation && *confirmation != s.newPassword)
-        return QStringLiteral("Passwords do not match.");
-    return QString();
+    return options.command == tcConfigureOptions::SetNetwork ? tcConfigKind::Network : tcConfigKind::Password;
 }
 
 constexpr int kMaxSecretLine = 4096;
 
-QString readSecretLines(QIODevice& in, const tcConfigureOptions& options, tcSecrets* secrets)
+QString readSecretLines(QIODevice& in, const tcConfigureOptions& options, tcConfigCredentials* secrets)
 {
+    secrets->targetUser = options.user;
     QString* const fields[] = {&secrets->adminUser, &secrets->adminPassword, &secrets->oldPassword,
                                &secrets->newPassword};
     const int needed = options.command == tcConfigureOptions::SetPassword ? 4 : 2;
@@ -228,14 +192,14 @@ QString readSecretLines(QIODevice& in, const tcConfigureOptions& options, tcSecr
         // as the dialogs read their fields
         *fields[i] = text.simplified();
     }
-    return checkSecrets(options, *secrets, nullptr);
+    return batchCheckText(checkCredentials(kindOf(options), *secrets));
 }
 
 QVector<int> eligibleRows(const tcSiteList& list)
 {
     QVector<int> rows;
     for (int row : listedRows(list, tcKindFilter()))
-        if (list.device(row) && list.device(row)->pqCamera)
+        if (list.device(row) && isBatchEligible(*list.device(row)))
             rows << row;
     return rows;
 }
@@ -283,20 +247,11 @@ QVector<tcSelected> selectDevices(const tcSiteList& list, const tcConfigureOptio
     return selected + problems;
 }
 
-QString checkPlanSize(const tcConfigureOptions& options, int deviceCount)
-{
-    // Only the last byte advances, so the plan must end at .255 at the latest.
-    if (options.command == tcConfigureOptions::SetNetwork && !options.plan.dhcp &&
-        (options.plan.start & 0xffu) + quint32(deviceCount) > 256)
-        return QStringLiteral("Starting IP address is too high for the number of sites selected.");
-    return QString();
-}
-
 void planAddresses(const tcConfigureOptions& options, QVector<tcSelected>& selected)
 {
     if (options.command != tcConfigureOptions::SetNetwork)
         return;
-    int index = 0;
+    quint32 index = 0;
     for (tcSelected& s : selected) {
         if (s.device)
             s.newAddress = options.plan.dhcp ? QStringLiteral("DHCP") : options.plan.address(index++);

@@ -4,7 +4,7 @@
 // selection picks from a discovered list, and the printed plan and results. Nothing
 // here prints or touches the network, so every rule can be tested as a value.
 
-#include "tcConfigRun.h"
+#include "tcBatchJob.h"
 #include "tcSiteList.h"
 
 #include <QByteArray>
@@ -37,16 +37,11 @@ tcConfigureOptions parseConfigureArguments(const QStringList& args);
 QString configureHelpText(tcConfigureOptions::Command command);
 
 // The lines a command reads: administrator user and password, and for set-password the
-// user's current password and the new password. Checked as the window's dialogs check
-// them; the text of the first failure, or empty.
-struct tcSecrets
-{
-    QString adminUser, adminPassword, oldPassword, newPassword;
-};
-QString checkSecrets(const tcConfigureOptions& options, const tcSecrets& secrets,
-                     const QString* confirmation);
-// The secret lines from a file or a pipe, in order; fewer lines than needed is an error.
-QString readSecretLines(QIODevice& in, const tcConfigureOptions& options, tcSecrets* secrets);
+// user's current password and the new password; checked as the dialogs check their
+// fields. The text of the first failure, or empty. The user whose password changes is
+// the option's.
+QString readSecretLines(QIODevice& in, const tcConfigureOptions& options, tcConfigCredentials* secrets);
+tcConfigKind kindOf(const tcConfigureOptions& options);
 
 // One selected device: found in the list (device set) or not.
 struct tcSelected
@@ -63,8 +58,6 @@ struct tcSelected
 QVector<int> eligibleRows(const tcSiteList& list);
 // The selection, eligible devices first in list order, then those with a problem.
 QVector<tcSelected> selectDevices(const tcSiteList& list, const tcConfigureOptions& options);
-// The plan check that needs the device count; the dialog's text, or empty.
-QString checkPlanSize(const tcConfigureOptions& options, int deviceCount);
 void planAddresses(const tcConfigureOptions& options, QVector<tcSelected>& selected);
 
 QByteArray formatPlan(const tcConfigureOptions& options, const QVector<tcSelected>& selected);

@@ -34,7 +34,7 @@ bool confirmed(const QString& question)
 
 } // namespace
 
-tcScanConfigureRun::tcScanConfigureRun(const tcConfigureOptions& options, const tcSecrets& secrets,
+tcScanConfigureRun::tcScanConfigureRun(const tcConfigureOptions& options, const tcConfigCredentials& secrets,
                                        QObject* apParent)
     : QObject(apParent), options(options), secrets(secrets)
 {
@@ -61,9 +61,9 @@ void tcScanConfigureRun::discovered(bool querySent)
     int found = 0;
     for (const tcSelected& s : selected)
         found += s.device ? 1 : 0;
-    const QString tooHigh = checkPlanSize(options, found);
-    if (!tooHigh.isEmpty()) {
-        say(tooHigh);
+    const tcBatchCheck size = checkPlanSize(options.plan, found);
+    if (size != tcBatchCheck::Ok) {
+        say(batchCheckText(size));
         emit sig_finished(ExitUsage);
         return;
     }
@@ -97,88 +97,24 @@ void tcScanConfigureRun::discovered(bool querySent)
         }
         reports << report;
     }
-    auto* run = new tcConfigRun(options.command == tcConfigureOptions::SetNetwork ? tcConfigKind::Network
-                                                                                  : tcConfigKind::Password,
-                                this);
-    run->setDevices(devices);
-    run->setCredentials(
-        {secrets.adminUser, secrets.adminPassword, options.user, secrets.oldPassword, secrets.newPassword});
-    run->setPlan(options.plan);
-    run->setParallel(options.parallel);
-    connect(run, &tcConfigRun::sig_siteEnded, this, [this](int index, const tcConfigOutcome& outcome) {
+    auto* job = new tcBatchJob(kindOf(options), this);
+    job->setDevices(devices);
+    job->setCredentials(secrets);
+    job->setPlan(options.plan);
+    job->setParallel(options.parallel);
+    job->setVerify(options.verify);
+    connect(job, &tcBatchJob::sig_siteEnded, this, [this](int index, const tcConfigOutcome& outcome) {
         reports[runIndex[index]].outcome = outcome;
     });
-    connect(run, &tcConfigRun::sig_finished, this, &tcScanConfigureRun::changed);
-    run->start();
-}
-
-void tcScanConfigureRun::changed()
-{
-    if (!options.verify || runIndex.isEmpty()) {
-        finish();
-        return;
-    }
-    if (options.command == tcConfigureOptions::SetPassword) {
-        verifyPasswords();
-        return;
-    }
-    discovery = std::make_unique<tcScanRun>(1);
-    connect(discovery.get(), &tcScanRun::sig_finished, this, &tcScanConfigureRun::verifyNetwork);
-    discovery->slot_start();
-}
-
-void tcScanConfigureRun::verifyNetwork(bool querySent)
-{
-    const tcSiteList& list = discovery->sites();
-    for (int i : qAsConst(runIndex)) {
-        tcDeviceReport& r = reports[i];
-        if (!r.outcome.success())
-            continue;
-        const int row = querySent ? list.findMatch(QString(), r.mac) : -1;
-        const tcSiteList::Texts* texts = row >= 0 ? &list.texts(row) : nullptr;
-        if (options.plan.dhcp)
-            r.verified = texts && (*texts)[tcSiteList::colAddressType] == QLatin1String("dhcp");
-        else
-            r.verified = texts && (*texts)[tcSiteList::colAddress] == r.newAddress;
-        r.verification = r.verified          ? QStringLiteral("verified")
-                         : options.plan.dhcp ? QStringLiteral("not seen with DHCP")
-                                             : QStringLiteral("not seen at %1").arg(r.newAddress);
-    }
-    finish();
-}
-
-void tcScanConfigureRun::verifyPasswords()
-{
-    // Only the user that logs in can be checked by logging in.
-    if (options.user != secrets.adminUser) {
-        finish();
-        return;
-    }
-    QVector<tpVideoDevice> devices;
-    QVector<int> checked;
-    for (int i : qAsConst(runIndex)) {
-        if (reports[i].outcome.success()) {
-            checked << i;
-            devices << selected[i].device;
-        }
-    }
-    if (devices.isEmpty()) {
-        finish();
-        return;
-    }
-    auto* check = new tcConfigRun(tcConfigKind::Check, this);
-    check->setDevices(devices);
-    check->setCredentials({options.user, secrets.newPassword, {}, {}, {}});
-    check->setParallel(options.parallel);
-    connect(
-        check, &tcConfigRun::sig_siteEnded, this, [this, checked](int index, const tcConfigOutcome& outcome) {
-            tcDeviceReport& r = reports[checked[index]];
-            r.verified = outcome.success();
-            r.verification = r.verified ? QStringLiteral("verified")
-                                        : QStringLiteral("login with the new password: %1").arg(outcome.text);
-        });
-    connect(check, &tcConfigRun::sig_finished, this, &tcScanConfigureRun::finish);
-    check->start();
+    connect(job, &tcBatchJob::sig_verified, this, [this](int index, const tcVerification& v) {
+        tcDeviceReport& r = reports[runIndex[index]];
+        r.verified = v.state == tcVerification::Confirmed;
+        r.verification = v.state == tcVerification::Confirmed      ? QStringLiteral("verified")
+                         : v.state == tcVerification::NotConfirmed ? v.reason
+                                                                   : QStringLiteral("not checked");
+    });
+    connect(job, &tcBatchJob::sig_finished, this, &tcScanConfigureRun::finish);
+    job->start();
 }
 
 void tcScanConfigureRun::finish()
@@ -206,7 +142,8 @@ int runConfigureCommand(const QStringList& args)
         return tcScanConfigureRun::ExitUsage;
     }
 
-    tcSecrets secrets;
+    tcConfigCredentials secrets;
+    secrets.targetUser = options.user;
     if (!options.dryRun) {
         QString problem;
         if (!options.secretsFile.isEmpty()) {
@@ -236,7 +173,8 @@ int runConfigureCommand(const QStringList& args)
                 write(stderr, "Confirm new password: ");
                 confirmation = readStdinLine(true).value_or(QString()).simplified();
             }
-            problem = checkSecrets(options, secrets, password ? &confirmation : nullptr);
+            problem = batchCheckText(
+                checkCredentials(kindOf(options), secrets, password ? &confirmation : nullptr));
         } else {
             QFile in;
             problem = in.open(stdin, QIODevice::ReadOnly) ? readSecretLines(in, options, &secrets)

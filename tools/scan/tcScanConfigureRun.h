@@ -1,7 +1,7 @@
 #pragma once
 // One set-network or set-password command from start to exit status: a discovery cycle,
-// the selection and its plan, the confirmation, the run, and the check that the change
-// took effect (a second discovery cycle, or a login with the new password).
+// the selection and its plan, the confirmation, and the batch job that changes the
+// devices and checks that each change took effect.
 
 #include "tcScanConfigure.h"
 
@@ -17,7 +17,7 @@ class tcScanConfigureRun : public QObject
 public:
     enum tcExit { ExitDone = 0, ExitNoNetwork = 1, ExitUsage = 2, ExitNotDone = 3 };
 
-    tcScanConfigureRun(const tcConfigureOptions& options, const tcSecrets& secrets,
+    tcScanConfigureRun(const tcConfigureOptions& options, const tcConfigCredentials& secrets,
                        QObject* apParent = nullptr);
     ~tcScanConfigureRun() override;
 
@@ -29,13 +29,10 @@ signals:
 
 private:
     void discovered(bool querySent);
-    void changed();
-    void verifyNetwork(bool querySent);
-    void verifyPasswords();
     void finish();
 
     tcConfigureOptions options;
-    tcSecrets secrets;
+    tcConfigCredentials secrets;
     std::unique_ptr<tcScanRun> discovery;
     QVector<tcSelected> selected;
     QVector<tcDeviceReport> reports; // one per selected device, in the same order

@@ -43,6 +43,7 @@ Site file: {"devices": [ {...}, ... ]}, each device an object with
   fault       none | wrong-credentials | no-answer | closed-port | malformed-xml |
               failed (with errorCode) | endless-body;  faultPaths ["/SetNetBasicConfig", ...]
               limits a fault to those paths (not closed-port)
+  moveOnWrite true: as --move-on-write, for this device alone (false)
   successStatus  status text of an accepted write's reply ("success"; "SUCCESS"
               as some firmware writes it)
   network     {"ipSettingMode": "staticIp", "staticIp": ..., "staticIpRoute",
@@ -207,7 +208,7 @@ int main(int argc, char** argv)
 
     raiseFileLimit();
     for (const auto& d : devices)
-        d->moveOnWrite = parser.isSet(QStringLiteral("move-on-write"));
+        d->moveOnWrite = d->moveOnWrite || parser.isSet(QStringLiteral("move-on-write"));
 
     QStringList added;
     if (!parser.isSet(QStringLiteral("no-add-addresses"))) {

@@ -156,10 +156,10 @@ template <size_t N> int indexOf(const char* const (&names)[N], const QString& te
 bool parseDevice(const QJsonObject& o, int index, tcSimDevice& d, QString* error)
 {
     static const QSet<QString> known = {
-        "kind",  "address",   "altAddress", "port",       "name",      "model",  "firmware",    "cloudId",
-        "mac",   "protocols", "http",       "auth",       "algorithm", "qop",    "authversion", "userhash",
-        "realm", "users",     "fault",      "faultPaths", "errorCode", "network",
-        "successStatus", "authPaths", "nonceUses"};
+        "kind",        "address",       "altAddress", "port",      "name",       "model",      "firmware",
+        "cloudId",     "mac",           "protocols",  "http",      "auth",       "algorithm",  "qop",
+        "authversion", "userhash",      "realm",      "users",     "fault",      "faultPaths", "errorCode",
+        "network",     "successStatus", "authPaths",  "nonceUses", "moveOnWrite"};
     for (auto it = o.begin(); it != o.end(); ++it)
         if (!known.contains(it.key())) {
             *error = QStringLiteral("unknown key \"%1\"").arg(it.key());
@@ -201,9 +201,9 @@ bool parseDevice(const QJsonObject& o, int index, tcSimDevice& d, QString* error
     if (!readString(o, "name", &d.name, error) || !readString(o, "model", &d.model, error) ||
         !readString(o, "firmware", &d.firmware, error) || !readString(o, "cloudId", &d.cloudId, error) ||
         !readString(o, "realm", &d.realm, error) || !readString(o, "errorCode", &d.errorCode, error) ||
-        !readString(o, "successStatus", &d.successStatus, error) ||
-        !readBool(o, "http", &d.http, error) || !readBool(o, "qop", &d.qop, error) ||
-        !readBool(o, "authversion", &d.authVersion, error) || !readBool(o, "userhash", &d.userHash, error))
+        !readString(o, "successStatus", &d.successStatus, error) || !readBool(o, "http", &d.http, error) ||
+        !readBool(o, "qop", &d.qop, error) || !readBool(o, "authversion", &d.authVersion, error) ||
+        !readBool(o, "userhash", &d.userHash, error) || !readBool(o, "moveOnWrite", &d.moveOnWrite, error))
         return false;
 
     text.clear();
