@@ -28,9 +28,26 @@ void tcSiteList::clear()
     m_byMac.clear();
 }
 
+void tcSiteList::setProbedNetworks(const tcProbedNetworks& networks)
+{
+    m_networks = networks;
+    QStringList subnets;
+    for (const tcSubnet& subnet : m_networks.subnets)
+        subnets << subnet.text();
+    m_probedSubnetsText = subnets.join(QStringLiteral(", "));
+    for (Row& row : m_rows)
+        row.otherSubnet = ::isOtherSubnet(row.address, m_networks);
+}
+
 QString tcSiteList::macKey(const QString& mac)
 {
-    return mac.toCaseFolded();
+    // MACs come as hex digits and separators, nearly always upper case already; only a
+    // text with a lower-case letter in it needs a copy.
+    for (const QChar c : mac) {
+        if (c.unicode() >= 0x80 || (c >= QLatin1Char('a') && c <= QLatin1Char('z')))
+            return mac.toCaseFolded().toUpper();
+    }
+    return mac;
 }
 
 bool tcSiteList::precedes(int a, int b) const
@@ -155,6 +172,7 @@ int tcSiteList::addRow(const tpVideoDevice& apDvc)
     row.model = shownModel(device);
     row.mac = device.macAddress.toUpper();
     row.address = device.ipAddress;
+    row.otherSubnet = ::isOtherSubnet(row.address, m_networks);
     row.texts[colSiteName] = device.siteName;
     row.texts[colCloudId] = device.cloudId;
     row.texts[colModel] = row.model;

@@ -94,9 +94,11 @@ public:
     }
 
     // The networks the current cycle probed; isOtherSubnet(row) is judged against them.
-    void setProbedNetworks(const tcProbedNetworks& networks) { m_networks = networks; }
+    void setProbedNetworks(const tcProbedNetworks& networks);
     const tcProbedNetworks& probedNetworks() const { return m_networks; }
-    bool isOtherSubnet(int row) const { return ::isOtherSubnet(m_rows[row].address, m_networks); }
+    // "10.99.0.0/16, 192.168.1.0/24": the probed subnets as the notes name them.
+    const QString& probedSubnetsText() const { return m_probedSubnetsText; }
+    bool isOtherSubnet(int row) const { return m_rows[row].otherSubnet; }
 
     bool isVisible(int row, const tcKindFilter& filter) const;
     int visibleCount(const tcKindFilter& filter) const;
@@ -122,6 +124,8 @@ private:
         QString model;
         QString mac;
         QString address;
+        // Judged once: a row's address never changes, the networks only between cycles.
+        bool otherSubnet = false;
     };
 
     int addRow(const tpVideoDevice& apDvc);
@@ -137,4 +141,5 @@ private:
     QHash<QString, QVector<int>> m_byMac;
     std::function<bool(int, int)> m_precedes;
     tcProbedNetworks m_networks;
+    QString m_probedSubnetsText;
 };

@@ -1,7 +1,9 @@
 #include "MainWindow.h"
 
+#include "tcAddressNotes.h"
 #include "tcDiscoverySession.h"
 #include "tcIPUpdateDlg.h"
+#include "tcListExport.h"
 #include "tcPWUpdateDlg.h"
 #include "tcRangeEntry.h"
 #include "tcRangeProbe.h"
@@ -11,15 +13,12 @@
 
 #include <QAction>
 #include <QClipboard>
-#include <QDateTime>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFileDialog>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
-#include <QSaveFile>
 #include <QSet>
 #include <QShortcut>
 #include <QStyle>
@@ -132,11 +131,17 @@ void MainWindow::addItem(int row)
     item->setData(0, tcSiteLocateItem::ModelRole, sites().model(row));
     siteTree->addTopLevelItem(item);
     items.append(item);
+    rowStates.append(tcRowState());
 }
 
 void MainWindow::applyVisibility(int row)
 {
-    items[row]->setHidden(!sites().isVisible(row, shown) || !matchesFind(row));
+    const bool hide = !sites().isVisible(row, shown) || !matchesFind(row);
+    // Each change of a hidden flag has the view lay its rows out again.
+    if (rowStates[row].hidden != hide) {
+        rowStates[row].hidden = hide;
+        items[row]->setHidden(hide);
+    }
 }
 
 void MainWindow::slot_locateFoundSite(tpVideoDevice apDvc)
@@ -174,6 +179,7 @@ void MainWindow::slot_refreshClicked()
         siteTree->setSortingEnabled(false);
         siteTree->clear();
         items.clear();
+        rowStates.clear();
     }
     ui->btnRefresh->setEnabled(false);
     ui->lblProgress->setText(tr("Locating sites, please wait..."));
@@ -407,13 +413,6 @@ QVector<int> MainWindow::rowsInTreeOrder(bool afShownOnly) const
     return rows;
 }
 
-QString MainWindow::exportFileName(const QDateTime& when, tcScanFormat format)
-{
-    return QStringLiteral("zephyrlock-devices-%1.%2")
-        .arg(when.toString(QStringLiteral("yyyyMMdd-HHmmss")),
-             format == tcScanFormat::Json ? QStringLiteral("json") : QStringLiteral("csv"));
-}
-
 bool MainWindow::exportRows(const QString& fileName, bool afAllRows, tcScanFormat format,
                             QString* error) const
 {
@@ -425,44 +424,15 @@ bool MainWindow::exportRows(const QString& fileName, bool afAllRows, tcScanForma
             out.texts[column] = items[row]->text(column);
         rows.append(out);
     }
-    // Written to a temporary file and renamed over the target only when complete.
-    QSaveFile file(fileName);
-    const QByteArray bytes = formatRows(format, rows);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
-        return true;
-    if (error)
-        *error = file.errorString();
-    file.cancelWriting();
-    return false;
+    return writeRowsFile(fileName, format, rows, error);
 }
 
 void MainWindow::slot_exportClicked(bool afAllRows)
 {
-    const QString csvFilter = tr("CSV files (*.csv)");
-    const QString jsonFilter = tr("JSON files (*.json)");
-    const QDateTime now = QDateTime::currentDateTime();
-    QFileDialog dialog(this, afAllRows ? tr("Export All Rows") : tr("Export Shown Rows"));
-    dialog.setObjectName(QStringLiteral("dlgExport"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilters({csvFilter, jsonFilter});
-    dialog.setDefaultSuffix(QStringLiteral("csv"));
-    dialog.selectFile(exportFileName(now, tcScanFormat::Csv));
-    // Choosing the other format renames the proposal to match.
-    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& filter) {
-        const tcScanFormat format = filter == jsonFilter ? tcScanFormat::Json : tcScanFormat::Csv;
-        dialog.setDefaultSuffix(format == tcScanFormat::Json ? QStringLiteral("json")
-                                                             : QStringLiteral("csv"));
-        dialog.selectFile(exportFileName(now, format));
-    });
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    QString fileName;
+    tcScanFormat format = tcScanFormat::Csv;
+    if (!askExportFile(this, afAllRows, &fileName, &format))
         return;
-    const QString fileName = dialog.selectedFiles().constFirst();
-    // A typed extension wins over the filter left selected.
-    tcScanFormat format = dialog.selectedNameFilter() == jsonFilter ? tcScanFormat::Json : tcScanFormat::Csv;
-    if (fileName.endsWith(QLatin1String(".json"), Qt::CaseInsensitive))
-        format = tcScanFormat::Json;
-    else if (fileName.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
-        format = tcScanFormat::Csv;
     QString error;
     if (!exportRows(fileName, afAllRows, format, &error))
         QMessageBox::warning(
@@ -472,32 +442,9 @@ void MainWindow::slot_exportClicked(bool afAllRows)
 
 void MainWindow::slot_copyRows()
 {
-    if (!siteTree)
-        return;
-    // Tabs and line breaks inside a text would move the cells of a pasted row.
-    const auto cell = [](QString text) {
-        for (QChar& c : text) {
-            if (c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r'))
-                c = QLatin1Char(' ');
-        }
-        return text;
-    };
-    QStringList lines;
-    QStringList header;
-    for (int column = 0; column < siteTree->columnCount(); ++column)
-        header << cell(siteTree->headerItem()->text(column));
-    lines << header.join(QLatin1Char('\t'));
-    for (int i = 0; i < siteTree->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem* item = siteTree->topLevelItem(i);
-        if (!item->isSelected() || item->isHidden())
-            continue;
-        QStringList cells;
-        for (int column = 0; column < siteTree->columnCount(); ++column)
-            cells << cell(item->text(column));
-        lines << cells.join(QLatin1Char('\t'));
-    }
-    if (lines.size() > 1)
-        QGuiApplication::clipboard()->setText(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+    const QString text = siteTree ? selectedRowsText(*siteTree) : QString();
+    if (!text.isEmpty())
+        QGuiApplication::clipboard()->setText(text);
 }
 
 void MainWindow::markAddresses(int row)
@@ -511,43 +458,26 @@ void MainWindow::markAddress(int row)
 {
     const QVector<int> others = sites().conflictingRows(row);
     const bool otherSubnet = sites().isOtherSubnet(row);
-    QStringList notes;
-    if (!others.isEmpty()) {
-        QStringList labels;
-        for (int other : others) {
-            const tcSiteList::Texts& texts = sites().texts(other);
-            labels << deviceLabel(texts[tcSiteList::colSiteName], texts[tcSiteList::colMac]);
-        }
-        notes << tr("Address conflict: %1 is also used by %2. Only one of the devices can be reached "
-                    "at this address.")
-                     .arg(sites().address(row), labels.join(QStringLiteral(", ")));
-    }
-    if (otherSubnet) {
-        QStringList subnets;
-        for (const tcSubnet& subnet : sites().probedNetworks().subnets)
-            subnets << subnet.text();
-        notes << tr("Other subnet: this device answered, but its web page may not open from this "
-                    "workstation. %1 lies in no subnet of the interfaces the scanner probed (%2) and in "
-                    "no range swept; "
-                    "discovery replies reach this workstation on the same cable by broadcast or "
-                    "multicast, while a web page needs a route to the device's subnet.")
-                     .arg(sites().address(row),
-                          subnets.isEmpty() ? tr("none") : subnets.join(QStringLiteral(", ")));
-    }
+    // Without a conflict the note depends only on the row's address and the cycle's
+    // networks, which stay as they are while the list fills: a row merged again keeps it.
+    tcRowState& state = rowStates[row];
+    if (others.isEmpty() && !state.conflict && state.otherSubnet == otherSubnet)
+        return;
+    state.otherSubnet = otherSubnet;
+    state.conflict = !others.isEmpty();
+    const tcAddressNote note = addressNote(sites(), row);
     QTreeWidgetItem* item = items[row];
-    if (notes.isEmpty()) {
+    if (note.tip.isEmpty()) {
         item->setIcon(tcSiteList::colAddress, QIcon());
         item->setToolTip(tcSiteList::colAddress, QString());
         return;
     }
-    const QStyle::StandardPixmap icon =
-        others.isEmpty() ? QStyle::SP_MessageBoxInformation : QStyle::SP_MessageBoxWarning;
-    item->setIcon(tcSiteList::colAddress, style()->standardIcon(icon));
-    // As paragraphs of rich text, which a tooltip wraps; names come from the network.
-    QString tip;
-    for (const QString& note : qAsConst(notes))
-        tip += QStringLiteral("<p>%1</p>").arg(note.toHtmlEscaped());
-    item->setToolTip(tcSiteList::colAddress, tip);
+    // Looked up once: a style builds its icon anew on every call.
+    if (noteIcons.isEmpty())
+        noteIcons = {style()->standardIcon(QStyle::SP_MessageBoxInformation),
+                     style()->standardIcon(QStyle::SP_MessageBoxWarning)};
+    item->setIcon(tcSiteList::colAddress, noteIcons[note.conflict ? 1 : 0]);
+    item->setToolTip(tcSiteList::colAddress, note.tip);
 }
 
 QVector<tcHeldAddress> MainWindow::otherDevices(const QList<QTreeWidgetItem*>& chosen) const

@@ -9,12 +9,12 @@
 #include "tcSiteList.h"
 #include "tcVideoDevice.h"
 
+#include <QIcon>
 #include <QList>
 #include <QMainWindow>
 #include <QModelIndex>
 #include <QVector>
 
-class QDateTime;
 class QLineEdit;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -46,8 +46,6 @@ public:
     // scan command's fields. Never leaves a partial file; false with `error` set when
     // the file could not be written.
     bool exportRows(const QString& fileName, bool afAllRows, tcScanFormat format, QString* error) const;
-    // The name the export proposes, e.g. "zephyrlock-devices-20261206-184500.csv".
-    static QString exportFileName(const QDateTime& when, tcScanFormat format);
 
 public slots:
     void slot_closeClicked();
@@ -100,6 +98,16 @@ private:
     qint32 sortColumn = -1;
     QTreeWidget* siteTree = nullptr;
     tcSiteLocate* locate = nullptr;
+    // What each row shows beside its texts, so a merge that changes none of it leaves
+    // the tree be: hidden or not, and what its address mark says.
+    struct tcRowState
+    {
+        bool hidden = false;
+        bool otherSubnet = false;
+        bool conflict = false;
+    };
+    QVector<tcRowState> rowStates;
+    QVector<QIcon> noteIcons;              // information, warning
     tcDiscoverySession* session = nullptr; // the list, and the cycle's wait timer
     tcRangeEntry* rangeEntry = nullptr;    // other subnets to sweep, for this session
     tcKindFilter shown;                    // the checked kind button

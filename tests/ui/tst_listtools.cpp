@@ -500,6 +500,13 @@ private slots:
                      ->toolTip(tcSiteList::colAddress)
                      .contains("Gate (0A:3D:91:00:00:0A), Hall (0A:3D:91:00:00:0B)"),
                  qPrintable(window.itemOf(2)->toolTip(tcSiteList::colAddress)));
+        // A name is the device's to choose: markup in it is shown as text, never rendered.
+        window.slot_locateFoundSite(
+            report(Onvif, "10.99.5.9", "0a:3d:91:00:00:1a", named("<b>Lab</b> & co")));
+        window.slot_locateFoundSite(report(Onvif, "10.99.5.9", "0a:3d:91:00:00:1b"));
+        const QString marked = window.itemOf(window.sites().count() - 1)->toolTip(tcSiteList::colAddress);
+        QVERIFY2(marked.contains("used by &lt;b&gt;Lab&lt;/b&gt; &amp; co (0A:3D:91:00:00:1A)"),
+                 qPrintable(marked));
     }
 
     // Three pq cameras at 10.99.2.10-12 chosen for a static plan; other listed devices
