@@ -4,21 +4,29 @@
 
 std::optional<quint32> parseIPv4(const QString& text)
 {
-    const QStringList parts = text.split(QLatin1Char('.'));
-    if (parts.size() != 4)
-        return std::nullopt;
+    // One pass over the characters: this runs for every listed address.
     quint32 address = 0;
-    for (const QString& part : parts) {
-        if (part.isEmpty() || part.size() > 3 || (part.size() > 1 && part.startsWith(QLatin1Char('0'))))
-            return std::nullopt;
-        for (const QChar c : part)
-            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+    int octets = 0, digits = 0;
+    uint value = 0;
+    for (int i = 0; i <= text.size(); ++i) {
+        const ushort c = i < text.size() ? text.at(i).unicode() : ushort('.');
+        if (c >= '0' && c <= '9') {
+            // no leading zero, at most three digits
+            if ((digits == 1 && value == 0) || digits == 3)
                 return std::nullopt;
-        const uint value = part.toUInt();
-        if (value > 255)
+            value = value * 10 + (c - '0');
+            ++digits;
+            continue;
+        }
+        if (c != '.' || digits == 0 || value > 255 || octets == 4)
             return std::nullopt;
         address = (address << 8) | value;
+        ++octets;
+        digits = 0;
+        value = 0;
     }
+    if (octets != 4)
+        return std::nullopt;
     return address;
 }
 

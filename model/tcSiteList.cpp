@@ -41,13 +41,15 @@ void tcSiteList::setProbedNetworks(const tcProbedNetworks& networks)
 
 QString tcSiteList::macKey(const QString& mac)
 {
-    // MACs come as hex digits and separators, nearly always upper case already; only a
-    // text with a lower-case letter in it needs a copy.
+    // MACs are hex digits and separators: upper case is the key, and a text that is
+    // upper case already is its own key without a copy.
+    bool lower = false;
     for (const QChar c : mac) {
-        if (c.unicode() >= 0x80 || (c >= QLatin1Char('a') && c <= QLatin1Char('z')))
+        if (c.unicode() >= 0x80)
             return mac.toCaseFolded().toUpper();
+        lower = lower || (c >= QLatin1Char('a') && c <= QLatin1Char('z'));
     }
-    return mac;
+    return lower ? mac.toUpper() : mac;
 }
 
 bool tcSiteList::precedes(int a, int b) const
