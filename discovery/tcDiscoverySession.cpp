@@ -37,11 +37,14 @@ bool tcDiscoverySession::startCycle()
 {
     if (!m_keepList)
         m_list.clear();
-    // A device in a swept range is reached through a router, never on another subnet.
-    m_list.setProbedNetworks(m_locate->probedNetworks());
     m_merging = true;
     m_running = true;
-    return m_cycle.start();
+    const bool sent = m_cycle.start();
+    // Judged by the interfaces this start sends on; a device in a swept range is reached
+    // through a router, never on another subnet. Replies are read from the event loop,
+    // so none is merged before this.
+    m_list.setProbedNetworks(m_locate->probedNetworks());
+    return sent;
 }
 
 void tcDiscoverySession::cancel()

@@ -82,3 +82,29 @@ QList<tcInterfaceInfo> hostInterfaces()
     }
     return result;
 }
+
+tcInterfaceSnapshot tcInterfaceSnapshot::of(const QList<tcInterfaceChoice>& choices, bool restricted)
+{
+    tcInterfaceSnapshot snapshot;
+    snapshot.restricted = restricted;
+    snapshot.addresses = chosenAddresses(choices);
+    snapshot.subnets = chosenSubnets(choices);
+    for (const tcInterfaceChoice& choice : choices) {
+        if (!choice.skipReason.isEmpty())
+            continue;
+        for (const QNetworkAddressEntry& entry : choice.ipv4) {
+            if (!entry.broadcast().isNull())
+                snapshot.broadcasts.append(entry.broadcast());
+        }
+        if (restricted) {
+            snapshot.admitted.insert(choice.info.index);
+            snapshot.chosen.append(QNetworkInterface::interfaceFromIndex(choice.info.index));
+        }
+    }
+    return snapshot;
+}
+
+tcInterfaceSnapshot tcInterfaceSnapshot::take(const QStringList& names)
+{
+    return of(chooseInterfaces(hostInterfaces(), names), !names.isEmpty());
+}

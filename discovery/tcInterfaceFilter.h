@@ -8,6 +8,7 @@
 #include <QList>
 #include <QNetworkAddressEntry>
 #include <QNetworkInterface>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -44,3 +45,26 @@ QList<QHostAddress> chosenAddresses(const QList<tcInterfaceChoice>& choices);
 QVector<tcSubnet> chosenSubnets(const QList<tcInterfaceChoice>& choices);
 
 QList<tcInterfaceInfo> hostInterfaces();
+
+// The host's interfaces as one discovery start sees them: listed once per start, so that
+// every locator of a cycle sends on the same set and the list judges subnets by it.
+struct tcInterfaceSnapshot
+{
+    QList<QHostAddress> addresses; // per-interface sockets bind to these
+    QVector<tcSubnet> subnets;
+    // With names given: the interfaces among them the rule picked, and their indexes.
+    QList<QNetworkInterface> chosen;
+    QSet<int> admitted;
+    // Their IPv4 broadcast addresses, for a protocol that broadcasts.
+    QList<QHostAddress> broadcasts;
+    bool restricted = false;
+
+    // Whether a reply that arrived on this interface (0: not known) is taken; replies that
+    // reach the wildcard sockets from interfaces left out are not.
+    bool admits(int interfaceIndex) const
+    {
+        return !restricted || interfaceIndex <= 0 || admitted.contains(interfaceIndex);
+    }
+    static tcInterfaceSnapshot of(const QList<tcInterfaceChoice>& choices, bool restricted);
+    static tcInterfaceSnapshot take(const QStringList& names);
+};

@@ -68,8 +68,8 @@ void tcRangeProbe::slot_tick()
         m_next = total;
     }
     // Hosts due by now at the steady pace, the first at once.
-    const quint64 due =
-        qMin<quint64>(total, m_paceBase + quint64(m_clock.nsecsElapsed()) * quint64(m_rate) / 1000000000u + 1);
+    const quint64 due = qMin<quint64>(
+        total, m_paceBase + quint64(m_clock.nsecsElapsed()) * quint64(m_rate) / 1000000000u + 1);
     // A late tick makes up for a few ticks at most: a longer stall of the event loop is
     // not made up for with a burst, the pace restarts from where the sweep is.
     const quint32 burst = quint32(qMax(1, m_rate * kCatchUpTicks * kTickMs / 1000));

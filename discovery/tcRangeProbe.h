@@ -64,6 +64,6 @@ private:
     quint32 m_paceBase = 0; // the host index at which m_clock was last started
     bool m_active = false;
     QByteArray m_pendingQuery; // the next host's query, null until built
-    QElapsedTimer m_stalled; // since the send buffer was first found full for the next host
+    QElapsedTimer m_stalled;   // since the send buffer was first found full for the next host
     int m_failures = 0;
 };

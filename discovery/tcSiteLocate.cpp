@@ -22,6 +22,10 @@ tcSiteLocate::tcSiteLocate(QObject* apParent, QSharedPointer<tcLocateParams> apP
     m_locators.append(new tcSiteLocateOnvif(this, apParams));
     m_locators.append(new tcSiteLocatePQSeries(this, apParams));
     m_locators.append(new tcSiteLocateZL(this, apParams));
+    for (tcSpecificLocator* locator : qAsConst(m_locators)) {
+        connect(locator, &tcSpecificLocator::sig_found, this, &tcSiteLocate::sig_locateFoundSite);
+        connect(locator, &tcSpecificLocator::sig_sweepProgress, this, &tcSiteLocate::sig_sweepProgress);
+    }
 }
 
 tcSiteLocate::~tcSiteLocate()
@@ -37,19 +41,12 @@ void tcSiteLocate::start()
 
 void tcSiteLocate::start(int repeats, int intervalMs)
 {
-    m_admittedIndexes.clear();
-    m_chosenInterfaces.clear();
-    if (!m_interfaceNames.isEmpty()) {
-        const QList<tcInterfaceChoice> choices = chooseInterfaces(hostInterfaces(), m_interfaceNames);
-        for (const tcInterfaceChoice& choice : choices) {
-            if (!choice.skipReason.isEmpty())
-                continue;
-            m_admittedIndexes.insert(choice.info.index);
-            m_chosenInterfaces.append(QNetworkInterface::interfaceFromIndex(choice.info.index));
-        }
-    }
-    for (tcSpecificLocator* locator : qAsConst(m_locators))
+    m_interfaces = tcInterfaceSnapshot::take(m_interfaceNames);
+    m_started = true;
+    for (tcSpecificLocator* locator : qAsConst(m_locators)) {
+        locator->setInterfaces(m_interfaces);
         locator->start(repeats, intervalMs);
+    }
 }
 
 void tcSiteLocate::stop()
@@ -88,19 +85,9 @@ quint32 tcSiteLocate::sweptHosts() const
     return swept;
 }
 
-QList<QHostAddress> tcSiteLocate::interfaceAddresses() const
+tcInterfaceSnapshot tcSiteLocate::interfaces() const
 {
-    return chosenAddresses(chooseInterfaces(hostInterfaces(), m_interfaceNames));
-}
-
-QVector<tcSubnet> tcSiteLocate::interfaceSubnets() const
-{
-    return chosenSubnets(chooseInterfaces(hostInterfaces(), m_interfaceNames));
-}
-
-bool tcSiteLocate::admitsArrival(int interfaceIndex) const
-{
-    return m_interfaceNames.isEmpty() || interfaceIndex <= 0 || m_admittedIndexes.contains(interfaceIndex);
+    return m_started ? m_interfaces : tcInterfaceSnapshot::take(m_interfaceNames);
 }
 
 QStringList tcSiteLocate::protocolNames() const

@@ -1,9 +1,11 @@
 #pragma once
 // The discovery coordinator: owns one locator per protocol, starts them all with the
-// same repeat count and interval, and re-emits every found device as one signal.
+// same repeat count and interval on one list of the host's interfaces, and re-emits every
+// device its locators find as one signal.
 
 #include "tcAddressChecks.h"
 #include "tcAddressRange.h"
+#include "tcInterfaceFilter.h"
 #include "tcLocateParams.h"
 #include "tcVideoDevice.h"
 
@@ -50,19 +52,12 @@ public:
     // next start; empty, the default, takes every interface the filter rule picks.
     void setInterfaceNames(const QStringList& names) { m_interfaceNames = names; }
     const QStringList& interfaceNames() const { return m_interfaceNames; }
-    // The interfaces among those named that the filter rule picked at the last start;
-    // empty without names.
-    const QList<QNetworkInterface>& chosenInterfaces() const { return m_chosenInterfaces; }
-    // The local addresses per-interface sockets bind to: the interface filter rule over
-    // the host's interfaces, within the chosen ones.
-    QList<QHostAddress> interfaceAddresses() const;
-    // The subnets of those addresses.
-    QVector<tcSubnet> interfaceSubnets() const;
-    // What the next start reaches: those subnets, and the ranges swept by unicast.
-    tcProbedNetworks probedNetworks() const { return {interfaceSubnets(), m_ranges.ranges()}; }
-    // Whether a reply that arrived on this interface (0: not known) is taken; replies that
-    // reach the wildcard sockets from interfaces left out are not.
-    bool admitsArrival(int interfaceIndex) const;
+    // The interfaces of the last start, listed once for all locators (the host's
+    // interfaces now, before any start).
+    tcInterfaceSnapshot interfaces() const;
+    // What the last start reached: the subnets of its interfaces, and the ranges swept by
+    // unicast.
+    tcProbedNetworks probedNetworks() const { return {interfaces().subnets, m_ranges.ranges()}; }
 
     // The locators' protocol names, in creation order.
     QStringList protocolNames() const;
@@ -78,8 +73,8 @@ signals:
 private:
     QList<tcSpecificLocator*> m_locators;
     QStringList m_interfaceNames;
-    QList<QNetworkInterface> m_chosenInterfaces;
-    QSet<int> m_admittedIndexes; // their indexes
+    tcInterfaceSnapshot m_interfaces;
+    bool m_started = false;
     tcAddressRanges m_ranges;
 };
 

@@ -4,8 +4,8 @@
 
 #include <QUdpSocket>
 
-tcSiteLocateONSIP::tcSiteLocateONSIP(tcSiteLocate* apOwner, QSharedPointer<tcLocateParams> apParams)
-    : tcSpecificLocator(apOwner, std::move(apParams))
+tcSiteLocateONSIP::tcSiteLocateONSIP(QObject* apParent, QSharedPointer<tcLocateParams> apParams)
+    : tcSpecificLocator(apParent, std::move(apParams))
 {
 }
 
@@ -21,6 +21,11 @@ bool tcSiteLocateONSIP::openSockets(QList<QUdpSocket*>& sockets)
         delete socket;
     }
     return true;
+}
+
+QList<QHostAddress> tcSiteLocateONSIP::destinations() const
+{
+    return interfaces().restricted ? interfaces().broadcasts : QList<QHostAddress>{destination()};
 }
 
 QByteArray tcSiteLocateONSIP::query(int) const

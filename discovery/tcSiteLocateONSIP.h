@@ -10,7 +10,7 @@ class tcSiteLocateONSIP : public tcSpecificLocator
 public:
     static constexpr quint16 kPort = 65534;
 
-    tcSiteLocateONSIP(tcSiteLocate* apOwner, QSharedPointer<tcLocateParams> apParams);
+    tcSiteLocateONSIP(QObject* apParent, QSharedPointer<tcLocateParams> apParams);
 
     QString name() const override { return QStringLiteral("Norvo 1.0"); }
 
@@ -21,6 +21,9 @@ protected:
     // restarts the cycle.
     tcStartRule startRule() const override { return tcStartRule::Restart; }
     QHostAddress destination() const override { return QHostAddress(QHostAddress::Broadcast); }
+    // Kept to chosen interfaces, the request goes to each one's own broadcast address: the
+    // limited broadcast leaves by whatever interface the system picks.
+    QList<QHostAddress> destinations() const override;
     quint16 port() const override { return kPort; }
     QByteArray query(int acCount) const override;
     tcDeviceRecords parseReply(const QByteArray& abaDatagram, const QHostAddress& sender) const override;

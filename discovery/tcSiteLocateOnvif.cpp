@@ -6,15 +6,15 @@
 
 #include <QUuid>
 
-tcSiteLocateOnvif::tcSiteLocateOnvif(tcSiteLocate* apOwner, QSharedPointer<tcLocateParams> apParams)
-    : tcSpecificLocator(apOwner, std::move(apParams))
+tcSiteLocateOnvif::tcSiteLocateOnvif(QObject* apParent, QSharedPointer<tcLocateParams> apParams)
+    : tcSpecificLocator(apParent, std::move(apParams))
 {
 }
 
 bool tcSiteLocateOnvif::openSockets(QList<QUdpSocket*>& sockets)
 {
     // Runs even with no socket bound: the count and the timer go on as usual.
-    sockets = openInterfaceSockets(this, owner->interfaceAddresses(), logPrefix());
+    sockets = openInterfaceSockets(this, interfaces().addresses, logPrefix());
     return true;
 }
 

@@ -8,7 +8,7 @@ class tcSiteLocateOnvif : public tcSpecificLocator
 {
     Q_OBJECT
 public:
-    tcSiteLocateOnvif(tcSiteLocate* apOwner, QSharedPointer<tcLocateParams> apParams);
+    tcSiteLocateOnvif(QObject* apParent, QSharedPointer<tcLocateParams> apParams);
 
     // Devices answer a query sent to their own address too.
     bool reachesOtherSubnets() const override { return true; }

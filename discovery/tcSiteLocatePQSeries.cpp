@@ -9,8 +9,8 @@
 const char tcSiteLocatePQSeries::kQueryGroup[] = "234.55.55.55";
 const char tcSiteLocatePQSeries::kReplyGroup[] = "234.55.55.56";
 
-tcSiteLocatePQSeries::tcSiteLocatePQSeries(tcSiteLocate* apOwner, QSharedPointer<tcLocateParams> apParams)
-    : tcSpecificLocator(apOwner, std::move(apParams))
+tcSiteLocatePQSeries::tcSiteLocatePQSeries(QObject* apParent, QSharedPointer<tcLocateParams> apParams)
+    : tcSpecificLocator(apParent, std::move(apParams))
 {
 }
 
@@ -30,7 +30,7 @@ bool tcSiteLocatePQSeries::openSockets(QList<QUdpSocket*>& sockets)
     const QHostAddress group{QLatin1String(kReplyGroup)};
     // Joined without naming an interface, unless discovery is kept to chosen ones: then
     // on each of them, and the query leaves by the first.
-    const QList<QNetworkInterface>& chosen = owner->chosenInterfaces();
+    const QList<QNetworkInterface>& chosen = interfaces().chosen;
     if (!chosen.isEmpty())
         socket->setMulticastInterface(chosen.first());
     bool joined = chosen.isEmpty() ? socket->joinMulticastGroup(group) : true;

@@ -12,7 +12,7 @@ public:
     static const char kQueryGroup[]; // where the query goes
     static const char kReplyGroup[]; // where the replies come from
 
-    tcSiteLocatePQSeries(tcSiteLocate* apOwner, QSharedPointer<tcLocateParams> apParams);
+    tcSiteLocatePQSeries(QObject* apParent, QSharedPointer<tcLocateParams> apParams);
 
     QString name() const override { return QStringLiteral("PQ"); }
     // Releases the socket at once so the devices can be reconfigured; the timer's next

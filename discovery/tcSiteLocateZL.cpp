@@ -4,15 +4,15 @@
 #include "tcSiteLocate.h"
 #include "tcZLCodec.h"
 
-tcSiteLocateZL::tcSiteLocateZL(tcSiteLocate* apOwner, QSharedPointer<tcLocateParams> apParams)
-    : tcSpecificLocator(apOwner, std::move(apParams))
+tcSiteLocateZL::tcSiteLocateZL(QObject* apParent, QSharedPointer<tcLocateParams> apParams)
+    : tcSpecificLocator(apParent, std::move(apParams))
 {
 }
 
 bool tcSiteLocateZL::openSockets(QList<QUdpSocket*>& sockets)
 {
     // Opening counts as done even when no socket could be bound.
-    sockets = openInterfaceSockets(this, owner->interfaceAddresses(), logPrefix());
+    sockets = openInterfaceSockets(this, interfaces().addresses, logPrefix());
     return true;
 }
 

@@ -8,7 +8,7 @@ class tcSiteLocateZL : public tcSpecificLocator
 {
     Q_OBJECT
 public:
-    tcSiteLocateZL(tcSiteLocate* apOwner, QSharedPointer<tcLocateParams> apParams);
+    tcSiteLocateZL(QObject* apParent, QSharedPointer<tcLocateParams> apParams);
 
     // Devices answer a query sent to their own address too.
     bool reachesOtherSubnets() const override { return true; }

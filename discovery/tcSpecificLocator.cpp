@@ -1,7 +1,6 @@
 #include "tcSpecificLocator.h"
 
 #include "tcRangeProbe.h"
-#include "tcSiteLocate.h"
 
 #include <QNetworkDatagram>
 #include <QNetworkInterface>
@@ -31,8 +30,8 @@ int enlargeReceiveBuffer(QUdpSocket* apSocket, const QString& prefix)
     return granted;
 }
 
-tcSpecificLocator::tcSpecificLocator(tcSiteLocate* apOwner, QSharedPointer<tcLocateParams> apParams)
-    : QObject(apOwner), owner(apOwner), params(std::move(apParams)), timer(new QTimer)
+tcSpecificLocator::tcSpecificLocator(QObject* apParent, QSharedPointer<tcLocateParams> apParams)
+    : QObject(apParent), params(std::move(apParams)), timer(new QTimer)
 {
     // A coarse timer may fire 5% early; the query spacing is a protocol promise.
     timer->setTimerType(Qt::PreciseTimer);
@@ -45,10 +44,19 @@ tcSpecificLocator::~tcSpecificLocator()
     qDeleteAll(m_sockets);
 }
 
+void tcSpecificLocator::setInterfaces(const tcInterfaceSnapshot& snapshot)
+{
+    m_interfaces = snapshot;
+    m_interfacesGiven = true;
+}
+
 void tcSpecificLocator::start(int repeats, int intervalMs)
 {
     if (running && startRule() == tcStartRule::IgnoreWhileRunning)
         return;
+    if (!m_interfacesGiven)
+        m_interfaces = tcInterfaceSnapshot::take({});
+    m_interfacesGiven = false;
     sentQuery = false;
     m_repliesByInterface.clear();
     m_interfaceNames.clear();
@@ -100,7 +108,7 @@ void tcSpecificLocator::startSweep(int acFirstCount)
     m_sweep = new tcRangeProbe(
         m_unicastSocket, m_ranges, port(), m_rate, [this, acFirstCount] { return query(acFirstCount); },
         logPrefix(), this);
-    connect(m_sweep, &tcRangeProbe::sig_progress, this, [this] { emit owner->sig_sweepProgress(); });
+    connect(m_sweep, &tcRangeProbe::sig_progress, this, &tcSpecificLocator::sig_sweepProgress);
     connect(m_sweep, &tcRangeProbe::sig_finished, this, [this] {
         if (running && !timer->isActive())
             endRun();
@@ -130,14 +138,17 @@ void tcSpecificLocator::slot_timeout()
         return;
     }
     const QByteArray bytes = query(remaining);
+    const QList<QHostAddress> targets = destinations();
     for (QUdpSocket* socket : qAsConst(m_sockets)) {
-        const qint64 written = socket->writeDatagram(bytes, destination(), port());
-        if (written == bytes.size())
-            sentQuery = true;
-        else
-            qDebug("%swriteDatagram() returned %lld expected %d from %s: %s", qPrintable(logPrefix()),
-                   written, int(bytes.size()), qPrintable(socket->localAddress().toString()),
-                   qPrintable(socket->errorString()));
+        for (const QHostAddress& target : targets) {
+            const qint64 written = socket->writeDatagram(bytes, target, port());
+            if (written == bytes.size())
+                sentQuery = true;
+            else
+                qDebug("%swriteDatagram() returned %lld expected %d from %s: %s", qPrintable(logPrefix()),
+                       written, int(bytes.size()), qPrintable(socket->localAddress().toString()),
+                       qPrintable(socket->errorString()));
+        }
     }
 }
 
@@ -157,7 +168,7 @@ void tcSpecificLocator::slot_DatagramAvailable()
             return;
         }
         // Replies to the sweep come back on whatever interface leads to their subnet.
-        if (socket != m_unicastSocket && !owner->admitsArrival(int(datagram.interfaceIndex())))
+        if (socket != m_unicastSocket && !m_interfaces.admits(int(datagram.interfaceIndex())))
             continue;
         tcDeviceRecords devices = parseReply(datagram.data(), datagram.senderAddress());
         if (!devices.empty())
@@ -208,7 +219,7 @@ void tcSpecificLocator::countReply(const QNetworkDatagram& datagram, const QUdpS
 
 void tcSpecificLocator::reportDevice(tcVideoDevice* apDevice)
 {
-    emit owner->sig_locateFoundSite(tpVideoDevice(apDevice));
+    emit sig_found(tpVideoDevice(apDevice));
 }
 
 tcDeviceRecords tcSpecificLocator::records(std::unique_ptr<tcVideoDevice> apDevice)

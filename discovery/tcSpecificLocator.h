@@ -1,10 +1,11 @@
 #pragma once
-// The common frame of every discovery locator: the owner coordinator, the shared
+// The common frame of every discovery locator: the interfaces of the start, the shared
 // parameter record, and the repeat cycle (timer, remaining count, running and sent flags,
 // the sockets and their drain loop). A protocol supplies only its sockets, destination,
 // port, query, reply parser and its rule for a start while running.
 
 #include "tcAddressRange.h"
+#include "tcInterfaceFilter.h"
 #include "tcLocateParams.h"
 #include "tcVideoDevice.h"
 
@@ -20,7 +21,6 @@ class QNetworkDatagram;
 class QTimer;
 class QUdpSocket;
 class tcRangeProbe;
-class tcSiteLocate;
 
 // Replies of hundreds of devices arrive in the same millisecond after one multicast
 // query; a default-sized receive buffer overflows and devices silently go missing. Asks
@@ -33,13 +33,16 @@ class tcSpecificLocator : public QObject
 {
     Q_OBJECT
 public:
-    tcSpecificLocator(tcSiteLocate* apOwner, QSharedPointer<tcLocateParams> apParams);
+    tcSpecificLocator(QObject* apParent, QSharedPointer<tcLocateParams> apParams);
     ~tcSpecificLocator() override;
 
     // Opens the sockets, sends the query at once and then on every tick of `timer`, and
     // closes the sockets at the tick after the last send. A start while running follows
     // the protocol's startRule().
     virtual void start(int repeats, int intervalMs);
+    // The interfaces the next start sends on, as the coordinator listed them once for all
+    // its locators; a locator started without them lists the host's own.
+    void setInterfaces(const tcInterfaceSnapshot& snapshot);
     // Only the PQ-series locator has something to release early.
     virtual void stop() {}
 
@@ -67,6 +70,11 @@ public:
     // interface they arrived on.
     const QMap<QString, int>& repliesByInterface() const { return m_repliesByInterface; }
 
+signals:
+    void sig_found(tpVideoDevice apDvc);
+    // More hosts of the ranges were queried.
+    void sig_sweepProgress();
+
 public slots:
     virtual void slot_timeout();
     void slot_DatagramAvailable();
@@ -83,6 +91,8 @@ protected:
     virtual bool openSockets(QList<QUdpSocket*>& sockets) = 0;
     virtual tcStartRule startRule() const = 0;
     virtual QHostAddress destination() const = 0;
+    // Where each query goes; one destination unless the protocol sends several copies.
+    virtual QList<QHostAddress> destinations() const { return {destination()}; }
     virtual quint16 port() const = 0;
     // The query sent when `remaining` has just been lowered to acCount.
     virtual QByteArray query(int acCount) const = 0;
@@ -98,12 +108,13 @@ protected:
     // Aborts every socket and schedules it for deletion, so datagrams still queued are
     // never read.
     void closeSockets();
-    // Wraps the record and reports it through the coordinator's sig_locateFoundSite.
+    // Wraps the record and reports it (sig_found).
     void reportDevice(tcVideoDevice* apDevice);
     // A parser's one record, or none, as the list parseReply returns.
     static tcDeviceRecords records(std::unique_ptr<tcVideoDevice> apDevice);
 
-    tcSiteLocate* owner;
+    const tcInterfaceSnapshot& interfaces() const { return m_interfaces; }
+
     QSharedPointer<tcLocateParams> params;
     QTimer* timer;
     bool running = false;
@@ -126,4 +137,6 @@ private:
     tcRangeProbe* m_sweep = nullptr;
     QMap<QString, int> m_repliesByInterface;
     QHash<uint, QString> m_interfaceNames; // by index, for countReply
+    tcInterfaceSnapshot m_interfaces;
+    bool m_interfacesGiven = false;
 };

@@ -36,7 +36,7 @@ private slots:
         tcRecvLog log(responder);
         tcSiteLocate coordinator(nullptr, {});
         auto* locator = new tcSiteLocateZL(&coordinator, m_params);
-        QSignalSpy found(&coordinator, &tcSiteLocate::sig_locateFoundSite);
+        QSignalSpy found(locator, &tcSpecificLocator::sig_found);
 
         locator->start(2, 1500);
         QTRY_VERIFY_WITH_TIMEOUT(!locator->isRunning(), 10000);

@@ -45,7 +45,7 @@ private slots:
         tcRecvLog log(responder);
         tcSiteLocate coordinator(nullptr, {});
         auto* locator = new tcSiteLocateOnvif(&coordinator, m_params);
-        QSignalSpy found(&coordinator, &tcSiteLocate::sig_locateFoundSite);
+        QSignalSpy found(locator, &tcSpecificLocator::sig_found);
 
         locator->start(repeats, intervalMs);
         QVERIFY(locator->isRunning());
@@ -95,7 +95,7 @@ private slots:
         QVERIFY(startUdpResponder(responder, 3702, kGroup, replies));
         tcSiteLocate coordinator(nullptr, {});
         auto* locator = new tcSiteLocateOnvif(&coordinator, m_params);
-        QSignalSpy found(&coordinator, &tcSiteLocate::sig_locateFoundSite);
+        QSignalSpy found(locator, &tcSpecificLocator::sig_found);
 
         locator->start(2, 1500);
         QTRY_VERIFY_WITH_TIMEOUT(!locator->isRunning(), 10000);

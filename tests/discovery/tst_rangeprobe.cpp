@@ -97,11 +97,15 @@ private slots:
         tcProbeSocket probe;
         QVERIFY(probe.bound);
         int queries = 0;
-        tcRangeProbe sweep(&probe.socket, *hosts, quint16(port), 2000, [&] {
-            ++queries;
-            return port == kOnvifPort ? buildProbe(tcProbeType::NetworkVideoTransmitter, QUuid::createUuid())
-                                      : bridgeQuery();
-        }, QStringLiteral("test: "));
+        tcRangeProbe sweep(
+            &probe.socket, *hosts, quint16(port), 2000,
+            [&] {
+                ++queries;
+                return port == kOnvifPort
+                           ? buildProbe(tcProbeType::NetworkVideoTransmitter, QUuid::createUuid())
+                           : bridgeQuery();
+            },
+            QStringLiteral("test: "));
         QSignalSpy progress(&sweep, &tcRangeProbe::sig_progress);
         QSignalSpy finished(&sweep, &tcRangeProbe::sig_finished);
         sweep.start();
@@ -131,7 +135,8 @@ private slots:
         sweep.start();
         QVERIFY(finished.wait(5000));
         QVERIFY(sinceLast.isValid());
-        QVERIFY2(sinceLast.elapsed() >= tcRangeProbe::kReplyWaitMs, qPrintable(QString::number(sinceLast.elapsed())));
+        QVERIFY2(sinceLast.elapsed() >= tcRangeProbe::kReplyWaitMs,
+                 qPrintable(QString::number(sinceLast.elapsed())));
         QCOMPARE(probe.senders.size(), 2);
     }
 
@@ -142,8 +147,9 @@ private slots:
         const auto hosts = tcAddressRanges::parse({"10.99.9.0/28"}, nullptr);
         tcProbeSocket probe;
         QVERIFY(probe.bound);
-        tcRangeProbe sweep(&probe.socket, *hosts, kBridgePort, 5000, [] { return QByteArray(70000, 'x'); },
-                           QStringLiteral("test: "));
+        tcRangeProbe sweep(
+            &probe.socket, *hosts, kBridgePort, 5000, [] { return QByteArray(70000, 'x'); },
+            QStringLiteral("test: "));
         QSignalSpy finished(&sweep, &tcRangeProbe::sig_finished);
         sweep.start();
         QVERIFY(finished.wait(5000));

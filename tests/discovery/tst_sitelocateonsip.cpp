@@ -7,6 +7,7 @@
 #include "zltest.h"
 
 #include <QNetworkDatagram>
+#include <QNetworkInterface>
 #include <QUdpSocket>
 #include <QtTest>
 
@@ -98,10 +99,9 @@ private slots:
         QVERIFY(localListener.bind(QHostAddress::AnyIPv4, tcSiteLocateONSIP::kPort,
                                    QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint));
 
-        tcSiteLocate coordinator(nullptr, {});
-        QSignalSpy found(&coordinator, &tcSiteLocate::sig_locateFoundSite);
         zltest::tcLogCapture capture;
-        tcSiteLocateONSIP locator(&coordinator, m_params);
+        tcSiteLocateONSIP locator(nullptr, m_params);
+        QSignalSpy found(&locator, &tcSpecificLocator::sig_found);
         locator.start(2, 300);
         QVERIFY(locator.isRunning());
         QVERIFY(locator.hasSentQuery());
@@ -126,14 +126,44 @@ private slots:
         QCOMPARE(capture.lines().filter(kPrefix), QStringList());
     }
 
+    // Kept to chosen interfaces (--interface), the request goes to each one's own
+    // broadcast address, so it leaves by that interface alone; an interface that cannot
+    // be used leaves nothing to send on.
+    void keptToChosenInterfaces()
+    {
+        ZL_REQUIRE_SANDBOX();
+        zltest::tcSiteProcess responder;
+        QVERIFY(responder.start(zltest::binPath("zl-udp-responder"), {"--port", "65534"}, "ready"));
+        QString scanInterface;
+        for (const QNetworkInterface& iface : QNetworkInterface::allInterfaces())
+            for (const QNetworkAddressEntry& entry : iface.addressEntries())
+                if (entry.ip().toString() == zltest::scanAddress())
+                    scanInterface = iface.name();
+        QVERIFY(!scanInterface.isEmpty());
+
+        const tcInterfaceSnapshot chosen = tcInterfaceSnapshot::take({scanInterface});
+        QCOMPARE(chosen.broadcasts.size(), 1);
+        tcSiteLocateONSIP locator(nullptr, m_params);
+        locator.setInterfaces(chosen);
+        locator.start(1, 300);
+        QVERIFY(locator.hasSentQuery());
+        QTRY_COMPARE_WITH_TIMEOUT(zltest::recvLines(responder.output()).size(), 1, 3000);
+
+        tcSiteLocateONSIP unusable(nullptr, m_params);
+        unusable.setInterfaces(tcInterfaceSnapshot::take({QStringLiteral("no-such-interface")}));
+        unusable.start(1, 300);
+        QVERIFY(!unusable.hasSentQuery());
+        QTRY_VERIFY_WITH_TIMEOUT(!unusable.isRunning(), 3000);
+        QCOMPARE(zltest::recvLines(responder.output()).size(), 1);
+    }
+
     // Replies already waiting behind a discarded KG reply are read in the same pass, not
     // left for a later readiness notification that may never come.
     void repliesPendingBehindKGAreRead()
     {
         ZL_REQUIRE_SANDBOX();
-        tcSiteLocate coordinator(nullptr, {});
-        QSignalSpy found(&coordinator, &tcSiteLocate::sig_locateFoundSite);
-        tcSiteLocateONSIP locator(&coordinator, m_params);
+        tcSiteLocateONSIP locator(nullptr, m_params);
+        QSignalSpy found(&locator, &tcSpecificLocator::sig_found);
         locator.start(1, 60000);
         // Connected after the locator, so it runs once the locator's first pass is over.
         int foundAfterFirstPass = -1;
