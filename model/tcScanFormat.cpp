@@ -96,14 +96,22 @@ QByteArray formatTable(const QVector<tcScanRow>& rows)
     QStringList header;
     for (const char* label : tcSiteList::headerLabels)
         header << QCoreApplication::translate("MainWindow", label);
+    // The window marks these rows with an icon; a terminal needs words.
+    header << QStringLiteral("Notes");
     lines << header;
     for (const tcScanRow& row : rows) {
         QStringList cells;
         for (const QString& text : row.texts)
             cells << printable(text);
+        QStringList notes;
+        if (row.addressConflict)
+            notes << QStringLiteral("address conflict");
+        if (row.otherSubnet)
+            notes << QStringLiteral("other subnet");
+        cells << notes.join(QStringLiteral(", "));
         lines << cells;
     }
-    QVector<int> widths(tcSiteList::columnCount, 0);
+    QVector<int> widths(tcSiteList::columnCount + 1, 0);
     for (const QStringList& cells : qAsConst(lines)) {
         for (int column = 0; column < cells.size(); ++column)
             widths[column] = std::max(widths[column], int(cells[column].size()));

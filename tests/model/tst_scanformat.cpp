@@ -113,6 +113,35 @@ private slots:
         }
     }
 
+    // The marks the window draws on an address are words at the end of a table row.
+    void tableNotes_data()
+    {
+        QTest::addColumn<bool>("conflict");
+        QTest::addColumn<bool>("otherSubnet");
+        QTest::addColumn<QString>("notes");
+        QTest::newRow("none") << false << false << "";
+        QTest::newRow("a conflict") << true << false << "address conflict";
+        QTest::newRow("another subnet") << false << true << "other subnet";
+        QTest::newRow("both") << true << true << "address conflict, other subnet";
+    }
+    void tableNotes()
+    {
+        QFETCH(bool, conflict);
+        QFETCH(bool, otherSubnet);
+        QFETCH(QString, notes);
+        tcScanRow flagged = row(QStringLiteral("Gate"));
+        flagged.addressConflict = conflict;
+        flagged.otherSubnet = otherSubnet;
+        const QStringList lines =
+            QString::fromUtf8(formatTable({flagged, row(QStringLiteral("Yard"), QStringLiteral("10.1.0.6"))}))
+                .split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3);
+        const int notesAt = lines[0].indexOf(QLatin1String("Notes"));
+        QVERIFY(notesAt > lines[0].indexOf(QLatin1String("Status")));
+        QCOMPARE(lines[1].mid(notesAt), notes);
+        QCOMPARE(lines[2].size() <= notesAt, true); // the plain row ends before the notes
+    }
+
     // A name from the network cannot steer the terminal or break a row in two.
     void tableControlCharacters_data()
     {
