@@ -1,6 +1,7 @@
 // How fast the window lists a large site: 2,000 devices each reported five times
-// (10,000 reports) merged into MainWindow's list, against the same merge finding its
-// row by walking the list's rows, as a merge without an index has to.
+// (10,000 reports) merged into MainWindow's list and put on its tree, against the same
+// merge finding its row by walking the tree's rows, as a merge without an index has to
+// (the tree then has to be drawn after every report).
 
 #include "MainWindow.h"
 #include "tcSiteLocateItem.h"
@@ -142,6 +143,10 @@ private:
                     sink = sink + quintptr(walkRows(window.deviceTree(), *record));
                 window.slot_locateFoundSite(record);
             }
+            // The window puts the merged rows on its tree from the event loop (once per
+            // burst of replies): that is timed too. The view's own layout and painting
+            // afterwards are Qt's, the same for either way of finding a row.
+            sink = sink + quintptr(window.deviceTree());
             best = std::min(best, timer.nsecsElapsed() / 1e6);
         }
         return best;

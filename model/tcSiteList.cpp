@@ -59,23 +59,27 @@ bool tcSiteList::precedes(int a, int b) const
 
 int tcSiteList::findMatch(const QString& address, const QString& mac) const
 {
+    return findMatchOfKey(address, macKey(mac));
+}
+
+int tcSiteList::findMatchOfKey(const QString& address, const QString& mac) const
+{
     int found = -1;
     const auto consider = [this, &found](int row) {
         if (found < 0 || precedes(row, found))
             found = row;
     };
     if (!address.isEmpty()) {
-        const QString key = macKey(mac);
         for (int row : m_byAddress.value(address)) {
             // Two MACs on one address are two devices; the MAC lookup below finds the
             // row when the MACs agree.
             const QString& rowMac = m_rows[row].texts[colMac];
-            if (mac.isEmpty() || rowMac.isEmpty() || macKey(rowMac) == key)
+            if (mac.isEmpty() || rowMac.isEmpty() || rowMac == mac)
                 consider(row);
         }
     }
     if (!mac.isEmpty()) {
-        for (int row : m_byMac.value(macKey(mac)))
+        for (int row : m_byMac.value(mac))
             consider(row);
     }
     return found;
@@ -100,28 +104,29 @@ tcSiteList::tcMerge tcSiteList::merge(const tpVideoDevice& apDvc)
     if (!apDvc)
         return result;
     const tcVideoDevice& report = *apDvc;
-    result.row = findMatch(report.ipAddress, report.macAddress);
+    // The MAC as the list shows it is its key: upper case.
+    const QString mac = macKey(report.macAddress);
+    result.row = findMatchOfKey(report.ipAddress, mac);
     if (result.row < 0) {
-        result.row = addRow(apDvc);
+        result.row = addRow(apDvc, mac);
         result.added = true;
         return result;
     }
-    fillTexts(result.row, report, result);
+    fillTexts(result.row, report, mac, result);
     mergeRecord(result.row, report, result);
     return result;
 }
 
-void tcSiteList::fillTexts(int row, const tcVideoDevice& report, tcMerge& result)
+void tcSiteList::fillTexts(int row, const tcVideoDevice& report, const QString& mac, tcMerge& result)
 {
     Texts& texts = m_rows[row].texts;
-    const QString mac = report.macAddress.toUpper();
     // A report fills the name or, only when it brings no missing name, the MAC.
     if (texts[colSiteName].isEmpty() && !report.siteName.isEmpty()) {
         texts[colSiteName] = report.siteName;
         result.changedColumns |= 1u << colSiteName;
     } else if (texts[colMac].isEmpty() && !mac.isEmpty()) {
         texts[colMac] = mac;
-        m_byMac[macKey(mac)].append(row);
+        m_byMac[mac].append(row);
         result.changedColumns |= 1u << colMac;
     }
     if (texts[colFirmware].isEmpty() && !report.firmware.isEmpty()) {
@@ -165,14 +170,14 @@ void tcSiteList::mergeRecord(int row, const tcVideoDevice& report, tcMerge& resu
     }
 }
 
-int tcSiteList::addRow(const tpVideoDevice& apDvc)
+int tcSiteList::addRow(const tpVideoDevice& apDvc, const QString& mac)
 {
     const tcVideoDevice& device = *apDvc;
     Row row;
     row.device = apDvc;
     row.type = device.type;
     row.model = shownModel(device);
-    row.mac = device.macAddress.toUpper();
+    row.mac = mac;
     row.address = device.ipAddress;
     row.otherSubnet = ::isOtherSubnet(row.address, m_networks);
     row.texts[colSiteName] = device.siteName;
@@ -189,7 +194,7 @@ int tcSiteList::addRow(const tpVideoDevice& apDvc)
     if (!row.address.isEmpty())
         m_byAddress[row.address].append(index);
     if (!row.mac.isEmpty())
-        m_byMac[macKey(row.mac)].append(index);
+        m_byMac[row.mac].append(index);
     m_rows.append(std::move(row));
     return index;
 }

@@ -128,8 +128,10 @@ private:
         bool otherSubnet = false;
     };
 
-    int addRow(const tpVideoDevice& apDvc);
-    void fillTexts(int row, const tcVideoDevice& report, tcMerge& result);
+    int addRow(const tpVideoDevice& apDvc, const QString& mac);
+    void fillTexts(int row, const tcVideoDevice& report, const QString& mac, tcMerge& result);
+    // findMatch with the MAC as its key (macKey).
+    int findMatchOfKey(const QString& address, const QString& mac) const;
     void mergeRecord(int row, const tcVideoDevice& report, tcMerge& result);
     bool precedes(int a, int b) const;
     static QString macKey(const QString& mac);

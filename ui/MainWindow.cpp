@@ -43,12 +43,19 @@ MainWindow::MainWindow(QWidget* apParent) : QMainWindow(apParent), ui(new Ui::Ma
     rangeEntry = new tcRangeEntry(this);
     ui->hlTopBar->insertWidget(ui->hlTopBar->indexOf(ui->btnRefresh), rangeEntry);
 
+    noteSource = [this](int row) {
+        return row < sites().count() ? addressNote(sites(), row).tip : QString();
+    };
     session = new tcDiscoverySession(this);
     // A reply that comes after the count is listed all the same.
     session->setMergeLateReports(true);
     // Rows are matched in the order they are shown, which sorting changes.
+    // Rows not on the tree yet come after every shown one, in the order they came.
     session->setRowPrecedes([this](int a, int b) {
-        return siteTree->indexOfTopLevelItem(items[a]) < siteTree->indexOfTopLevelItem(items[b]);
+        const auto position = [this](int row) {
+            return row < items.size() ? siteTree->indexOfTopLevelItem(items[row]) : items.size() + row;
+        };
+        return position(a) < position(b);
     });
     locate = session->coordinator();
 
@@ -120,7 +127,7 @@ void MainWindow::createSiteTree()
     connect(copy, &QShortcut::activated, this, &MainWindow::slot_copyRows);
 }
 
-void MainWindow::addItem(int row)
+tcSiteLocateItem* MainWindow::newItem(int row)
 {
     const tcSiteList::Texts& texts = sites().texts(row);
     auto* item = new tcSiteLocateItem(QStringList(texts.begin(), texts.end()));
@@ -129,9 +136,8 @@ void MainWindow::addItem(int row)
     item->setData(0, tcSiteLocateItem::AddressRole, sites().address(row));
     item->setData(0, tcSiteLocateItem::TypeRole, sites().type(row));
     item->setData(0, tcSiteLocateItem::ModelRole, sites().model(row));
-    siteTree->addTopLevelItem(item);
     items.append(item);
-    rowStates.append(tcRowState());
+    return item;
 }
 
 void MainWindow::applyVisibility(int row)
@@ -153,23 +159,59 @@ void MainWindow::showMerge()
 {
     if (!siteTree)
         createSiteTree();
+    // Noted here, shown once the burst of replies in hand is merged: a device reported by
+    // four protocols, twice each, is drawn once rather than eight times.
     const tcSiteList::tcMerge& merge = session->lastMerge();
-    if (merge.added) {
-        addItem(merge.row);
-    } else {
-        tcSiteLocateItem* item = items[merge.row];
-        const tcSiteList::Texts& texts = sites().texts(merge.row);
-        for (int column = 0; column < tcSiteList::columnCount; ++column) {
-            if (merge.changedColumns & (1u << column))
-                item->setText(column, texts[column]);
-        }
-        if (merge.typeChanged)
-            item->setData(0, tcSiteLocateItem::TypeRole, sites().type(merge.row));
+    if (rowStates.size() <= merge.row)
+        rowStates.resize(merge.row + 1);
+    tcRowState& state = rowStates[merge.row];
+    state.changedColumns |= merge.changedColumns;
+    state.typeChanged = state.typeChanged || merge.typeChanged;
+    if (!state.pending) {
+        state.pending = true;
+        pendingRows.append(merge.row);
     }
-    // A row that became a recorder is shown exactly when recorders are; a filled-in
-    // text may now hold the find text. Any new name or MAC shows in the conflict marks.
-    applyVisibility(merge.row);
-    markAddresses(merge.row);
+    if (!flushQueued) {
+        flushQueued = true;
+        QMetaObject::invokeMethod(this, &MainWindow::showPendingMerges, Qt::QueuedConnection);
+    }
+}
+
+void MainWindow::showPendingMerges()
+{
+    flushQueued = false;
+    if (pendingRows.isEmpty())
+        return;
+    const int shownRows = items.size();
+    QList<QTreeWidgetItem*> added;
+    for (int row = shownRows; row < sites().count(); ++row)
+        added.append(newItem(row));
+    const QVector<int> rows = std::exchange(pendingRows, {});
+    for (int row : rows) {
+        tcRowState& state = rowStates[row];
+        if (row < shownRows) {
+            tcSiteLocateItem* item = items[row];
+            const tcSiteList::Texts& texts = sites().texts(row);
+            for (int column = 0; column < tcSiteList::columnCount; ++column) {
+                if (state.changedColumns & (1u << column))
+                    item->setText(column, texts[column]);
+            }
+            if (state.typeChanged)
+                item->setData(0, tcSiteLocateItem::TypeRole, sites().type(row));
+        }
+        state.changedColumns = 0;
+        state.typeChanged = false;
+        // Any new name or MAC shows in the conflict marks. Marked before the new rows
+        // join the tree, which then has no change to tell its view about.
+        markAddresses(row);
+    }
+    siteTree->addTopLevelItems(added);
+    for (int row : rows) {
+        rowStates[row].pending = false;
+        // A row that became a recorder is shown exactly when recorders are; a filled-in
+        // text may now hold the find text. (An item hides only once it is in the tree.)
+        applyVisibility(row);
+    }
 }
 
 void MainWindow::slot_refreshClicked()
@@ -180,6 +222,7 @@ void MainWindow::slot_refreshClicked()
         siteTree->clear();
         items.clear();
         rowStates.clear();
+        pendingRows.clear();
     }
     ui->btnRefresh->setEnabled(false);
     ui->lblProgress->setText(tr("Locating sites, please wait..."));
@@ -205,6 +248,7 @@ void MainWindow::slot_cycleTick(int count)
 
 void MainWindow::slot_cycleFinal()
 {
+    showPendingMerges();
     if (siteTree) {
         siteTree->setSortingEnabled(true);
         siteTree->sortByColumn(sortColumn, Qt::AscendingOrder);
@@ -228,6 +272,7 @@ void MainWindow::showSitesFound()
 
 void MainWindow::slot_typeToggled(bool afChecked)
 {
+    showPendingMerges();
     if (!afChecked)
         return;
     shown.bridges = ui->radShowBridges->isChecked();
@@ -261,6 +306,7 @@ void MainWindow::slot_typeToggled(bool afChecked)
 
 void MainWindow::slot_selectAllClicked()
 {
+    showPendingMerges();
     if (!siteTree)
         return;
     if (!selectAllNext) {
@@ -300,6 +346,7 @@ void MainWindow::showSelectionRequired()
 
 void MainWindow::slot_updateAddresses()
 {
+    showPendingMerges();
     if (!siteTree || siteTree->topLevelItemCount() == 0)
         return;
     locate->stop();
@@ -312,6 +359,7 @@ void MainWindow::slot_updateAddresses()
 
 void MainWindow::slot_updatePasswords()
 {
+    showPendingMerges();
     if (!siteTree || siteTree->topLevelItemCount() == 0)
         return;
     const QList<QTreeWidgetItem*> rows = chooseRowsForUpdate();
@@ -387,6 +435,7 @@ bool MainWindow::matchesFind(int row) const
 
 void MainWindow::slot_findTextChanged(const QString&)
 {
+    showPendingMerges();
     if (!siteTree)
         return;
     for (int row = 0; row < items.size(); ++row)
@@ -413,9 +462,9 @@ QVector<int> MainWindow::rowsInTreeOrder(bool afShownOnly) const
     return rows;
 }
 
-bool MainWindow::exportRows(const QString& fileName, bool afAllRows, tcScanFormat format,
-                            QString* error) const
+bool MainWindow::exportRows(const QString& fileName, bool afAllRows, tcScanFormat format, QString* error)
 {
+    showPendingMerges();
     QVector<tcScanRow> rows;
     for (int row : rowsInTreeOrder(!afAllRows)) {
         tcScanRow out = scanRow(sites(), row);
@@ -442,6 +491,7 @@ void MainWindow::slot_exportClicked(bool afAllRows)
 
 void MainWindow::slot_copyRows()
 {
+    showPendingMerges();
     const QString text = siteTree ? selectedRowsText(*siteTree) : QString();
     if (!text.isEmpty())
         QGuiApplication::clipboard()->setText(text);
@@ -458,26 +508,25 @@ void MainWindow::markAddress(int row)
 {
     const QVector<int> others = sites().conflictingRows(row);
     const bool otherSubnet = sites().isOtherSubnet(row);
-    // Without a conflict the note depends only on the row's address and the cycle's
-    // networks, which stay as they are while the list fills: a row merged again keeps it.
+    // The note's text is built when it is read; the mark changes only with these two.
     tcRowState& state = rowStates[row];
-    if (others.isEmpty() && !state.conflict && state.otherSubnet == otherSubnet)
+    if (state.conflict == !others.isEmpty() && state.otherSubnet == otherSubnet)
         return;
     state.otherSubnet = otherSubnet;
     state.conflict = !others.isEmpty();
-    const tcAddressNote note = addressNote(sites(), row);
-    QTreeWidgetItem* item = items[row];
-    if (note.tip.isEmpty()) {
+    tcSiteLocateItem* item = items[row];
+    if (!state.otherSubnet && !state.conflict) {
         item->setIcon(tcSiteList::colAddress, QIcon());
-        item->setToolTip(tcSiteList::colAddress, QString());
+        item->clearNote();
         return;
     }
     // Looked up once: a style builds its icon anew on every call.
     if (noteIcons.isEmpty())
         noteIcons = {style()->standardIcon(QStyle::SP_MessageBoxInformation),
                      style()->standardIcon(QStyle::SP_MessageBoxWarning)};
-    item->setIcon(tcSiteList::colAddress, noteIcons[note.conflict ? 1 : 0]);
-    item->setToolTip(tcSiteList::colAddress, note.tip);
+    item->setIcon(tcSiteList::colAddress, noteIcons[state.conflict ? 1 : 0]);
+    // The text names the other devices as they are listed when it is read.
+    item->setNote(&noteSource, tcSiteList::colAddress, row);
 }
 
 QVector<tcHeldAddress> MainWindow::otherDevices(const QList<QTreeWidgetItem*>& chosen) const

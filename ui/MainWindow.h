@@ -7,6 +7,7 @@
 
 #include "tcScanFormat.h"
 #include "tcSiteList.h"
+#include "tcSiteLocateItem.h"
 #include "tcVideoDevice.h"
 
 #include <QIcon>
@@ -21,7 +22,6 @@ class QTreeWidgetItem;
 class tcDiscoverySession;
 class tcRangeEntry;
 class tcSiteLocate;
-class tcSiteLocateItem;
 
 namespace Ui {
 class MainWindow;
@@ -35,17 +35,27 @@ public:
     ~MainWindow() override;
 
     // The device list; null until the first device is reported.
-    QTreeWidget* deviceTree() const { return siteTree; }
+    // The tree as it shows the list, with every merge so far drawn.
+    QTreeWidget* deviceTree()
+    {
+        showPendingMerges();
+        return siteTree;
+    }
     const tcSiteList& sites() const;
     // The tree row that shows row `row` of sites().
-    tcSiteLocateItem* itemOf(int row) const { return items.value(row); }
+    // Merges not yet shown are shown first.
+    tcSiteLocateItem* itemOf(int row)
+    {
+        showPendingMerges();
+        return items.value(row);
+    }
     tcSiteLocate* coordinator() const { return locate; }
     tcDiscoverySession* discovery() const { return session; }
 
     // Writes the rows in the order shown, either those shown or all of them, with the
     // scan command's fields. Never leaves a partial file; false with `error` set when
     // the file could not be written.
-    bool exportRows(const QString& fileName, bool afAllRows, tcScanFormat format, QString* error) const;
+    bool exportRows(const QString& fileName, bool afAllRows, tcScanFormat format, QString* error);
 
 public slots:
     void slot_closeClicked();
@@ -68,7 +78,10 @@ private:
     // Repeats the session's last merge on the tree.
     void showMerge();
     void createSiteTree();
-    void addItem(int row);
+    // The merges noted since the tree was last drawn, shown at once.
+    void showPendingMerges();
+    // A tree row for list row `row`, appended to items.
+    tcSiteLocateItem* newItem(int row);
     // Shown when its kind is and it holds the find text.
     void applyVisibility(int row);
     bool matchesFind(int row) const;
@@ -105,9 +118,16 @@ private:
         bool hidden = false;
         bool otherSubnet = false;
         bool conflict = false;
+        // merged but not shown yet
+        bool pending = false;
+        bool typeChanged = false;
+        quint32 changedColumns = 0;
     };
+    QVector<int> pendingRows;
+    bool flushQueued = false;
     QVector<tcRowState> rowStates;
-    QVector<QIcon> noteIcons;              // information, warning
+    QVector<QIcon> noteIcons; // information, warning
+    tcSiteLocateItem::tcNoteSource noteSource;
     tcDiscoverySession* session = nullptr; // the list, and the cycle's wait timer
     tcRangeEntry* rangeEntry = nullptr;    // other subnets to sweep, for this session
     tcKindFilter shown;                    // the checked kind button

@@ -4,6 +4,8 @@
 
 #include <QTreeWidgetItem>
 
+#include <functional>
+
 class tcSiteLocateItem : public QTreeWidgetItem
 {
 public:
@@ -17,7 +19,19 @@ public:
 
     explicit tcSiteLocateItem(const QStringList& texts = QStringList());
 
+    // The tooltip of a marked address cell, built when it is asked for: a list of
+    // thousands of rows has its notes read for a handful. The source outlives the item.
+    using tcNoteSource = std::function<QString(int listRow)>;
+    void setNote(const tcNoteSource* source, int column, int listRow);
+    void clearNote() { m_noteSource = nullptr; }
+    QVariant data(int column, int role) const override;
+
     // Orders by the list's sort column as tcSiteList::sortsBefore does, so the headless
     // scan command prints rows in the order the window shows them.
     bool operator<(const QTreeWidgetItem& other) const override;
+
+private:
+    const tcNoteSource* m_noteSource = nullptr;
+    int m_noteColumn = -1;
+    int m_listRow = -1;
 };

@@ -39,7 +39,7 @@ bool scan(const QStringList& args, tcScanOutput* apOutput)
 }
 
 // The window's export of all rows or of the rows shown, read back.
-QJsonArray windowExport(const MainWindow& window, bool allRows)
+QJsonArray windowExport(MainWindow& window, bool allRows)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("list.json"));
