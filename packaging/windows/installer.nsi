@@ -2,11 +2,13 @@
 ; makensis from the deployed folder. Defined on the command line:
 ;   VERSION  1.3.0        SOURCE  the deployed folder    OUTFILE  the setup.exe to write
 ;   ICON     our .ico     FILES / UNFILES  the generated lists of files to add and remove
-Unicode true
+; A 64-bit installer for 64-bit programs: it runs where they run, and writes the
+; 64-bit registry and Program Files.
+Target amd64-unicode
 SetCompressor /SOLID lzma
 
 !include "MUI2.nsh"
-!include "x64.nsh"
+!include "LogicLib.nsh"
 
 !define PRODUCT "Zephyrlock Scanner"
 !define UNINSTKEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\ZephyrlockScanner"
@@ -40,18 +42,6 @@ VIAddVersionKey "LegalCopyright" "Copyright (C) Zephyrlock"
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
-
-Function .onInit
-  ${IfNot} ${RunningX64}
-    MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} needs a 64-bit Windows."
-    Abort
-  ${EndIf}
-  SetRegView 64
-FunctionEnd
-
-Function un.onInit
-  SetRegView 64
-FunctionEnd
 
 Section "${PRODUCT}"
   SetOutPath "$INSTDIR"

@@ -145,7 +145,7 @@ QString scanHelpText()
         "  --interface NAME\n"
         "                discover only through this interface (repeatable); ONVIF and\n"
         "                bridge queries leave from it, PQ-series queries leave by the\n"
-        "                first one named, Norvo 1.0 broadcasts by the system's route;\n"
+        "                first one named, Norvo 1.0 broadcasts to its broadcast address;\n"
         "                replies that arrive on other interfaces are ignored\n"
         "  --interfaces  list the interfaces discovery uses (name, address, mask) and\n"
         "                the ones it skips, with the reason\n"
