@@ -3,8 +3,10 @@
 #include <QCryptographicHash>
 #include <QtTest>
 
+#ifdef Q_OS_UNIX
 #include <sys/mman.h>
 #include <unistd.h>
+#endif
 
 using Challenge = tcHttpAuth::Challenge;
 Q_DECLARE_METATYPE(Challenge)
@@ -215,6 +217,9 @@ private slots:
     // page and an inaccessible page behind it: a read beyond the input faults.
     void parseChallengeStaysInsideInput()
     {
+#ifndef Q_OS_UNIX
+        QSKIP("the guard page is made with mmap and mprotect");
+#else
         const QByteArray input = "realm=\"a\\\"b\", nonce=\"x\\\\\", algorithm=MD5\r\n junk, qop=auth,"
                                  "stale=\x80, realm, nonce=, =x, \"=\", opaque=\"o\\";
         const long page = sysconf(_SC_PAGESIZE);
@@ -231,6 +236,7 @@ private slots:
             QVERIFY(table.size() <= input.left(length).count('='));
         }
         munmap(map, size_t(2 * page));
+#endif
     }
 };
 
