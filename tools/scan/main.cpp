@@ -18,7 +18,6 @@
 #include <cstdio>
 #include <cstring>
 
-
 namespace {
 
 // 1 also when no discovery query could be sent at all.
@@ -56,6 +55,7 @@ void showSweepProgress(const tcSiteLocate& locate)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    const tcUtf8Console console;
     if (isConfigureCommand(app.arguments()))
         return runConfigureCommand(app.arguments());
     const tcScanOptions options = parseScanArguments(app.arguments());

@@ -86,3 +86,20 @@ std::optional<QString> readStdinLine(bool secret)
         line.pop_back();
     return QString::fromLocal8Bit(line.data(), int(line.size()));
 }
+
+tcUtf8Console::tcUtf8Console()
+{
+#if defined(Q_OS_WIN)
+    m_saved = GetConsoleOutputCP();
+    if (m_saved != 0)
+        SetConsoleOutputCP(CP_UTF8);
+#endif
+}
+
+tcUtf8Console::~tcUtf8Console()
+{
+#if defined(Q_OS_WIN)
+    if (m_saved != 0)
+        SetConsoleOutputCP(m_saved);
+#endif
+}
