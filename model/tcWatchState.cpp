@@ -1,0 +1,152 @@
+#include "tcWatchState.h"
+
+#include <algorithm>
+
+QString watchEventText(tcWatchEvent::Kind kind)
+{
+    switch (kind) {
+    case tcWatchEvent::Found: return QStringLiteral("found");
+    case tcWatchEvent::Offline: return QStringLiteral("offline");
+    case tcWatchEvent::Online: return QStringLiteral("online");
+    case tcWatchEvent::Moved: return QStringLiteral("moved");
+    case tcWatchEvent::Changed: return QStringLiteral("changed");
+    }
+    return QString();
+}
+
+int tcWatchState::onlineCount() const
+{
+    return int(
+        std::count_if(m_entries.cbegin(), m_entries.cend(), [](const tcEntry& e) { return e.online; }));
+}
+
+QString tcWatchState::keyOf(const tcVideoDevice& device)
+{
+    if (!device.macAddress.isEmpty())
+        return QLatin1String("mac:") + device.macAddress.toUpper();
+    if (!device.uuid.isEmpty())
+        return QLatin1String("ep:") + device.uuid;
+    return QLatin1String("ip:") + device.ipAddress;
+}
+
+bool tcWatchState::sameData(const tcVideoDevice& a, const tcVideoDevice& b)
+{
+    return a.siteName == b.siteName && a.model == b.model && a.firmware == b.firmware &&
+           a.addressMode == b.addressMode && a.webPort == b.webPort;
+}
+
+int tcWatchState::addEntry(const QString& key, const tpVideoDevice& device, qint64 now)
+{
+    tcEntry entry;
+    entry.key = key;
+    entry.device = device;
+    entry.address = device->ipAddress;
+    entry.firstSeen = entry.lastSeen = now;
+    entry.heard = true;
+    m_entries.append(entry);
+    m_byKey.insert(key, m_entries.size() - 1);
+    return m_entries.size() - 1;
+}
+
+QVector<tcWatchEvent> tcWatchState::report(const tpVideoDevice& device, qint64 now)
+{
+    QVector<tcWatchEvent> events;
+    if (!device)
+        return events;
+    const QString key = keyOf(*device);
+    const auto known = m_byKey.constFind(key);
+    if (known == m_byKey.cend()) {
+        const int index = addEntry(key, device, now);
+        events.append({tcWatchEvent::Found, index, device->ipAddress, QString(), now});
+        return events;
+    }
+    const int index = *known;
+    tcEntry& entry = m_entries[index];
+    if (device->ipAddress != entry.address && !device->ipAddress.isEmpty()) {
+        // The same MAC at another address: decided at the period's end.
+        m_elsewhere.insert(index, device);
+        return events;
+    }
+    entry.lastSeen = now;
+    entry.missed = 0;
+    entry.heard = true;
+    if (!entry.online) {
+        entry.online = true;
+        events.append({tcWatchEvent::Online, index, entry.address, QString(), now});
+    }
+    if (!sameData(*entry.device, *device))
+        events.append({tcWatchEvent::Changed, index, entry.address, QString(), now});
+    entry.device = device;
+    return events;
+}
+
+QVector<tcWatchEvent> tcWatchState::bye(const QString& endpoint, qint64 now)
+{
+    QVector<tcWatchEvent> events;
+    for (int index = 0; index < m_entries.size(); ++index) {
+        tcEntry& entry = m_entries[index];
+        if (entry.online && !endpoint.isEmpty() && entry.device->uuid == endpoint) {
+            entry.online = false;
+            entry.heard = false;
+            events.append({tcWatchEvent::Offline, index, entry.address, QString(), now});
+        }
+    }
+    return events;
+}
+
+QVector<tcWatchEvent> tcWatchState::endPeriod(qint64 now)
+{
+    QVector<tcWatchEvent> events;
+    for (auto it = m_elsewhere.cbegin(); it != m_elsewhere.cend(); ++it) {
+        tcEntry& entry = m_entries[it.key()];
+        const tpVideoDevice& report = it.value();
+        if (entry.heard) {
+            // Heard at its own address too: a second device with the same MAC, listed
+            // apart and marked, never a move.
+            entry.conflict = true;
+            const QString key = entry.key + QLatin1Char('@') + report->ipAddress;
+            const auto other = m_byKey.constFind(key);
+            if (other == m_byKey.cend()) {
+                const int index = addEntry(key, report, now);
+                m_entries[index].conflict = true;
+                events.append({tcWatchEvent::Found, index, report->ipAddress, QString(), now});
+            } else {
+                tcEntry& twin = m_entries[*other];
+                twin.lastSeen = now;
+                twin.missed = 0;
+                twin.heard = true;
+                twin.device = report;
+            }
+            continue;
+        }
+        const auto twin = m_byKey.constFind(entry.key + QLatin1Char('@') + report->ipAddress);
+        if (twin != m_byKey.cend()) {
+            // The second device of a conflict is heard alone: it has not moved, the first
+            // one is only quiet.
+            tcEntry& other = m_entries[*twin];
+            other.lastSeen = now;
+            other.missed = 0;
+            other.heard = true;
+            other.device = report;
+            continue;
+        }
+        const QString from = entry.address;
+        entry.address = report->ipAddress;
+        entry.device = report;
+        entry.lastSeen = now;
+        entry.missed = 0;
+        entry.heard = true;
+        entry.online = true;
+        events.append({tcWatchEvent::Moved, it.key(), entry.address, from, now});
+    }
+    m_elsewhere.clear();
+    for (int index = 0; index < m_entries.size(); ++index) {
+        tcEntry& entry = m_entries[index];
+        if (!entry.heard && entry.online && ++entry.missed >= kMissedPeriods) {
+            entry.online = false;
+            events.append({tcWatchEvent::Offline, index, entry.address, QString(), now});
+        }
+        entry.heard = false;
+    }
+    return events;
+}
