@@ -7,6 +7,7 @@
 #include "tcScanOptions.h"
 #include "tcScanRun.h"
 #include "tcScanTerminal.h"
+#include "tcScanWatch.h"
 #include "tcSiteLocate.h"
 
 #include <QCoreApplication>
@@ -58,6 +59,8 @@ int main(int argc, char** argv)
     const tcUtf8Console console;
     if (isConfigureCommand(app.arguments()))
         return runConfigureCommand(app.arguments());
+    if (isWatchCommand(app.arguments()))
+        return runWatchCommand(app.arguments());
     const tcScanOptions options = parseScanArguments(app.arguments());
     switch (options.action) {
     case tcScanOptions::ShowHelp: return writeAll(stdout, scanHelpText().toUtf8()) ? ExitDone : ExitFailure;

@@ -1,0 +1,94 @@
+// zephyrlock-scan watch against a site that changes under it: two cameras are found, then
+// the site is replaced by one where the first camera answers at another address and the
+// second is gone; the watch tells the move within an interval and the second camera
+// offline within three, and ends by itself with its summary.
+#include "simsite.h"
+#include "tcScanWatch.h"
+
+#include <QJsonObject>
+#include <QProcess>
+#include <QtTest>
+
+using namespace zltest;
+
+namespace {
+
+QByteArray camera(const char* address, const char* mac)
+{
+    return QByteArray(R"({"kind": "onvif", "address": ")") + address + R"(", "mac": ")" + mac + R"("})";
+}
+
+} // namespace
+
+class tst_ScanWatch : public QObject
+{
+    Q_OBJECT
+private slots:
+    void options_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("defaults") << ""
+                                  << "";
+        QTest::newRow("the shortest interval") << "--interval 5"
+                                               << "";
+        QTest::newRow("too short") << "--interval 4"
+                                   << "--interval must be 5 to 600 seconds, not '4'";
+        QTest::newRow("too long") << "--interval 601"
+                                  << "--interval must be 5 to 600 seconds, not '601'";
+        QTest::newRow("not a number") << "--duration soon"
+                                      << "--duration must be a whole number of seconds, not 'soon'";
+        QTest::newRow("a stray word") << "now"
+                                      << "unexpected argument 'now'";
+    }
+    void options()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, error);
+        const tcWatchOptions options = parseWatchArguments(QStringList{"zephyrlock-scan", "watch"} +
+                                                           line.split(' ', Qt::SkipEmptyParts));
+        QCOMPARE(options.error, error);
+        if (error.isEmpty() && line.isEmpty())
+            QCOMPARE(options.intervalSecs, 15);
+    }
+
+    void siteChangesUnderTheWatch()
+    {
+        ZL_REQUIRE_SANDBOX();
+        tcSim before;
+        QVERIFY(before.start('[' + camera("10.99.7.10", "0a:3d:91:07:00:10") + ',' +
+                             camera("10.99.7.11", "0a:3d:91:07:00:11") + ']'));
+        QProcess watch;
+        watch.start(binPath(QStringLiteral("zephyrlock-scan")),
+                    {"watch", "--json", "--interval", "5", "--duration", "24"});
+        QVERIFY(watch.waitForStarted());
+        QTest::qWait(4000);
+        before.process().stop();
+        tcSim after;
+        QVERIFY(after.start('[' + camera("10.99.7.30", "0a:3d:91:07:00:10") + ']'));
+        QVERIFY(watch.waitForFinished(40000));
+        QCOMPARE(watch.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(watch.exitCode(), 0);
+
+        QStringList events;
+        for (const QByteArray& line : watch.readAllStandardOutput().split('\n')) {
+            if (line.isEmpty())
+                continue;
+            const QJsonObject e = QJsonDocument::fromJson(line).object();
+            QVERIFY2(!e.isEmpty(), line.constData());
+            events << QStringLiteral("%1 %2 %3%4")
+                          .arg(e["event"].toString(), e["ip_address"].toString(), e["mac_address"].toString(),
+                               e.contains("old_address") ? " from " + e["old_address"].toString()
+                                                         : QString());
+        }
+        QCOMPARE(events,
+                 (QStringList{"found 10.99.7.10 0A:3D:91:07:00:10", "found 10.99.7.11 0A:3D:91:07:00:11",
+                              "moved 10.99.7.30 0A:3D:91:07:00:10 from 10.99.7.10",
+                              "offline 10.99.7.11 0A:3D:91:07:00:11"}));
+        QCOMPARE(QString::fromUtf8(watch.readAllStandardError()).trimmed(),
+                 QStringLiteral("watched 24 s: 2 device(s), 1 online"));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_ScanWatch)
+#include "tst_scanwatch.moc"
