@@ -231,9 +231,16 @@ void readXAddrs(QXmlStreamReader& xml, tcVideoDevice& device, const QHostAddress
 
 void readEndpointReference(QXmlStreamReader& xml, tcVideoDevice& device, QString& macCandidate)
 {
+    // A MAC from the scopes read before wins over the one in the address.
+    const bool macKnown = !macCandidate.isEmpty();
     forEachChild(xml, QLatin1String("Address"), [&]() {
         QString text;
         if (!readText(xml, text))
+            return;
+        // The endpoint reference names the device for life, whatever its address; a Bye
+        // names it alone.
+        device.endpoint = text.left(256);
+        if (macKnown)
             return;
         // The maker's cameras end their UUID URN with their MAC: urn:uuid:...-0a3d91a1b2c3.
         const QStringList pieces = text.split(QLatin1Char('-'), Qt::SkipEmptyParts);
@@ -269,7 +276,7 @@ void readProbeMatch(QXmlStreamReader& xml, const tcLocateParams* apParams, const
             readScopes(xml, *device, macCandidate, kind);
         } else if (isElement(xml, QLatin1String("XAddrs"))) {
             readXAddrs(xml, *device, sender);
-        } else if (isElement(xml, QLatin1String("EndpointReference")) && macCandidate.isEmpty()) {
+        } else if (isElement(xml, QLatin1String("EndpointReference"))) {
             readEndpointReference(xml, *device, macCandidate);
         } else if (isElement(xml, QLatin1String("Extension"))) {
             QString text;
@@ -332,22 +339,62 @@ QByteArray buildProbe(tcProbeType type, const QUuid& messageId)
         .toUtf8();
 }
 
+namespace {
+
+// The reader at the Envelope's start tag; false for anything else, a DTD included.
+bool openEnvelope(QXmlStreamReader& xml)
+{
+    xml.setNamespaceProcessing(false);
+    // A SOAP 1.2 message carries no document type declaration (messaging framework,
+    // section 5); the entities of one would let a 200-byte datagram expand into
+    // thousands of elements.
+    while (!xml.atEnd() && xml.readNext() != QXmlStreamReader::StartElement) {
+        if (xml.tokenType() == QXmlStreamReader::DTD)
+            return false;
+    }
+    return xml.isStartElement() && isElement(xml, QLatin1String("Envelope"));
+}
+
+} // namespace
+
+tcAnnouncement parseAnnouncement(const QByteArray& abaDatagram, const tcLocateParams* apParams,
+                                 const QHostAddress& sender)
+{
+    tcAnnouncement announcement;
+    QXmlStreamReader xml(abaDatagram);
+    if (!openEnvelope(xml))
+        return announcement;
+    forEachChild(xml, QLatin1String("Body"), [&]() {
+        while (xml.readNextStartElement()) {
+            if (isElement(xml, QLatin1String("Hello")) && announcement.kind == tcAnnouncement::None) {
+                // A Hello carries what a ProbeMatch does.
+                readProbeMatch(xml, apParams, sender, announcement.devices);
+                announcement.kind = tcAnnouncement::Hello;
+                if (!announcement.devices.empty())
+                    announcement.endpoint = announcement.devices.front()->endpoint;
+            } else if (isElement(xml, QLatin1String("Bye")) && announcement.kind == tcAnnouncement::None) {
+                tcVideoDevice named(apParams);
+                QString mac;
+                forEachChild(xml, QLatin1String("EndpointReference"),
+                             [&]() { readEndpointReference(xml, named, mac); });
+                announcement.kind = named.endpoint.isEmpty() ? tcAnnouncement::None : tcAnnouncement::Bye;
+                announcement.endpoint = named.endpoint;
+            } else {
+                xml.skipCurrentElement();
+            }
+        }
+    });
+    return announcement;
+}
+
 tcDeviceRecords parseProbeMatches(const QByteArray& abaDatagram, const tcLocateParams* apParams,
                                   const QHostAddress& sender)
 {
     tcDeviceRecords records;
     QXmlStreamReader xml(abaDatagram);
-    xml.setNamespaceProcessing(false);
-    // A SOAP 1.2 message carries no document type declaration (messaging framework,
-    // section 5); the entities of one would let a 200-byte datagram expand into
-    // thousands of ProbeMatch elements.
-    while (!xml.atEnd() && xml.readNext() != QXmlStreamReader::StartElement) {
-        if (xml.tokenType() == QXmlStreamReader::DTD)
-            return records;
-    }
     // Strict nesting: a Probe of another client, a Hello or a Bye has no
     // Envelope/Body/ProbeMatches path and yields nothing.
-    if (!xml.isStartElement() || !isElement(xml, QLatin1String("Envelope")))
+    if (!openEnvelope(xml))
         return records;
     forEachChild(xml, QLatin1String("Body"), [&]() {
         forEachChild(xml, QLatin1String("ProbeMatches"), [&]() {

@@ -26,3 +26,16 @@ QByteArray buildProbe(tcProbeType type, const QUuid& messageId);
 // message yields nothing; malformed XML ends the reading where it becomes unreadable.
 tcDeviceRecords parseProbeMatches(const QByteArray& abaDatagram, const tcLocateParams* apParams,
                                   const QHostAddress& sender);
+
+// A WS-Discovery announcement heard on the multicast group: a Hello, with the device it
+// announces as a ProbeMatch would (none when the Hello does not qualify), or a Bye with
+// the endpoint reference that leaves. Anything else is None.
+struct tcAnnouncement
+{
+    enum Kind { None, Hello, Bye };
+    Kind kind = None;
+    tcDeviceRecords devices;
+    QString endpoint;
+};
+tcAnnouncement parseAnnouncement(const QByteArray& abaDatagram, const tcLocateParams* apParams,
+                                 const QHostAddress& sender);

@@ -1,4 +1,5 @@
-// WS-Discovery ProbeMatches replies: parseProbeMatches.
+// WS-Discovery ProbeMatches replies and Hello/Bye announcements: parseProbeMatches and
+// parseAnnouncement.
 
 #include "fuzzcheck.h"
 #include "tcOnvifCodec.h"
@@ -31,6 +32,13 @@ QStringList decodedTexts(const QByteArray& input)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray input = zlfuzz::bytes(data, size);
+    // An announcement names at most one device, and its endpoint comes from the input.
+    const tcAnnouncement announcement = parseAnnouncement(input, &zlfuzz::params(), kSender);
+    ZL_FUZZ_REQUIRE(announcement.devices.size() <= 1, QString::number(announcement.devices.size()));
+    ZL_FUZZ_REQUIRE(announcement.endpoint.size() <= input.size(), announcement.endpoint);
+    if (announcement.kind != tcAnnouncement::Hello)
+        ZL_FUZZ_REQUIRE((announcement.kind == tcAnnouncement::Bye) != announcement.endpoint.isEmpty(),
+                        announcement.endpoint);
     const tcDeviceRecords records = parseProbeMatches(input, &zlfuzz::params(), kSender);
     if (records.empty())
         return 0;

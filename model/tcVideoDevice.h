@@ -84,6 +84,9 @@ public:
     QString firstSeen;
     QString lastSeen;
     QString uuid;
+    // The WS-Discovery endpoint reference of an ONVIF reply ("urn:uuid:..."), which names
+    // the device for life whatever its address; empty for the other protocols.
+    QString endpoint;
     QString reserved3;
     QString cloudId;
     QString macAddress;

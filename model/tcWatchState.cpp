@@ -24,8 +24,8 @@ QString tcWatchState::keyOf(const tcVideoDevice& device)
 {
     if (!device.macAddress.isEmpty())
         return QLatin1String("mac:") + device.macAddress.toUpper();
-    if (!device.uuid.isEmpty())
-        return QLatin1String("ep:") + device.uuid;
+    if (!device.endpoint.isEmpty())
+        return QLatin1String("ep:") + device.endpoint;
     return QLatin1String("ip:") + device.ipAddress;
 }
 
@@ -85,7 +85,7 @@ QVector<tcWatchEvent> tcWatchState::bye(const QString& endpoint, qint64 now)
     QVector<tcWatchEvent> events;
     for (int index = 0; index < m_entries.size(); ++index) {
         tcEntry& entry = m_entries[index];
-        if (entry.online && !endpoint.isEmpty() && entry.device->uuid == endpoint) {
+        if (entry.online && !endpoint.isEmpty() && entry.device->endpoint == endpoint) {
             entry.online = false;
             entry.heard = false;
             events.append({tcWatchEvent::Offline, index, entry.address, QString(), now});

@@ -205,6 +205,52 @@ private slots:
         QCOMPARE(summary(::parseProbeMatches(datagram, nullptr, QHostAddress())), expected);
     }
 
+    // What the watch hears on the group: a Hello with the device it announces, a Bye
+    // with the endpoint that leaves, and nothing from other messages.
+    void parseAnnouncement_data()
+    {
+        QTest::addColumn<QByteArray>("datagram");
+        QTest::addColumn<QString>("expected"); // "<kind> <endpoint> | <devices>"
+        const QString hello = QStringLiteral("<d:Hello>%1<d:Types>%2</d:Types><d:Scopes>@name/Gate</d:Scopes>"
+                                             "<d:XAddrs>http://10.0.0.8/onvif/device_service</d:XAddrs>"
+                                             "<d:MetadataVersion>3</d:MetadataVersion></d:Hello>");
+        QTest::newRow("Hello of a maker camera") << reply(hello.arg(kMakerEndpoint, kNvt))
+                                                 << "Hello urn:uuid:2419d68a-2dd2-21b2-a205-0a3d91a1b2c3 | "
+                                                    "Norvo 2.0 10.0.0.8:80/onvif/device_service "
+                                                    "[0A:3D:91:A1:B2:C3] Norvo 2.0 | Gate";
+        QTest::newRow("Hello of a display: heard, no device")
+            << reply(hello.arg(kMakerEndpoint, QStringLiteral("dn:NetworkVideoDisplay"))) << "Hello  | ";
+        QTest::newRow("Bye") << reply(QStringLiteral("<d:Bye>%1</d:Bye>").arg(kMakerEndpoint))
+                             << "Bye urn:uuid:2419d68a-2dd2-21b2-a205-0a3d91a1b2c3 | ";
+        QTest::newRow("Bye without an address")
+            << reply(QStringLiteral("<d:Bye><a:EndpointReference/></d:Bye>")) << "None  | ";
+        QTest::newRow("a ProbeMatches is no announcement") << matches(match(kNvt)) << "None  | ";
+        QTest::newRow("another client's Probe")
+            << ::buildProbe(tcProbeType::Device, QUuid::createUuid()) << "None  | ";
+        QTest::newRow("a document type declaration")
+            << QByteArray("<!DOCTYPE s [<!ENTITY x \"y\">]>") +
+                   reply(QStringLiteral("<d:Bye>%1</d:Bye>").arg(kMakerEndpoint))
+            << "None  | ";
+    }
+    void parseAnnouncement()
+    {
+        QFETCH(QByteArray, datagram);
+        QFETCH(QString, expected);
+        const tcAnnouncement a = ::parseAnnouncement(datagram, nullptr, QHostAddress());
+        static const char* const kinds[] = {"None", "Hello", "Bye"};
+        QCOMPARE(
+            QStringLiteral("%1 %2 | %3").arg(QLatin1String(kinds[a.kind]), a.endpoint, summary(a.devices)),
+            expected);
+    }
+
+    // A ProbeMatch keeps its endpoint reference, by which a Bye later names the device.
+    void probeMatchKeepsEndpoint()
+    {
+        const tcDeviceRecords records = ::parseProbeMatches(matches(match(kNvt)), nullptr, QHostAddress());
+        QCOMPARE(int(records.size()), 1);
+        QCOMPARE(records.front()->endpoint, QStringLiteral("urn:uuid:4f1b2c3d-1111-2222-3333-001122334455"));
+    }
+
     // ProbeMatches shaped like those of cameras in the field, read with the datagram's
     // source address.
     void realCameraReplies_data()

@@ -14,7 +14,7 @@ tpVideoDevice report(const QStringList& words)
     device->ipAddress = words.value(2);
     for (const QString& word : words.mid(3)) {
         if (word.startsWith(QLatin1String("ep=")))
-            device->uuid = word.mid(3);
+            device->endpoint = word.mid(3);
         else if (word.startsWith(QLatin1String("fw=")))
             device->firmware = word.mid(3);
     }

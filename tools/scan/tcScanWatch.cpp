@@ -138,7 +138,7 @@ QByteArray formatWatchEvent(const tcWatchEvent& event, const tcWatchState& state
 }
 
 tcScanWatch::tcScanWatch(const tcWatchOptions& options, QObject* apParent)
-    : QObject(apParent), m_options(options)
+    : QObject(apParent), m_options(options), m_announcements(m_session.params())
 {
     m_session.setInterfaceNames(options.interfaces);
     m_session.setRanges(options.ranges, options.rate);
@@ -146,6 +146,11 @@ tcScanWatch::tcScanWatch(const tcWatchOptions& options, QObject* apParent)
     m_session.setMergeLateReports(true);
     connect(&m_session, &tcDiscoverySession::sig_reported, this,
             [this](tpVideoDevice device) { print(m_state.report(device, m_clock.elapsed())); });
+    // A device that comes up says Hello: listed at once, not at the next cycle.
+    connect(&m_announcements, &tcAnnouncementListener::sig_hello, this,
+            [this](tpVideoDevice device) { print(m_state.report(device, m_clock.elapsed())); });
+    connect(&m_announcements, &tcAnnouncementListener::sig_bye, this,
+            [this](const QString& endpoint) { print(m_state.bye(endpoint, m_clock.elapsed())); });
     m_interval.setInterval(options.intervalSecs * 1000);
     connect(&m_interval, &QTimer::timeout, this, &tcScanWatch::nextPeriod);
 }
@@ -154,6 +159,7 @@ void tcScanWatch::slot_start()
 {
     m_clock.start();
     m_anyQuery = m_session.startCycle();
+    m_announcements.start(m_session.coordinator()->interfaces());
     m_interval.start();
     if (m_options.durationSecs > 0)
         QTimer::singleShot(m_options.durationSecs * 1000, this, &tcScanWatch::slot_stop);
@@ -170,6 +176,7 @@ void tcScanWatch::nextPeriod()
 void tcScanWatch::slot_stop()
 {
     m_interval.stop();
+    m_announcements.stop();
     m_session.cancel();
     write(stderr, summary());
     emit sig_finished(m_anyQuery ? 0 : 1);

@@ -1,9 +1,11 @@
 #pragma once
-// zephyrlock-scan watch: discovery cycles every interval, one line per event of the site
-// (found, offline, online, moved, changed) as it happens, until interrupted or the
-// duration has passed, then a summary. The rules are tcWatchState's.
+// zephyrlock-scan watch: discovery cycles every interval and the WS-Discovery Hello and
+// Bye between them, one line per event of the site (found, offline, online, moved,
+// changed) as it happens, until interrupted or the duration has passed, then a summary.
+// The rules are tcWatchState's.
 
 #include "tcAddressRange.h"
+#include "tcAnnouncementListener.h"
 #include "tcDiscoverySession.h"
 #include "tcWatchState.h"
 
@@ -53,6 +55,7 @@ private:
 
     tcWatchOptions m_options;
     tcDiscoverySession m_session;
+    tcAnnouncementListener m_announcements;
     tcWatchState m_state;
     QTimer m_interval;
     QElapsedTimer m_clock;
