@@ -44,6 +44,9 @@ public:
         m_list.setRowPrecedes(std::move(precedes));
     }
 
+    // A watched device heard at another address: its row moves there.
+    void moveRow(int row, const QString& address) { m_list.moveRow(row, address); }
+
     // Starts one discovery cycle; false when not one query got out (the cycle runs all
     // the same, until cancel()).
     bool startCycle();

@@ -39,6 +39,25 @@ void tcSiteList::setProbedNetworks(const tcProbedNetworks& networks)
         row.otherSubnet = ::isOtherSubnet(row.address, m_networks);
 }
 
+void tcSiteList::moveRow(int row, const QString& address)
+{
+    Row& moved = m_rows[row];
+    if (moved.address == address)
+        return;
+    if (!moved.address.isEmpty()) {
+        QVector<int>& atOld = m_byAddress[moved.address];
+        atOld.removeAll(row);
+        if (atOld.isEmpty())
+            m_byAddress.remove(moved.address);
+    }
+    moved.address = address;
+    moved.texts[colAddress] = address;
+    moved.device->ipAddress = address;
+    moved.otherSubnet = ::isOtherSubnet(address, m_networks);
+    if (!address.isEmpty())
+        m_byAddress[address].append(row);
+}
+
 QString tcSiteList::macKey(const QString& mac)
 {
     // MACs are hex digits and separators: upper case is the key, and a text that is

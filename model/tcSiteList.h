@@ -95,6 +95,9 @@ public:
 
     // The networks the current cycle probed; isOtherSubnet(row) is judged against them.
     void setProbedNetworks(const tcProbedNetworks& networks);
+    // A watched device heard at another address: the row and its record move there
+    // (the only time a row's address changes).
+    void moveRow(int row, const QString& address);
     const tcProbedNetworks& probedNetworks() const { return m_networks; }
     // "10.99.0.0/16, 192.168.1.0/24": the probed subnets as the notes name them.
     const QString& probedSubnetsText() const { return m_probedSubnetsText; }

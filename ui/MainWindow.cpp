@@ -4,6 +4,7 @@
 #include "tcDiscoverySession.h"
 #include "tcIPUpdateDlg.h"
 #include "tcListExport.h"
+#include "tcListWatch.h"
 #include "tcPWUpdateDlg.h"
 #include "tcRangeEntry.h"
 #include "tcRangeProbe.h"
@@ -12,6 +13,7 @@
 #include "ui_MainWindow.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QDir>
@@ -22,6 +24,7 @@
 #include <QSet>
 #include <QShortcut>
 #include <QStyle>
+#include <QTime>
 #include <QTreeWidget>
 #include <QUrl>
 
@@ -58,6 +61,9 @@ MainWindow::MainWindow(QWidget* apParent) : QMainWindow(apParent), ui(new Ui::Ma
         return position(a) < position(b);
     });
     locate = session->coordinator();
+    watch = new tcListWatch(session, this);
+    connect(watch, &tcListWatch::sig_event, this, &MainWindow::slot_watchEvent);
+    connect(watch, &tcListWatch::sig_cycleWanted, this, &MainWindow::slot_watchCycle);
 
     connect(session, &tcDiscoverySession::sig_merged, this, &MainWindow::showMerge);
     connect(ui->btnRefresh, &QPushButton::clicked, this, &MainWindow::slot_refreshClicked);
@@ -216,6 +222,9 @@ void MainWindow::showPendingMerges()
 
 void MainWindow::slot_refreshClicked()
 {
+    // A refresh starts the list afresh: the watch ends first.
+    if (chkWatch && chkWatch->isChecked())
+        chkWatch->setChecked(false);
     if (siteTree) {
         sortColumn = siteTree->sortColumn();
         siteTree->setSortingEnabled(false);
@@ -262,12 +271,17 @@ void MainWindow::slot_cycleFinal()
 
 void MainWindow::showSitesFound()
 {
+    showPendingMerges();
     // What is shown, after the kind and the find text alike.
     const int total = siteTree ? siteTree->topLevelItemCount() : 0;
     int visible = 0;
     for (int i = 0; i < total; ++i)
         visible += siteTree->topLevelItem(i)->isHidden() ? 0 : 1;
-    ui->lblProgress->setText(tr("Sites found (%1 / %2)").arg(visible).arg(total));
+    if (watch && watch->isOn())
+        ui->lblProgress->setText(
+            tr("Sites found (%1 / %2), %3 online").arg(visible).arg(total).arg(watch->state().onlineCount()));
+    else
+        ui->lblProgress->setText(tr("Sites found (%1 / %2)").arg(visible).arg(total));
 }
 
 void MainWindow::slot_typeToggled(bool afChecked)
@@ -418,6 +432,76 @@ void MainWindow::createListTools()
     exportButton->setMenu(menu);
     // Beside Close, after the spacer: it stays when the update buttons are hidden.
     ui->hlBottomBar->insertWidget(ui->hlBottomBar->indexOf(ui->btnClose), exportButton);
+
+    chkWatch = new QCheckBox(tr("Watch"), ui->centralwidget);
+    chkWatch->setObjectName(QStringLiteral("chkWatch"));
+    chkWatch->setToolTip(tr("Keep the list live: search again every 15 seconds, hear devices announce "
+                            "themselves, grey out devices that go quiet and show devices that move"));
+    // Beside Export: the bar above holds the kind buttons' texts in full.
+    ui->hlBottomBar->insertWidget(ui->hlBottomBar->indexOf(exportButton), chkWatch);
+    connect(chkWatch, &QCheckBox::toggled, this, &MainWindow::slot_watchToggled);
+}
+
+void MainWindow::slot_watchToggled(bool afOn)
+{
+    if (afOn) {
+        // Later cycles merge into the rows shown instead of starting empty.
+        session->setKeepList(true);
+        watch->start();
+    } else {
+        watch->stop();
+        session->setKeepList(false);
+        // The marks of a watch that has ended would only be stale.
+        for (tcSiteLocateItem* item : qAsConst(items))
+            showWatchState(item, true, QString());
+    }
+    showSitesFound();
+}
+
+void MainWindow::slot_watchCycle()
+{
+    if (session->isRunning())
+        return;
+    ui->btnRefresh->setEnabled(false);
+    session->setRanges(rangeEntry->ranges(), tcRangeProbe::kDefaultRate);
+    session->startCycle();
+}
+
+void MainWindow::showWatchState(tcSiteLocateItem* item, bool online, const QString& status)
+{
+    const QBrush brush = online ? QBrush() : palette().brush(QPalette::Disabled, QPalette::Text);
+    for (int column = 0; column < tcSiteList::columnCount; ++column)
+        item->setForeground(column, brush);
+    item->setText(statusColumn, status);
+}
+
+void MainWindow::slot_watchEvent(const tcWatchEvent& event)
+{
+    showPendingMerges();
+    const tcWatchState::tcEntry& entry = watch->state().entries().at(event.entry);
+    const QString mac = entry.device ? entry.device->macAddress : QString();
+    const int row =
+        sites().findMatch(event.kind == tcWatchEvent::Moved ? event.oldAddress : event.address, mac);
+    if (row < 0 || row >= items.size())
+        return;
+    tcSiteLocateItem* item = items[row];
+    const QString time = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+    switch (event.kind) {
+    case tcWatchEvent::Offline: showWatchState(item, false, tr("last seen %1").arg(time)); break;
+    case tcWatchEvent::Online: showWatchState(item, true, QString()); break;
+    case tcWatchEvent::Found: showWatchState(item, true, tr("new at %1").arg(time)); break;
+    case tcWatchEvent::Moved:
+        session->moveRow(row, event.address);
+        item->setText(tcSiteList::colAddress, event.address);
+        item->setData(0, tcSiteLocateItem::AddressRole, event.address);
+        showWatchState(item, true, tr("moved from %1").arg(event.oldAddress));
+        rowStates[row].otherSubnet = !sites().isOtherSubnet(row); // redraw its mark
+        markAddresses(row);
+        break;
+    case tcWatchEvent::Changed: break;
+    }
+    // Watching, the label is never "Locating...": it counts what is online as it changes.
+    showSitesFound();
 }
 
 bool MainWindow::matchesFind(int row) const

@@ -9,6 +9,7 @@
 #include "tcSiteList.h"
 #include "tcSiteLocateItem.h"
 #include "tcVideoDevice.h"
+#include "tcWatchState.h"
 
 #include <QIcon>
 #include <QList>
@@ -34,8 +35,8 @@ public:
     explicit MainWindow(QWidget* apParent = nullptr);
     ~MainWindow() override;
 
-    // The device list; null until the first device is reported.
-    // The tree as it shows the list, with every merge so far drawn.
+    // The tree as it shows the list, with every merge so far drawn; null until the first
+    // device is reported.
     QTreeWidget* deviceTree()
     {
         showPendingMerges();
@@ -71,6 +72,7 @@ public slots:
     void slot_findTextChanged(const QString& text);
     void slot_exportClicked(bool afAllRows);
     void slot_copyRows();
+    void slot_watchToggled(bool afOn);
 
 private:
     void slot_cycleTick(int count);
@@ -80,6 +82,10 @@ private:
     void createSiteTree();
     // The merges noted since the tree was last drawn, shown at once.
     void showPendingMerges();
+    // The watch mode's view of the site: greyed offline rows, new and moved rows marked.
+    void slot_watchEvent(const tcWatchEvent& event);
+    void slot_watchCycle();
+    void showWatchState(tcSiteLocateItem* item, bool online, const QString& status);
     // A tree row for list row `row`, appended to items.
     tcSiteLocateItem* newItem(int row);
     // Shown when its kind is and it holds the find text.
@@ -128,9 +134,11 @@ private:
     QVector<tcRowState> rowStates;
     QVector<QIcon> noteIcons; // information, warning
     tcSiteLocateItem::tcNoteSource noteSource;
-    tcDiscoverySession* session = nullptr; // the list, and the cycle's wait timer
-    tcRangeEntry* rangeEntry = nullptr;    // other subnets to sweep, for this session
-    tcKindFilter shown;                    // the checked kind button
+    tcDiscoverySession* session = nullptr;
+    class tcListWatch* watch = nullptr;
+    class QCheckBox* chkWatch = nullptr; // the list, and the cycle's wait timer
+    tcRangeEntry* rangeEntry = nullptr;  // other subnets to sweep, for this session
+    tcKindFilter shown;                  // the checked kind button
     bool selectAllNext = true;
 
     QVector<tcSiteLocateItem*> items; // items[row] shows list row `row`
