@@ -124,6 +124,7 @@ QString scanHelpText()
         "Usage: zephyrlock-scan [--kind KIND] [--cycles N] [--range RANGE]... [--rate N]\n"
         "                       [--interface NAME]... [--verbose] [--json | --csv]\n"
         "       zephyrlock-scan --interfaces [--interface NAME]...\n"
+        "       zephyrlock-scan set-network | set-password | watch ... (each with --help)\n"
         "\n"
         "Finds the devices on the local network as the Zephyrlock Scanner window does and\n"
         "prints its device list. A discovery cycle takes three seconds.\n"
