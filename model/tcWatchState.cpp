@@ -41,6 +41,7 @@ int tcWatchState::addEntry(const QString& key, const tpVideoDevice& device, qint
     entry.key = key;
     entry.device = device;
     entry.address = device->ipAddress;
+    entry.endpoint = device->endpoint;
     entry.firstSeen = entry.lastSeen = now;
     entry.heard = true;
     m_entries.append(entry);
@@ -70,6 +71,8 @@ QVector<tcWatchEvent> tcWatchState::report(const tpVideoDevice& device, qint64 n
     entry.lastSeen = now;
     entry.missed = 0;
     entry.heard = true;
+    if (!device->endpoint.isEmpty())
+        entry.endpoint = device->endpoint;
     if (!entry.online) {
         entry.online = true;
         events.append({tcWatchEvent::Online, index, entry.address, QString(), now});
@@ -85,7 +88,7 @@ QVector<tcWatchEvent> tcWatchState::bye(const QString& endpoint, qint64 now)
     QVector<tcWatchEvent> events;
     for (int index = 0; index < m_entries.size(); ++index) {
         tcEntry& entry = m_entries[index];
-        if (entry.online && !endpoint.isEmpty() && entry.device->endpoint == endpoint) {
+        if (entry.online && !endpoint.isEmpty() && entry.endpoint == endpoint) {
             entry.online = false;
             entry.heard = false;
             events.append({tcWatchEvent::Offline, index, entry.address, QString(), now});

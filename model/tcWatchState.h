@@ -36,6 +36,9 @@ public:
         QString key;
         tpVideoDevice device; // the last report
         QString address;
+        // Kept from the reply that carried it: a Bye names the device by it, and the
+        // device's other protocols do not report it.
+        QString endpoint;
         qint64 firstSeen = 0, lastSeen = 0;
         bool online = true;
         // Another device answers with this MAC at another address at the same time:

@@ -44,6 +44,9 @@ private slots:
             << QStringList{"found 10.0.0.1", "offline 10.0.0.1", "online 10.0.0.1"} << 1;
         QTest::newRow("a Bye is offline at once")
             << "r aa 10.0.0.1 ep=u1; bye u1" << QStringList{"found 10.0.0.1", "offline 10.0.0.1"} << 0;
+        QTest::newRow("a Bye names the device by the endpoint another protocol's reply left out")
+            << "r aa 10.0.0.1 ep=u1; r aa 10.0.0.1; bye u1"
+            << QStringList{"found 10.0.0.1", "offline 10.0.0.1"} << 0;
         QTest::newRow("a Bye of another endpoint changes nothing")
             << "r aa 10.0.0.1 ep=u1; bye u2; end" << QStringList{"found 10.0.0.1"} << 1;
         QTest::newRow("moved by MAC, told at the period's end, one row")

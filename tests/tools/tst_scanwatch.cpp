@@ -52,6 +52,28 @@ private slots:
             QCOMPARE(options.intervalSecs, 15);
     }
 
+    // A camera that says Bye is offline at once, and online at once when it says Hello,
+    // between the cycles.
+    void announcements()
+    {
+        ZL_REQUIRE_SANDBOX();
+        tcSim sim;
+        QVERIFY(sim.start(R"([{"kind": "onvif", "address": "10.99.7.10", "mac": "0a:3d:91:07:00:10",
+                               "schedule": [{"at": 2, "do": "bye"}, {"at": 4, "do": "hello"}]}])"));
+        QProcess watch;
+        watch.start(binPath(QStringLiteral("zephyrlock-scan")),
+                    {"watch", "--json", "--interval", "30", "--duration", "6"});
+        QVERIFY(watch.waitForFinished(20000));
+        QCOMPARE(watch.exitCode(), 0);
+        QStringList events;
+        for (const QByteArray& line : watch.readAllStandardOutput().split('\n'))
+            if (!line.isEmpty())
+                events << QJsonDocument::fromJson(line).object()["event"].toString();
+        // One cycle at the start, and none after it within the watch: Bye and Hello alone.
+        QCOMPARE(events, (QStringList{"found", "offline", "online"}));
+        QTRY_COMPARE(sim.events("schedule").size(), 2);
+    }
+
     void siteChangesUnderTheWatch()
     {
         ZL_REQUIRE_SANDBOX();

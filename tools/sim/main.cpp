@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QSet>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <csignal>
 #include <cstdio>
@@ -44,6 +45,10 @@ Site file: {"devices": [ {...}, ... ]}, each device an object with
               failed (with errorCode) | endless-body;  faultPaths ["/SetNetBasicConfig", ...]
               limits a fault to those paths (not closed-port)
   moveOnWrite true: as --move-on-write, for this device alone (false)
+  schedule    [{"at": seconds, "do": "silent" | "back" | "hello" | "bye"}, ...]: from the
+              start, the device stops answering discovery, answers again, or multicasts
+              a WS-Discovery Hello (answering again) or Bye (silent after it); each step
+              prints {"event":"schedule",...}
   successStatus  status text of an accepted write's reply ("success"; "SUCCESS"
               as some firmware writes it)
   network     {"ipSettingMode": "staticIp", "staticIp": ..., "staticIpRoute",
@@ -257,6 +262,23 @@ int main(int argc, char** argv)
     if (!parser.isSet(QStringLiteral("no-discovery")) && !discovery.start(&error)) {
         removeAdded();
         return fail(error);
+    }
+
+    // The devices' own doings, at their times from now.
+    for (const auto& d : devices) {
+        for (const tcSimDevice::tcStep& step : d->schedule) {
+            tcSimDevice* device = d.get();
+            QTimer::singleShot(step.atMs, &app, [device, step, &discovery] {
+                static const char* const names[] = {"silent", "back", "hello", "bye"};
+                device->silent =
+                    step.what == tcSimDevice::tcStep::Silent || step.what == tcSimDevice::tcStep::Bye;
+                if (step.what == tcSimDevice::tcStep::Hello || step.what == tcSimDevice::tcStep::Bye)
+                    discovery.announce(*device, step.what == tcSimDevice::tcStep::Hello);
+                emitJsonLine({{QStringLiteral("event"), QStringLiteral("schedule")},
+                              {QStringLiteral("device"), device->address.toString()},
+                              {QStringLiteral("do"), QLatin1String(names[step.what])}});
+            });
+        }
     }
 
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0) {

@@ -156,10 +156,10 @@ template <size_t N> int indexOf(const char* const (&names)[N], const QString& te
 bool parseDevice(const QJsonObject& o, int index, tcSimDevice& d, QString* error)
 {
     static const QSet<QString> known = {
-        "kind",        "address",       "altAddress", "port",      "name",       "model",      "firmware",
-        "cloudId",     "mac",           "protocols",  "http",      "auth",       "algorithm",  "qop",
-        "authversion", "userhash",      "realm",      "users",     "fault",      "faultPaths", "errorCode",
-        "network",     "successStatus", "authPaths",  "nonceUses", "moveOnWrite"};
+        "kind",        "address",       "altAddress", "port",      "name",        "model",      "firmware",
+        "cloudId",     "mac",           "protocols",  "http",      "auth",        "algorithm",  "qop",
+        "authversion", "userhash",      "realm",      "users",     "fault",       "faultPaths", "errorCode",
+        "network",     "successStatus", "authPaths",  "nonceUses", "moveOnWrite", "schedule"};
     for (auto it = o.begin(); it != o.end(); ++it)
         if (!known.contains(it.key())) {
             *error = QStringLiteral("unknown key \"%1\"").arg(it.key());
@@ -205,6 +205,18 @@ bool parseDevice(const QJsonObject& o, int index, tcSimDevice& d, QString* error
         !readBool(o, "qop", &d.qop, error) || !readBool(o, "authversion", &d.authVersion, error) ||
         !readBool(o, "userhash", &d.userHash, error) || !readBool(o, "moveOnWrite", &d.moveOnWrite, error))
         return false;
+    for (const QJsonValue& value : o.value(QStringLiteral("schedule")).toArray()) {
+        const QJsonObject step = value.toObject();
+        static const char* const whats[] = {"silent", "back", "hello", "bye"};
+        const int what = indexOf(whats, step.value(QStringLiteral("do")).toString());
+        const double at = step.value(QStringLiteral("at")).toDouble(-1);
+        if (what < 0 || at < 0 || at > 86400) {
+            *error = QStringLiteral(
+                "\"schedule\" steps are {\"at\": seconds, \"do\": silent | back | hello | bye}");
+            return false;
+        }
+        d.schedule.append({int(at * 1000), tcSimDevice::tcStep::What(what)});
+    }
 
     text.clear();
     if (!readString(o, "mac", &text, error))

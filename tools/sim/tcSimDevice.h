@@ -45,6 +45,16 @@ struct tcSimDevice
     std::array<quint8, 6> mac{};
     bool http = true;
     bool moveOnWrite = false; // discovery names the written static address
+    // What the device does by itself after the start: goes silent (no discovery reply),
+    // comes back, or says WS-Discovery Hello or Bye (which also end or begin a silence).
+    struct tcStep
+    {
+        enum What { Silent, Back, Hello, Bye };
+        int atMs = 0;
+        What what = Silent;
+    };
+    QVector<tcStep> schedule;
+    bool silent = false;
 
     tcSimAuth auth = tcSimAuth::Digest;
     QMap<QString, tcSimAuth> authPaths;        // path -> login mode that overrides `auth` there

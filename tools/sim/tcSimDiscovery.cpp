@@ -245,6 +245,35 @@ QByteArray probeMatches(const tcSimDevice& d, const QString& relatesTo, const QS
     return text.toUtf8();
 }
 
+QByteArray announcement(const tcSimDevice& d, bool hello, const QString& messageId)
+{
+    const QString address = d.port == 80
+                                ? d.reportedAddress().toString()
+                                : QStringLiteral("%1:%2").arg(d.reportedAddress().toString()).arg(d.port);
+    const QString body =
+        hello ? QStringLiteral(
+                    "<d:Hello><wsa:EndpointReference><wsa:Address>urn:uuid:%1</wsa:Address>"
+                    "</wsa:EndpointReference><d:Types>dn:NetworkVideoTransmitter tds:Device</d:Types>"
+                    "<d:Scopes>%2</d:Scopes><d:XAddrs>http://%3/onvif/device_service</d:XAddrs>"
+                    "<d:MetadataVersion>1</d:MetadataVersion></d:Hello>")
+                    .arg(endpointUuid(d), scopes(d).join(QLatin1Char(' ')).toHtmlEscaped(), address)
+              : QStringLiteral("<d:Bye><wsa:EndpointReference><wsa:Address>urn:uuid:%1</wsa:Address>"
+                               "</wsa:EndpointReference></d:Bye>")
+                    .arg(endpointUuid(d));
+    return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                          "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"%1\" xmlns:wsa=\"%2\" xmlns:d=\"%3\" "
+                          "xmlns:dn=\"%4\" xmlns:tds=\"%5\"><SOAP-ENV:Header>"
+                          "<wsa:MessageID>%6</wsa:MessageID>"
+                          "<wsa:To>urn:schemas-xmlsoap-org:ws:2005:04:discovery</wsa:To>"
+                          "<wsa:Action>http://schemas.xmlsoap.org/ws/2005/04/discovery/%7</wsa:Action>"
+                          "<d:AppSequence InstanceId=\"1\" MessageNumber=\"1\"/>"
+                          "</SOAP-ENV:Header><SOAP-ENV:Body>%8</SOAP-ENV:Body></SOAP-ENV:Envelope>")
+        .arg(QLatin1String(kSoapNs), QLatin1String(kAddressingNs), QLatin1String(kDiscoveryNs),
+             QLatin1String(kNetworkWsdlNs), QLatin1String(kDeviceWsdlNs), messageId.toHtmlEscaped(),
+             hello ? QStringLiteral("Hello") : QStringLiteral("Bye"), body)
+        .toUtf8();
+}
+
 } // namespace tcSimOnvif
 
 namespace tcSimBridge {

@@ -31,6 +31,8 @@ bool matches(const tcSimDevice& device, const Probe& probe);
 // The device's scopes (percent-encoded values).
 QStringList scopes(const tcSimDevice& device);
 QByteArray probeMatches(const tcSimDevice& device, const QString& relatesTo, const QString& messageId);
+// A Hello (with the device's types, scopes and service address) or a Bye.
+QByteArray announcement(const tcSimDevice& device, bool hello, const QString& messageId);
 } // namespace tcSimOnvif
 
 namespace tcSimBridge {

@@ -184,21 +184,30 @@ void tcSimDiscoveryServer::slot_flush()
         m_timer.start(int(qBound<qint64>(0, m_queue.begin()->first - m_clock.elapsed(), 60000)));
 }
 
-QVector<const tcSimDevice*> tcSimDiscoveryServer::addressees(const QNetworkDatagram& query, unsigned protocol) const
+QVector<const tcSimDevice*> tcSimDiscoveryServer::addressees(const QNetworkDatagram& query,
+                                                             unsigned protocol) const
 {
     QVector<const tcSimDevice*> devices;
     if (!isUnicast(query)) {
         for (const auto& d : m_devices)
-            if (d->protocols & protocol)
+            if ((d->protocols & protocol) && !d->silent)
                 devices.append(d.get());
         return devices;
     }
     bool isIPv4 = false;
     const quint32 address = query.destinationAddress().toIPv4Address(&isIPv4);
     for (const tcSimDevice* d : m_byAddress.value(isIPv4 ? address : 0))
-        if (d->protocols & protocol)
+        if ((d->protocols & protocol) && !d->silent)
             devices.append(d);
     return devices;
+}
+
+void tcSimDiscoveryServer::announce(const tcSimDevice& device, bool hello)
+{
+    if (!m_onvif || !(device.protocols & ProtoOnvif))
+        return;
+    const QString id = QStringLiteral("urn:uuid:") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    schedule(m_onvif, device, tcSimOnvif::announcement(device, hello, id), kWsdGroup, kOnvifPort, 0);
 }
 
 void tcSimDiscoveryServer::slot_onvif()
@@ -220,7 +229,8 @@ void tcSimDiscoveryServer::slot_onvif()
                 continue;
             // The URN form, as most cameras write it (and as nmap's WS-Discovery script
             // expects it).
-            const QString id = QStringLiteral("urn:uuid:") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+            const QString id =
+                QStringLiteral("urn:uuid:") + QUuid::createUuid().toString(QUuid::WithoutBraces);
             const int delay = multicast && m_options.onvifMaxDelayMs > 0
                                   ? int(m_random.bounded(m_options.onvifMaxDelayMs + 1))
                                   : 0;

@@ -42,6 +42,8 @@ public:
 
     // Binds and joins what the site's devices need. False, with the reason in *error.
     bool start(QString* error);
+    // A WS-Discovery Hello or Bye of the device, to the group.
+    void announce(const tcSimDevice& device, bool hello);
     QStringList protocols() const { return m_protocols; }
 
 private slots:
