@@ -277,11 +277,11 @@ void MainWindow::showSitesFound()
     int visible = 0;
     for (int i = 0; i < total; ++i)
         visible += siteTree->topLevelItem(i)->isHidden() ? 0 : 1;
-    if (watch && watch->isOn())
-        ui->lblProgress->setText(
-            tr("Sites found (%1 / %2), %3 online").arg(visible).arg(total).arg(watch->state().onlineCount()));
-    else
-        ui->lblProgress->setText(tr("Sites found (%1 / %2)").arg(visible).arg(total));
+    ui->lblProgress->setText(tr("Sites found (%1 / %2)").arg(visible).arg(total));
+    // The count online goes on the box: a longer label would cut the kind buttons' texts.
+    if (chkWatch)
+        chkWatch->setText(watch && watch->isOn() ? tr("Watch (%1 online)").arg(watch->state().onlineCount())
+                                                 : tr("Watch"));
 }
 
 void MainWindow::slot_typeToggled(bool afChecked)
