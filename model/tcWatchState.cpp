@@ -68,19 +68,24 @@ QVector<tcWatchEvent> tcWatchState::report(const tpVideoDevice& device, qint64 n
         m_elsewhere.insert(index, device);
         return events;
     }
-    entry.lastSeen = now;
-    entry.missed = 0;
-    entry.heard = true;
-    if (!device->endpoint.isEmpty())
-        entry.endpoint = device->endpoint;
     if (!entry.online) {
         entry.online = true;
         events.append({tcWatchEvent::Online, index, entry.address, QString(), now});
     }
     if (!sameData(*entry.device, *device))
         events.append({tcWatchEvent::Changed, index, entry.address, QString(), now});
-    entry.device = device;
+    hear(entry, device, now);
     return events;
+}
+
+void tcWatchState::hear(tcEntry& entry, const tpVideoDevice& device, qint64 now)
+{
+    entry.device = device;
+    entry.lastSeen = now;
+    entry.missed = 0;
+    entry.heard = true;
+    if (!device->endpoint.isEmpty())
+        entry.endpoint = device->endpoint;
 }
 
 QVector<tcWatchEvent> tcWatchState::bye(const QString& endpoint, qint64 now)
@@ -103,44 +108,26 @@ QVector<tcWatchEvent> tcWatchState::endPeriod(qint64 now)
     for (auto it = m_elsewhere.cbegin(); it != m_elsewhere.cend(); ++it) {
         tcEntry& entry = m_entries[it.key()];
         const tpVideoDevice& report = it.value();
-        if (entry.heard) {
+        const QString twinKey = entry.key + QLatin1Char('@') + report->ipAddress;
+        const auto twin = m_byKey.constFind(twinKey);
+        if (twin != m_byKey.cend()) {
+            // The second device of a conflict, heard again: whether or not the first one
+            // is, nothing has moved.
+            hear(m_entries[*twin], report, now);
+        } else if (entry.heard) {
             // Heard at its own address too: a second device with the same MAC, listed
             // apart and marked, never a move.
             entry.conflict = true;
-            const QString key = entry.key + QLatin1Char('@') + report->ipAddress;
-            const auto other = m_byKey.constFind(key);
-            if (other == m_byKey.cend()) {
-                const int index = addEntry(key, report, now);
-                m_entries[index].conflict = true;
-                events.append({tcWatchEvent::Found, index, report->ipAddress, QString(), now});
-            } else {
-                tcEntry& twin = m_entries[*other];
-                twin.lastSeen = now;
-                twin.missed = 0;
-                twin.heard = true;
-                twin.device = report;
-            }
-            continue;
+            const int index = addEntry(twinKey, report, now);
+            m_entries[index].conflict = true;
+            events.append({tcWatchEvent::Found, index, report->ipAddress, QString(), now});
+        } else {
+            const QString from = entry.address;
+            entry.address = report->ipAddress;
+            hear(entry, report, now);
+            entry.online = true;
+            events.append({tcWatchEvent::Moved, it.key(), entry.address, from, now});
         }
-        const auto twin = m_byKey.constFind(entry.key + QLatin1Char('@') + report->ipAddress);
-        if (twin != m_byKey.cend()) {
-            // The second device of a conflict is heard alone: it has not moved, the first
-            // one is only quiet.
-            tcEntry& other = m_entries[*twin];
-            other.lastSeen = now;
-            other.missed = 0;
-            other.heard = true;
-            other.device = report;
-            continue;
-        }
-        const QString from = entry.address;
-        entry.address = report->ipAddress;
-        entry.device = report;
-        entry.lastSeen = now;
-        entry.missed = 0;
-        entry.heard = true;
-        entry.online = true;
-        events.append({tcWatchEvent::Moved, it.key(), entry.address, from, now});
     }
     m_elsewhere.clear();
     for (int index = 0; index < m_entries.size(); ++index) {

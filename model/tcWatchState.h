@@ -64,6 +64,8 @@ private:
     static QString keyOf(const tcVideoDevice& device);
     static bool sameData(const tcVideoDevice& a, const tcVideoDevice& b);
     int addEntry(const QString& key, const tpVideoDevice& device, qint64 now);
+    // A report of the entry's device at its own address.
+    static void hear(tcEntry& entry, const tpVideoDevice& device, qint64 now);
 
     QVector<tcEntry> m_entries;
     QHash<QString, int> m_byKey;

@@ -495,8 +495,8 @@ void MainWindow::slot_watchEvent(const tcWatchEvent& event)
         item->setText(tcSiteList::colAddress, event.address);
         item->setData(0, tcSiteLocateItem::AddressRole, event.address);
         showWatchState(item, true, tr("moved from %1").arg(event.oldAddress));
-        rowStates[row].otherSubnet = !sites().isOtherSubnet(row); // redraw its mark
-        markAddresses(row);
+        // Its address is new: the mark is judged afresh.
+        markAddresses(row, true);
         break;
     case tcWatchEvent::Changed: break;
     }
@@ -581,20 +581,20 @@ void MainWindow::slot_copyRows()
         QGuiApplication::clipboard()->setText(text);
 }
 
-void MainWindow::markAddresses(int row)
+void MainWindow::markAddresses(int row, bool afRedraw)
 {
-    markAddress(row);
+    markAddress(row, afRedraw);
     for (int other : sites().conflictingRows(row))
         markAddress(other);
 }
 
-void MainWindow::markAddress(int row)
+void MainWindow::markAddress(int row, bool afRedraw)
 {
     const QVector<int> others = sites().conflictingRows(row);
     const bool otherSubnet = sites().isOtherSubnet(row);
     // The note's text is built when it is read; the mark changes only with these two.
     tcRowState& state = rowStates[row];
-    if (state.conflict == !others.isEmpty() && state.otherSubnet == otherSubnet)
+    if (!afRedraw && state.conflict == !others.isEmpty() && state.otherSubnet == otherSubnet)
         return;
     state.otherSubnet = otherSubnet;
     state.conflict = !others.isEmpty();

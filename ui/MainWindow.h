@@ -106,8 +106,9 @@ private:
     QVector<int> rowsInTreeOrder(bool afShownOnly) const;
     // The warning icon and tooltip in the address column of `row` and of every row
     // listed at the same address.
-    void markAddresses(int row);
-    void markAddress(int row);
+    // afRedraw: even when neither the conflict nor the subnet state changed.
+    void markAddresses(int row, bool afRedraw = false);
+    void markAddress(int row, bool afRedraw = false);
     // Every listed device outside `chosen`, with the address its row shows.
     QVector<tcHeldAddress> otherDevices(const QList<QTreeWidgetItem*>& chosen) const;
 
