@@ -116,7 +116,7 @@ void takeMacCandidate(QString& macCandidate, tcVideoDevice& device)
     }
     if (macCandidate.isEmpty())
         return;
-    device.macAddress = macCandidate.toUpper();
+    device.macAddress = macText(macCandidate);
     if (macCandidate.startsWith(kMakerOuiWithColons, Qt::CaseInsensitive))
         device.type = Norvo2Cam;
 }
@@ -248,7 +248,7 @@ void readEndpointReference(QXmlStreamReader& xml, tcVideoDevice& device, QString
             return;
         macCandidate = pieces.last();
         if (macCandidate.size() == 12 && macCandidate.startsWith(kMakerOui, Qt::CaseInsensitive)) {
-            device.macAddress = macWithColons(macCandidate).toUpper();
+            device.macAddress = macText(macWithColons(macCandidate));
             device.type = Norvo2Cam;
         } else {
             macCandidate.clear();

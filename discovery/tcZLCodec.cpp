@@ -109,7 +109,7 @@ std::unique_ptr<tcVideoDevice> parseZLReply(const QByteArray& abaDatagram, const
     device->siteName = stringOf(reply, QLatin1String("siteName"));
     device->cloudId = stringOf(reply, QLatin1String("cloudId"));
     device->model = stringOf(reply, QLatin1String("model"), QStringLiteral("ZLB"));
-    device->macAddress = stringOf(reply, QLatin1String("macAddr")).toUpper();
+    device->macAddress = macText(stringOf(reply, QLatin1String("macAddr")));
     if (device->macAddress.size() == 12)
         device->macAddress = macWithColons(device->macAddress);
     const QString address = stringOf(reply, QLatin1String("ipAddr"));

@@ -60,15 +60,7 @@ void tcSiteList::moveRow(int row, const QString& address)
 
 QString tcSiteList::macKey(const QString& mac)
 {
-    // MACs are hex digits and separators: upper case is the key, and a text that is
-    // upper case already is its own key without a copy.
-    bool lower = false;
-    for (const QChar c : mac) {
-        if (c.unicode() >= 0x80)
-            return mac.toCaseFolded().toUpper();
-        lower = lower || (c >= QLatin1Char('a') && c <= QLatin1Char('z'));
-    }
-    return lower ? mac.toUpper() : mac;
+    return macText(mac);
 }
 
 bool tcSiteList::precedes(int a, int b) const

@@ -72,6 +72,16 @@ QString tcVideoDevice::webAddress() const
         .arg(webPort == 443 ? QStringLiteral("s") : QString(), ipAddress, QString::number(webPort));
 }
 
+QString macText(const QString& mac)
+{
+    QString text = mac;
+    for (QChar& c : text) {
+        if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+            c = QChar(c.unicode() - ('a' - 'A'));
+    }
+    return text;
+}
+
 bool isPlainHost(const QString& text)
 {
     if (text.isEmpty())

@@ -127,5 +127,10 @@ using tcDeviceRecords = std::vector<std::unique_ptr<tcVideoDevice>>;
 // log in to, so text such as "10.0.0.5@other.host" must never be taken as one.
 bool isPlainHost(const QString& text);
 
+// A MAC as the list keeps and compares it: its ASCII letters upper case, every other
+// character as the device sent it. MACs are hex, but a reply may carry anything in that
+// field, and Unicode's own upper case can make one character three.
+QString macText(const QString& mac);
+
 // Registers tpVideoDevice under its name; returns the (cached) type id.
 int registerVideoDeviceMetaType();

@@ -23,7 +23,7 @@ int tcWatchState::onlineCount() const
 QString tcWatchState::keyOf(const tcVideoDevice& device)
 {
     if (!device.macAddress.isEmpty())
-        return QLatin1String("mac:") + device.macAddress.toUpper();
+        return QLatin1String("mac:") + macText(device.macAddress);
     if (!device.endpoint.isEmpty())
         return QLatin1String("ep:") + device.endpoint;
     return QLatin1String("ip:") + device.ipAddress;

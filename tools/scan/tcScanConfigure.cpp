@@ -25,7 +25,7 @@ QStringList listValue(const QString& text, bool mac)
     for (QString item : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         item = item.trimmed();
         if (mac)
-            item = item.toUpper().replace(QLatin1Char('-'), QLatin1Char(':'));
+            item = macText(item).replace(QLatin1Char('-'), QLatin1Char(':'));
         if (!item.isEmpty() && !items.contains(item))
             items << item;
     }

@@ -116,7 +116,7 @@ QByteArray formatWatchEvent(const tcWatchEvent& event, const tcWatchState& state
         QJsonObject object{{QStringLiteral("event"), watchEventText(event.kind)},
                            {QStringLiteral("time"), time},
                            {QStringLiteral("ip_address"), event.address},
-                           {QStringLiteral("mac_address"), device.macAddress.toUpper()},
+                           {QStringLiteral("mac_address"), macText(device.macAddress)},
                            {QStringLiteral("site_name"), device.siteName},
                            {QStringLiteral("model"), device.model},
                            {QStringLiteral("protocol"), protocolText(device.type)},
@@ -129,7 +129,7 @@ QByteArray formatWatchEvent(const tcWatchEvent& event, const tcWatchState& state
     QStringList words{time, watchEventText(event.kind), event.address};
     if (!event.oldAddress.isEmpty())
         words << QStringLiteral("(from %1)").arg(event.oldAddress);
-    words << (device.macAddress.isEmpty() ? QStringLiteral("-") : device.macAddress.toUpper());
+    words << (device.macAddress.isEmpty() ? QStringLiteral("-") : macText(device.macAddress));
     if (!device.siteName.isEmpty())
         words << device.siteName;
     words << protocolText(device.type);
