@@ -33,8 +33,9 @@ private slots:
         // Unicode upper-cases U+0390 to three characters: only ASCII letters change, so the
         // MAC stays as long as it was sent (found while fuzzing).
         QTest::newRow("non-ASCII MAC keeps its other characters")
-            << QByteArray("{\"cloudId\":\"c1\",\"macAddr\":\"0a3d91a1b\xce\x90ullc3\",\"ipAddr\":\"10.0.0.9\","
-                          "\"webPort\":80}")
+            << QByteArray(
+                   "{\"cloudId\":\"c1\",\"macAddr\":\"0a3d91a1b\xce\x90ullc3\",\"ipAddr\":\"10.0.0.9\","
+                   "\"webPort\":80}")
             << QString::fromUtf8("|c1|ZLB|0A3D91A1B\xce\x90ULLC3|10.0.0.9|80|");
         QTest::newRow("keys of other types give empty texts and the default model")
             << QByteArray(
