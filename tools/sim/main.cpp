@@ -47,8 +47,10 @@ Site file: {"devices": [ {...}, ... ]}, each device an object with
   moveOnWrite true: as --move-on-write, for this device alone (false)
   schedule    [{"at": seconds, "do": "silent" | "back" | "hello" | "bye"}, ...]: from the
               start, the device stops answering discovery, answers again, or multicasts
-              a WS-Discovery Hello (answering again) or Bye (silent after it); each step
-              prints {"event":"schedule",...}
+              a WS-Discovery Hello (answering again) or Bye (silent after it);
+              {"at": seconds, "do": "move", "to": address} moves it to that address
+              (added to the interface at the start); each step prints
+              {"event":"schedule",...}
   successStatus  status text of an accepted write's reply ("success"; "SUCCESS"
               as some firmware writes it)
   network     {"ipSettingMode": "staticIp", "staticIp": ..., "staticIpRoute",
@@ -220,7 +222,7 @@ int main(int argc, char** argv)
         const QSet<quint32> present = localAddresses();
         QStringList commands;
         for (const auto& d : devices)
-            for (const QHostAddress& a : {d->address, d->altAddress})
+            for (const QHostAddress& a : d->addresses())
                 if (!a.isNull() && !present.contains(a.toIPv4Address()) && !added.contains(a.toString())) {
                     added << a.toString();
                     commands << QStringLiteral("address add %1/%2 dev %3")
@@ -269,14 +271,21 @@ int main(int argc, char** argv)
         for (const tcSimDevice::tcStep& step : d->schedule) {
             tcSimDevice* device = d.get();
             QTimer::singleShot(step.atMs, &app, [device, step, &discovery] {
-                static const char* const names[] = {"silent", "back", "hello", "bye"};
-                device->silent =
-                    step.what == tcSimDevice::tcStep::Silent || step.what == tcSimDevice::tcStep::Bye;
+                QJsonObject event{{QStringLiteral("event"), QStringLiteral("schedule")},
+                                  {QStringLiteral("device"), device->address.toString()},
+                                  {QStringLiteral("do"), QLatin1String(tcSimDevice::kStepNames[step.what])}};
+                if (step.what == tcSimDevice::tcStep::Move) {
+                    // A re-patched or re-addressed device: the same MAC and endpoint answer
+                    // from the new address, and its HTTP service follows.
+                    device->address = step.to;
+                    event.insert(QStringLiteral("to"), step.to.toString());
+                } else {
+                    device->silent =
+                        step.what == tcSimDevice::tcStep::Silent || step.what == tcSimDevice::tcStep::Bye;
+                }
                 if (step.what == tcSimDevice::tcStep::Hello || step.what == tcSimDevice::tcStep::Bye)
                     discovery.announce(*device, step.what == tcSimDevice::tcStep::Hello);
-                emitJsonLine({{QStringLiteral("event"), QStringLiteral("schedule")},
-                              {QStringLiteral("device"), device->address.toString()},
-                              {QStringLiteral("do"), QLatin1String(names[step.what])}});
+                emitJsonLine(event);
             });
         }
     }

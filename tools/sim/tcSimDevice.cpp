@@ -207,15 +207,16 @@ bool parseDevice(const QJsonObject& o, int index, tcSimDevice& d, QString* error
         return false;
     for (const QJsonValue& value : o.value(QStringLiteral("schedule")).toArray()) {
         const QJsonObject step = value.toObject();
-        static const char* const whats[] = {"silent", "back", "hello", "bye"};
-        const int what = indexOf(whats, step.value(QStringLiteral("do")).toString());
+        const int what = indexOf(tcSimDevice::kStepNames, step.value(QStringLiteral("do")).toString());
         const double at = step.value(QStringLiteral("at")).toDouble(-1);
-        if (what < 0 || at < 0 || at > 86400) {
-            *error = QStringLiteral(
-                "\"schedule\" steps are {\"at\": seconds, \"do\": silent | back | hello | bye}");
+        const QHostAddress to(step.value(QStringLiteral("to")).toString());
+        const bool move = what == tcSimDevice::tcStep::Move;
+        if (what < 0 || at < 0 || at > 86400 || move != (to.protocol() == QAbstractSocket::IPv4Protocol)) {
+            *error = QStringLiteral("\"schedule\" steps are {\"at\": seconds, \"do\": silent | back | hello | "
+                                    "bye} or {\"at\": seconds, \"do\": \"move\", \"to\": IPv4 address}");
             return false;
         }
-        d.schedule.append({int(at * 1000), tcSimDevice::tcStep::What(what)});
+        d.schedule.append({int(at * 1000), tcSimDevice::tcStep::What(what), move ? to : QHostAddress()});
     }
 
     text.clear();
@@ -341,6 +342,17 @@ QHostAddress tcSimDevice::reportedAddress() const
     if (!moveOnWrite || dhcpMode() || written.protocol() != QAbstractSocket::IPv4Protocol)
         return address;
     return written;
+}
+
+QVector<QHostAddress> tcSimDevice::addresses() const
+{
+    QVector<QHostAddress> all{address};
+    if (!altAddress.isNull())
+        all << altAddress;
+    for (const tcStep& step : schedule)
+        if (step.what == tcStep::Move)
+            all << step.to;
+    return all;
 }
 
 bool tcSimDevice::dhcpMode() const

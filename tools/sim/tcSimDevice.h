@@ -49,11 +49,13 @@ struct tcSimDevice
     // comes back, or says WS-Discovery Hello or Bye (which also end or begin a silence).
     struct tcStep
     {
-        enum What { Silent, Back, Hello, Bye };
+        enum What { Silent, Back, Hello, Bye, Move };
         int atMs = 0;
         What what = Silent;
+        QHostAddress to; // Move: the device's address from then on
     };
     QVector<tcStep> schedule;
+    static constexpr const char* kStepNames[] = {"silent", "back", "hello", "bye", "move"};
     bool silent = false;
 
     tcSimAuth auth = tcSimAuth::Digest;
@@ -91,6 +93,9 @@ struct tcSimDevice
     // The address discovery replies name: the device's own, or with moveOnWrite the
     // static address its configuration holds.
     QHostAddress reportedAddress() const;
+    // Every address the device answers from in the run: its own, its second, and those
+    // its schedule moves it to.
+    QVector<QHostAddress> addresses() const;
     // The state that tests read back: identity, login settings (passwords only as
     // SHA-256), network configuration.
     QJsonObject stateJson() const;

@@ -18,7 +18,7 @@ bool tcSimHttpServer::listen(QString* error)
     for (const auto& device : m_devices) {
         if (!device->http || device->fault == tcSimFault::ClosedPort)
             continue;
-        for (const QHostAddress& address : {device->address, device->altAddress}) {
+        for (const QHostAddress& address : device->addresses()) {
             if (address.isNull())
                 continue;
             auto* server = new QTcpServer(this);
