@@ -29,10 +29,20 @@ QString tcWatchState::keyOf(const tcVideoDevice& device)
     return QLatin1String("ip:") + device.ipAddress;
 }
 
-bool tcWatchState::sameData(const tcVideoDevice& a, const tcVideoDevice& b)
+bool tcWatchState::toldOtherwise(tcEntry& entry, const tcVideoDevice& report)
 {
-    return a.siteName == b.siteName && a.model == b.model && a.firmware == b.firmware &&
-           a.addressMode == b.addressMode && a.webPort == b.webPort;
+    const QChar gap(0x1f);
+    const uint digest = qHash(report.siteName + gap + report.model + gap + report.firmware + gap +
+                              QString::number(report.addressMode) + gap + QString::number(report.webPort));
+    for (auto& told : entry.told) {
+        if (told.first == report.type) {
+            const bool changed = told.second != digest;
+            told.second = digest;
+            return changed;
+        }
+    }
+    entry.told.append({report.type, digest});
+    return false;
 }
 
 int tcWatchState::addEntry(const QString& key, const tpVideoDevice& device, qint64 now)
@@ -44,6 +54,7 @@ int tcWatchState::addEntry(const QString& key, const tpVideoDevice& device, qint
     entry.endpoint = device->endpoint;
     entry.firstSeen = entry.lastSeen = now;
     entry.heard = true;
+    toldOtherwise(entry, *device);
     m_entries.append(entry);
     m_byKey.insert(key, m_entries.size() - 1);
     return m_entries.size() - 1;
@@ -72,7 +83,7 @@ QVector<tcWatchEvent> tcWatchState::report(const tpVideoDevice& device, qint64 n
         entry.online = true;
         events.append({tcWatchEvent::Online, index, entry.address, QString(), now});
     }
-    if (!sameData(*entry.device, *device))
+    if (toldOtherwise(entry, *device))
         events.append({tcWatchEvent::Changed, index, entry.address, QString(), now});
     hear(entry, device, now);
     return events;

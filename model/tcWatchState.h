@@ -46,6 +46,9 @@ public:
         bool conflict = false;
         int missed = 0;
         bool heard = false; // in the current period
+        // Per protocol (the report's type) a digest of what its replies tell: a device
+        // that answers two protocols tells them differently, and that is no change.
+        QVector<QPair<qint32, uint>> told;
     };
 
     const QVector<tcEntry>& entries() const { return m_entries; }
@@ -62,7 +65,8 @@ public:
 
 private:
     static QString keyOf(const tcVideoDevice& device);
-    static bool sameData(const tcVideoDevice& a, const tcVideoDevice& b);
+    // Notes what the report tells; true when its protocol told otherwise before.
+    static bool toldOtherwise(tcEntry& entry, const tcVideoDevice& report);
     int addEntry(const QString& key, const tpVideoDevice& device, qint64 now);
     // A report of the entry's device at its own address.
     static void hear(tcEntry& entry, const tpVideoDevice& device, qint64 now);

@@ -111,7 +111,7 @@ QByteArray formatWatchEvent(const tcWatchEvent& event, const tcWatchState& state
 {
     const tcWatchState::tcEntry& entry = state.entries().at(event.entry);
     const tcVideoDevice& device = *entry.device;
-    const QString time = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
+    const QString time = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
     if (json) {
         QJsonObject object{{QStringLiteral("event"), watchEventText(event.kind)},
                            {QStringLiteral("time"), time},

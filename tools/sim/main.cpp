@@ -7,6 +7,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -271,9 +272,11 @@ int main(int argc, char** argv)
         for (const tcSimDevice::tcStep& step : d->schedule) {
             tcSimDevice* device = d.get();
             QTimer::singleShot(step.atMs, &app, [device, step, &discovery] {
-                QJsonObject event{{QStringLiteral("event"), QStringLiteral("schedule")},
-                                  {QStringLiteral("device"), device->address.toString()},
-                                  {QStringLiteral("do"), QLatin1String(tcSimDevice::kStepNames[step.what])}};
+                QJsonObject event{
+                    {QStringLiteral("event"), QStringLiteral("schedule")},
+                    {QStringLiteral("time"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
+                    {QStringLiteral("device"), device->address.toString()},
+                    {QStringLiteral("do"), QLatin1String(tcSimDevice::kStepNames[step.what])}};
                 if (step.what == tcSimDevice::tcStep::Move) {
                     // A re-patched or re-addressed device: the same MAC and endpoint answer
                     // from the new address, and its HTTP service follows.

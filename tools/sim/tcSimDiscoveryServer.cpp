@@ -74,11 +74,11 @@ tcSimDiscoveryServer::tcSimDiscoveryServer(const tcSimDevices& devices, const tc
                                            QObject* parent)
     : QObject(parent), m_devices(devices), m_options(options), m_random(options.seed)
 {
-    for (const auto& d : m_devices) {
-        m_byAddress[d->address.toIPv4Address()].append(d.get());
-        if (!d->altAddress.isNull())
-            m_byAddress[d->altAddress.toIPv4Address()].append(d.get());
-    }
+    // Every address a device holds in the run; a unicast query then finds the devices
+    // that hold its destination now.
+    for (const auto& d : m_devices)
+        for (const QHostAddress& a : d->addresses())
+            m_byAddress[a.toIPv4Address()].append(d.get());
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &tcSimDiscoveryServer::slot_flush);
@@ -188,16 +188,18 @@ QVector<const tcSimDevice*> tcSimDiscoveryServer::addressees(const QNetworkDatag
                                                              unsigned protocol) const
 {
     QVector<const tcSimDevice*> devices;
+    const auto answers = [protocol](const tcSimDevice& d) { return (d.protocols & protocol) && !d.silent; };
     if (!isUnicast(query)) {
         for (const auto& d : m_devices)
-            if ((d->protocols & protocol) && !d->silent)
+            if (answers(*d))
                 devices.append(d.get());
         return devices;
     }
     bool isIPv4 = false;
     const quint32 address = query.destinationAddress().toIPv4Address(&isIPv4);
     for (const tcSimDevice* d : m_byAddress.value(isIPv4 ? address : 0))
-        if ((d->protocols & protocol) && !d->silent)
+        if (answers(*d) &&
+            (d->address.toIPv4Address() == address || d->altAddress.toIPv4Address() == address))
             devices.append(d);
     return devices;
 }
@@ -259,8 +261,10 @@ void tcSimDiscoveryServer::slot_norvo()
         const QNetworkDatagram query = m_norvo->receiveDatagram();
         if (!tcSimNorvo::isRequest(query.data()))
             continue;
+        // Every device hears the query however it was addressed (a directed
+        // broadcast, too), as the devices' firmware does.
         for (const auto& d : m_devices)
-            if (d->protocols & ProtoNorvo)
+            if ((d->protocols & ProtoNorvo) && !d->silent)
                 schedule(m_norvo, *d, tcSimNorvo::reply(*d), QHostAddress::Broadcast, kNorvoPort, spread());
     }
 }
@@ -271,8 +275,10 @@ void tcSimDiscoveryServer::slot_pq()
         const QNetworkDatagram query = m_pq->receiveDatagram();
         if (!tcSimPq::isQuery(query.data()))
             continue;
+        // Every device hears the query however it was addressed (a directed
+        // broadcast, too), as the devices' firmware does.
         for (const auto& d : m_devices)
-            if (d->protocols & ProtoPq)
+            if ((d->protocols & ProtoPq) && !d->silent)
                 schedule(m_pq, *d, tcSimPq::reply(*d), kPqReplyGroup, kPqPort, spread());
     }
 }
