@@ -31,18 +31,26 @@ QString tcWatchState::keyOf(const tcVideoDevice& device)
 
 bool tcWatchState::toldOtherwise(tcEntry& entry, const tcVideoDevice& report)
 {
-    const QChar gap(0x1f);
-    const uint digest = qHash(report.siteName + gap + report.model + gap + report.firmware + gap +
-                              QString::number(report.addressMode) + gap + QString::number(report.webPort));
-    for (auto& told : entry.told) {
-        if (told.first == report.type) {
-            const bool changed = told.second != digest;
-            told.second = digest;
-            return changed;
-        }
+    // Only what the report carries counts: a reply without a firmware text or an address
+    // mode says nothing about them. The web port is left out: the protocols of one device
+    // name different ones.
+    tcTold& told = entry.told;
+    bool changed = false;
+    const auto text = [&changed](QString& known, const QString& now) {
+        if (now.isEmpty())
+            return;
+        changed = changed || (!known.isEmpty() && known != now);
+        known = now;
+    };
+    text(told.siteName, report.siteName);
+    text(told.model, report.model);
+    text(told.firmware, report.firmware);
+    if (report.addressMode != kAddressModeUnknown) {
+        changed =
+            changed || (told.addressMode != kAddressModeUnknown && told.addressMode != report.addressMode);
+        told.addressMode = report.addressMode;
     }
-    entry.told.append({report.type, digest});
-    return false;
+    return changed;
 }
 
 int tcWatchState::addEntry(const QString& key, const tpVideoDevice& device, qint64 now)

@@ -31,6 +31,12 @@ public:
     // Periods in a row without a word from a device before it counts as offline.
     static constexpr int kMissedPeriods = 3;
 
+    static constexpr quint8 kAddressModeUnknown = 2;
+    struct tcTold
+    {
+        QString siteName, model, firmware;
+        quint8 addressMode = kAddressModeUnknown;
+    };
     struct tcEntry
     {
         QString key;
@@ -46,9 +52,9 @@ public:
         bool conflict = false;
         int missed = 0;
         bool heard = false; // in the current period
-        // Per protocol (the report's type) a digest of what its replies tell: a device
-        // that answers two protocols tells them differently, and that is no change.
-        QVector<QPair<qint32, uint>> told;
+        // What the device's replies have told, field by field: a device that answers two
+        // protocols tells some fields in one only, and that is no change.
+        tcTold told;
     };
 
     const QVector<tcEntry>& entries() const { return m_entries; }
@@ -65,7 +71,7 @@ public:
 
 private:
     static QString keyOf(const tcVideoDevice& device);
-    // Notes what the report tells; true when its protocol told otherwise before.
+    // Notes what the report tells; true when a field it carries was told otherwise before.
     static bool toldOtherwise(tcEntry& entry, const tcVideoDevice& report);
     int addEntry(const QString& key, const tpVideoDevice& device, qint64 now);
     // A report of the entry's device at its own address.

@@ -1,5 +1,5 @@
 // The watch's rules over scripted periods: each step is a report ("r MAC ADDRESS
-// [ep=UUID] [fw=TEXT] [p=TYPE]", "-" for no MAC), a Bye ("bye UUID") or the end of a period
+// [ep=UUID] [fw=TEXT] [mode=0|1|2]", "-" for no MAC), a Bye ("bye UUID") or the end of a period
 // ("end"); the events come out as "<kind> <address>[ from <old>]".
 #include "tcWatchState.h"
 
@@ -17,8 +17,8 @@ tpVideoDevice report(const QStringList& words)
             device->endpoint = word.mid(3);
         else if (word.startsWith(QLatin1String("fw=")))
             device->firmware = word.mid(3);
-        else if (word.startsWith(QLatin1String("p=")))
-            device->type = word.mid(2).toInt();
+        else if (word.startsWith(QLatin1String("mode=")))
+            device->addressMode = quint8(word.mid(5).toInt());
     }
     return device;
 }
@@ -68,15 +68,20 @@ private slots:
         QTest::newRow("new firmware is a change")
             << "r aa 10.0.0.1 fw=1.0; end; r aa 10.0.0.1 fw=1.0; r aa 10.0.0.1 fw=1.1"
             << QStringList{"found 10.0.0.1", "changed 10.0.0.1"} << 1;
-        // A second-generation camera answers WS-Discovery without its firmware and the PQ
-        // query with it, every cycle.
+        // A second-generation camera answers WS-Discovery without its firmware and address
+        // mode and the PQ query with them, every cycle.
         QTest::newRow("two protocols telling the device differently are no change")
-            << "r aa 10.0.0.1 p=2; r aa 10.0.0.1 p=6 fw=1.0; end; r aa 10.0.0.1 p=2; r aa 10.0.0.1 p=6 "
-               "fw=1.0; "
+            << "r aa 10.0.0.1; r aa 10.0.0.1 fw=1.0 mode=0; end; r aa 10.0.0.1; r aa 10.0.0.1 fw=1.0 mode=0; "
                "end"
             << QStringList{"found 10.0.0.1"} << 1;
         QTest::newRow("new firmware told by one of two protocols is a change")
-            << "r aa 10.0.0.1 p=2; r aa 10.0.0.1 p=6 fw=1.0; end; r aa 10.0.0.1 p=2; r aa 10.0.0.1 p=6 fw=1.1"
+            << "r aa 10.0.0.1; r aa 10.0.0.1 fw=1.0; end; r aa 10.0.0.1; r aa 10.0.0.1 fw=1.1"
+            << QStringList{"found 10.0.0.1", "changed 10.0.0.1"} << 1;
+        QTest::newRow("a change is told once")
+            << "r aa 10.0.0.1 fw=1.0; r aa 10.0.0.1 fw=1.1; end; r aa 10.0.0.1 fw=1.1; r aa 10.0.0.1"
+            << QStringList{"found 10.0.0.1", "changed 10.0.0.1"} << 1;
+        QTest::newRow("static to DHCP is a change")
+            << "r aa 10.0.0.1 mode=0; end; r aa 10.0.0.1; r aa 10.0.0.1 mode=1"
             << QStringList{"found 10.0.0.1", "changed 10.0.0.1"} << 1;
         QTest::newRow("without MAC or endpoint, the address is the device")
             << "r - 10.0.0.1; r - 10.0.0.2; end" << QStringList{"found 10.0.0.1", "found 10.0.0.2"} << 2;
