@@ -3,7 +3,8 @@
 #include <QCryptographicHash>
 #include <QHostAddress>
 #include <QRandomGenerator>
-#include <QXmlStreamReader>
+#include <QTextCodec>
+#include <cstring>
 
 namespace tcOnvifDevice {
 
@@ -34,43 +35,289 @@ QString localPart(const QString& qualified)
     return localPart(QStringRef(&qualified)).toString();
 }
 
-// Reads the element the reader stands on into node, its subtree included; false when the
-// XML breaks off or nests too deep. Namespace processing is off (see the header), so the
-// names are the qualified ones and the prefix is cut here.
-bool readElement(QXmlStreamReader& xml, tcNode& node, int depth, QString* envelopeUri = nullptr)
+// The XML of a SOAP message, read straight from its bytes into a tree: elements,
+// attributes, character data with the five predefined and the numeric character
+// references, CDATA sections; comments and processing instructions are passed over.
+// Strict where it matters: every element closed by its own name, attribute values
+// quoted, no reference it does not know, and no DOCTYPE at all (a reply has none, and
+// its entities are how a small message expands). Names are taken as sent, prefix
+// included; the prefix is cut where a node is named. A reply is read tens of thousands
+// of times a second on one core, which a general reader that checks every character
+// class does not reach.
+class tcXmlReader
 {
-    const QStringRef qualified = xml.qualifiedName();
-    node.name = localPart(qualified).toString();
-    const QStringRef prefix = qualified.left(qMax(0, qualified.indexOf(QLatin1Char(':'))));
-    const QXmlStreamAttributes attributes = xml.attributes();
-    for (const QXmlStreamAttribute& attribute : attributes) {
-        const QStringRef name = attribute.qualifiedName();
-        if (name.startsWith(QLatin1String("xmlns"))) {
-            // the envelope's own prefix (or the default namespace) tells the SOAP version
-            const QStringRef declared = name.size() > 5 ? name.mid(6) : QStringRef();
-            if (envelopeUri && declared == prefix)
-                *envelopeUri = attribute.value().toString();
-            continue;
-        }
-        node.attributes.emplace_back(localPart(name).toString(), attribute.value().toString());
+public:
+    explicit tcXmlReader(const QByteArray& bytes)
+        : p(bytes.constData()), end(bytes.constData() + bytes.size())
+    {
     }
-    while (!xml.atEnd()) {
-        switch (xml.readNext()) {
-        case QXmlStreamReader::StartElement:
-            if (depth + 1 >= kMaxDepth)
-                return false;
-            node.children.emplace_back();
-            if (!readElement(xml, node.children.back(), depth + 1))
-                return false;
-            break;
-        case QXmlStreamReader::Characters:
-        case QXmlStreamReader::EntityReference: node.text += xml.text(); break;
-        case QXmlStreamReader::EndElement: node.text = node.text.trimmed(); return true;
-        default: break;
+
+    // The root element into root; false with the reason in error.
+    bool read(tcNode& root, QString* envelopeUri)
+    {
+        if (end - p >= 3 && uchar(p[0]) == 0xef && uchar(p[1]) == 0xbb && uchar(p[2]) == 0xbf)
+            p += 3;
+        for (;;) {
+            skipBlanks();
+            if (p == end)
+                return fail("no element");
+            if (startsWith("<?")) {
+                if (!skipPast("?>"))
+                    return false;
+            } else if (startsWith("<!--")) {
+                if (!skipPast("-->"))
+                    return false;
+            } else if (startsWith("<!")) {
+                return fail("a DOCTYPE or declaration, which a SOAP message never has");
+            } else if (*p == '<') {
+                return element(root, 0, envelopeUri);
+            } else {
+                return fail("text before the first element");
+            }
         }
     }
-    return false;
-}
+
+    QString error;
+
+private:
+    static bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+    static bool endsName(char c)
+    {
+        return isBlank(c) || c == '>' || c == '/' || c == '=' || c == '<' || c == '"' || c == '\'' ||
+               c == '&';
+    }
+
+    bool fail(const char* why)
+    {
+        if (error.isEmpty())
+            error = QString::fromLatin1(why);
+        return false;
+    }
+    bool startsWith(const char* text) const
+    {
+        const size_t n = std::strlen(text);
+        return size_t(end - p) >= n && std::memcmp(p, text, n) == 0;
+    }
+    void skipBlanks()
+    {
+        while (p < end && isBlank(*p))
+            ++p;
+    }
+    bool skipPast(const char* marker)
+    {
+        const size_t n = std::strlen(marker);
+        for (const char* q = p; size_t(end - q) >= n; ++q) {
+            if (std::memcmp(q, marker, n) == 0) {
+                p = q + n;
+                return true;
+            }
+        }
+        return fail("cut short");
+    }
+    static QString utf8(QLatin1String bytes) { return QString::fromUtf8(bytes.data(), bytes.size()); }
+
+    // A name at p, as its bytes; empty when there is none.
+    QLatin1String name()
+    {
+        const char* from = p;
+        while (p < end && !endsName(*p))
+            ++p;
+        return QLatin1String(from, int(p - from));
+    }
+
+    // Raw character data as XML hands it on: line ends as "\n", and in an attribute value
+    // every white space character as a space (references are left as they are).
+    static void appendRaw(QString& out, const char* from, const char* to, bool attribute)
+    {
+        if (from == to)
+            return;
+        QString chunk = QString::fromUtf8(from, int(to - from));
+        if (std::memchr(from, '\r', size_t(to - from))) {
+            chunk.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+            chunk.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        }
+        if (attribute) {
+            chunk.replace(QLatin1Char('\n'), QLatin1Char(' '));
+            chunk.replace(QLatin1Char('\t'), QLatin1Char(' '));
+        }
+        if (out.isEmpty())
+            out = chunk;
+        else
+            out += chunk;
+    }
+
+    // Text up to the next `stop` byte ('<' or a quote), references resolved, appended.
+    bool text(char stop, QString& out)
+    {
+        const bool attribute = stop != '<';
+        const char* from = p;
+        while (p < end && *p != stop) {
+            if (*p == '<')
+                return fail("'<' inside an attribute value");
+            if (*p != '&') {
+                ++p;
+                continue;
+            }
+            appendRaw(out, from, p, attribute);
+            if (!reference(out))
+                return false;
+            from = p;
+        }
+        if (p == end)
+            return fail("cut short");
+        appendRaw(out, from, p, attribute);
+        return true;
+    }
+
+    bool reference(QString& out)
+    {
+        const char* semicolon = p + 1;
+        while (semicolon < end && semicolon - p < 12 && *semicolon != ';')
+            ++semicolon;
+        if (semicolon >= end || *semicolon != ';')
+            return fail("an unterminated reference");
+        const QLatin1String ref(p + 1, int(semicolon - p - 1));
+        p = semicolon + 1;
+        static const struct
+        {
+            const char* name;
+            char value;
+        } predefined[] = {{"lt", '<'}, {"gt", '>'}, {"amp", '&'}, {"quot", '"'}, {"apos", '\''}};
+        for (const auto& entity : predefined) {
+            if (ref == QLatin1String(entity.name)) {
+                out += QLatin1Char(entity.value);
+                return true;
+            }
+        }
+        if (ref.size() < 2 || ref.at(0) != QLatin1Char('#'))
+            return fail("a reference to an entity that is not declared");
+        const bool hex = ref.at(1) == QLatin1Char('x');
+        const QLatin1String digits = ref.mid(hex ? 2 : 1);
+        uint code = 0;
+        bool ok = !digits.isEmpty();
+        for (const char c : digits) {
+            const int digit = c >= '0' && c <= '9'          ? c - '0'
+                              : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
+                              : hex && c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                            : -1;
+            ok = ok && digit >= 0;
+            code = code * (hex ? 16 : 10) +
+                   uint(qMax(digit, 0)); // 8 hex or 9 decimal digits at most: no overflow
+        }
+        // XML's Char production: no NUL, no surrogates, nothing beyond Unicode
+        if (!ok || code == 0 || (code >= 0xd800 && code <= 0xdfff) || code > 0x10ffff)
+            return fail("a character reference to no character");
+        const char32_t c = code;
+        out += QString::fromUcs4(&c, 1);
+        return true;
+    }
+
+    bool element(tcNode& node, int depth, QString* envelopeUri)
+    {
+        ++p; // '<'
+        const QLatin1String qualified = name();
+        if (qualified.isEmpty())
+            return fail("an element without a name");
+        const int colon = qualified.lastIndexOf(QLatin1Char(':'));
+        node.name = utf8(qualified.mid(colon + 1));
+        const QLatin1String prefix =
+            colon < 0 ? QLatin1String() : qualified.left(qMax(0, qualified.indexOf(QLatin1Char(':'))));
+        for (;;) {
+            const char* before = p;
+            skipBlanks();
+            if (p == end)
+                return fail("cut short");
+            if (*p == '/') {
+                if (end - p < 2 || p[1] != '>')
+                    return fail("'/' not followed by '>'");
+                p += 2;
+                return true;
+            }
+            if (*p == '>') {
+                ++p;
+                break;
+            }
+            if (p == before)
+                return fail("attributes not separated by white space");
+            const QLatin1String attribute = name();
+            if (attribute.isEmpty())
+                return fail("an attribute without a name");
+            skipBlanks();
+            if (p == end || *p != '=')
+                return fail("an attribute without a value");
+            ++p;
+            skipBlanks();
+            if (p == end || (*p != '"' && *p != '\''))
+                return fail("an attribute value not in quotes");
+            const char quote = *p++;
+            QString value;
+            if (!text(quote, value))
+                return false;
+            ++p; // the closing quote
+            if (attribute.startsWith(QLatin1String("xmlns"))) {
+                // the envelope's own prefix (or the default namespace) tells the SOAP version
+                const QLatin1String declared = attribute.size() > 5 ? attribute.mid(6) : QLatin1String();
+                if (envelopeUri && (attribute.size() == 5 || attribute.at(5) == QLatin1Char(':')) &&
+                    declared == prefix)
+                    *envelopeUri = value;
+                continue;
+            }
+            const int attributeColon = attribute.lastIndexOf(QLatin1Char(':'));
+            node.attributes.emplace_back(utf8(attribute.mid(attributeColon + 1)), value);
+        }
+        for (;;) {
+            if (p == end)
+                return fail("cut short");
+            if (*p != '<') {
+                // the indentation between elements is most of a reply's text: never copied
+                const char* from = p;
+                while (p < end && isBlank(*p))
+                    ++p;
+                if (p < end && *p == '<' && node.text.isEmpty())
+                    continue;
+                p = from;
+                if (!text('<', node.text))
+                    return false;
+                continue;
+            }
+            if (startsWith("</")) {
+                p += 2;
+                if (name() != qualified)
+                    return fail("an element closed by another name");
+                skipBlanks();
+                if (p == end || *p != '>')
+                    return fail("an end tag without '>'");
+                ++p;
+                node.text = node.text.trimmed();
+                return true;
+            }
+            if (startsWith("<!--")) {
+                if (!skipPast("-->"))
+                    return false;
+            } else if (startsWith("<![CDATA[")) {
+                p += 9;
+                const char* from = p;
+                if (!skipPast("]]>"))
+                    return false;
+                appendRaw(node.text, from, p - 3, false);
+            } else if (startsWith("<?")) {
+                if (!skipPast("?>"))
+                    return false;
+            } else if (startsWith("<!")) {
+                return fail("a declaration inside an element");
+            } else {
+                if (depth + 1 >= kMaxDepth)
+                    return fail("nested too deep");
+                node.children.emplace_back();
+                if (!element(node.children.back(), depth + 1, nullptr))
+                    return false;
+            }
+        }
+    }
+
+    const char* p;
+    const char* end;
+};
 
 struct tcDocument
 {
@@ -79,6 +326,35 @@ struct tcDocument
     QString error;
 };
 
+// The codec of a message that is not UTF-8: a UTF-16 byte order mark, or an encoding
+// other than UTF-8 named by its XML declaration. Null for UTF-8 (and ASCII), and for an
+// encoding there is no codec for: such a message is read as UTF-8, as Qt's own XML
+// reader reads it.
+QTextCodec* declaredCodec(const QByteArray& bytes)
+{
+    if (bytes.startsWith("\xff\xfe") || bytes.startsWith("\xfe\xff"))
+        return QTextCodec::codecForName("UTF-16");
+    if (!bytes.startsWith("<?xml"))
+        return nullptr;
+    const int close = bytes.indexOf("?>");
+    const QByteArray declaration = bytes.left(close < 0 ? 0 : close);
+    const int at = declaration.indexOf("encoding");
+    if (at < 0)
+        return nullptr;
+    int from = at + 8;
+    while (from < declaration.size() && (declaration.at(from) == ' ' || declaration.at(from) == '='))
+        ++from;
+    if (from >= declaration.size() || (declaration.at(from) != '"' && declaration.at(from) != '\''))
+        return nullptr;
+    const int to = declaration.indexOf(declaration.at(from), from + 1);
+    const QByteArray name = declaration.mid(from + 1, to < 0 ? -1 : to - from - 1);
+    const QByteArray lower = name.toLower();
+    if (lower == "utf-8" || lower == "utf8" || lower == "us-ascii" || lower == "ascii")
+        return nullptr;
+    // as written: some names are only known in their own letter case
+    return QTextCodec::codecForName(name);
+}
+
 tcDocument readDocument(const QByteArray& bytes)
 {
     tcDocument document;
@@ -86,16 +362,21 @@ tcDocument readDocument(const QByteArray& bytes)
         document.error = QStringLiteral("larger than %1 bytes").arg(kMaxReplyBytes);
         return document;
     }
-    QXmlStreamReader xml(bytes);
-    xml.setNamespaceProcessing(false);
-    if (!xml.readNextStartElement()) {
-        document.error = xml.hasError() ? xml.errorString() : QStringLiteral("no element");
-        return document;
+    // Devices write UTF-8; one that declares another encoding (or sends UTF-16) is read
+    // in it, as any XML reader would.
+    QByteArray decoded;
+    if (QTextCodec* codec = declaredCodec(bytes)) {
+        QTextCodec::ConverterState state(QTextCodec::ConvertInvalidToNull);
+        decoded = codec->toUnicode(bytes.constData(), bytes.size(), &state).toUtf8();
+        if (state.invalidChars > 0 || state.remainingChars > 0) {
+            document.error = QStringLiteral("not in the encoding it declares");
+            return document;
+        }
     }
+    tcXmlReader xml(decoded.isNull() ? bytes : decoded);
     QString uri;
-    const bool complete = readElement(xml, document.root, 0, &uri);
-    if (!complete) {
-        document.error = xml.hasError() ? xml.errorString() : QStringLiteral("cut short or nested too deep");
+    if (!xml.read(document.root, &uri)) {
+        document.error = xml.error;
         document.root = tcNode();
         return document;
     }
