@@ -4,6 +4,7 @@
 #include "tcSimDevice.h"
 #include "tcSimDiscoveryServer.h"
 #include "tcSimHttpServer.h"
+#include "tcSimOnvifService.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -58,11 +59,20 @@ Site file: {"devices": [ {...}, ... ]}, each device an object with
               "staticIpMask", "dhcpIp", "dhcpIpRoute", "dhcpIpMask",
               "dnsFromDhcpSwitch", "dnsServer1", "dnsServer2"}: replaces the default
               (static plan around the address); null leaves the element out.
+ONVIF devices also serve POST /onvif/device_service (device management):
+  onvifAuth   token (WS-UsernameToken digest) | digest (HTTP) | both | none (token)
+  clockOffset seconds the device's clock is off (0);  onvifNoUsers true: no users
+              and no login until CreateUsers (false)
+  rebootNeeded true: SetNetworkInterfaces takes effect after SystemReboot (false);
+              keepsAddress true: it answers success and changes nothing (false)
+  rebootSecs  how long SystemReboot keeps the device down (3); it prints
+              {"event":"reboot","do":"down"|"up",...}
 stdout carries one JSON object per line:
   {"event":"ready",...}       every socket is bound and listening
   {"event":"request",...}     with --log-requests: one per HTTP request (method, path,
                               contentType, headers, body, authorization {scheme,
-                              username, digest parameters, verdict}, status)
+                              username, digest parameters, verdict}, status; ONVIF:
+                              onvif {operation, login, username}, passwords left out)
   {"event":"state",...}       after each accepted write, and for every device on
                               SIGUSR1, on SIGTERM/SIGINT (before exiting) and at start
                               with --print-site)";
@@ -292,6 +302,27 @@ int main(int argc, char** argv)
             });
         }
     }
+
+    // A device that reboots is down for its rebootMs, then says Hello as it joins again.
+    QObject::connect(&http, &tcSimHttpServer::deviceRebooting, &app, [&app, &discovery](tcSimDevice* device) {
+        const auto event = [device](const char* what) {
+            return QJsonObject{
+                {QStringLiteral("event"), QStringLiteral("reboot")},
+                {QStringLiteral("time"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
+                {QStringLiteral("device"), device->address.toString()},
+                {QStringLiteral("do"), QLatin1String(what)}};
+        };
+        QJsonObject down = event("down");
+        down.insert(QStringLiteral("secs"), device->rebootMs / 1000.0);
+        emitJsonLine(down);
+        QTimer::singleShot(device->rebootMs, &app, [device, &discovery, event] {
+            finishReboot(*device);
+            emitJsonLine(event("up"));
+            emitJsonLine(device->stateJson());
+            if (!device->silent)
+                discovery.announce(*device, true);
+        });
+    });
 
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0) {
         removeAdded();

@@ -31,29 +31,6 @@ bool readConfigDocument(const QByteArray& body, QMap<QString, QString>* texts)
     return !xml.hasError() && !texts->isEmpty();
 }
 
-bool validIpv4(const QString& text)
-{
-    const QStringList parts = text.split(QLatin1Char('.'));
-    if (parts.size() != 4)
-        return false;
-    for (const QString& part : parts) {
-        bool ok = false;
-        const uint value = part.toUInt(&ok);
-        if (!ok || part.isEmpty() || part.size() > 3 || value > 255 ||
-            (part.size() > 1 && part.startsWith('0')))
-            return false;
-    }
-    return true;
-}
-
-bool validMask(const QString& text)
-{
-    if (!validIpv4(text))
-        return false;
-    const quint32 mask = QHostAddress(text).toIPv4Address();
-    return mask != 0 && ((~mask + 1) & ~mask) == 0; // ones then zeros
-}
-
 tcSimResponse failed(const char* errorCode)
 {
     tcSimResponse r;
@@ -101,16 +78,8 @@ tcSimResponse setNetwork(tcSimDevice& d, const tcHttpRequest& request)
          {"staticIp", "staticIpRoute", "staticIpMask", "dnsFromDhcpSwitch", "dnsServer1", "dnsServer2"})
         if (in.contains(QStringLiteral("tcpIp/") + QLatin1String(key)))
             d.network[QLatin1String(key)] = value(key);
-    // The site's DHCP server hands the camera the address it already has; the lease
-    // shows in the dhcp* elements the device reports (those it reports at all).
-    const QPair<const char*, QString> lease[] = {
-        {"dhcpIp", d.address.toString()},
-        {"dhcpIpMask", d.network.value(QStringLiteral("staticIpMask"))},
-        {"dhcpIpRoute", d.network.value(QStringLiteral("staticIpRoute"))}};
-    for (const auto& entry : lease)
-        if (dhcp && d.network.contains(QLatin1String(entry.first)) &&
-            d.network.value(QLatin1String(entry.first)).isEmpty())
-            d.network[QLatin1String(entry.first)] = entry.second;
+    if (dhcp)
+        takeDhcpLease(d);
     return success(d);
 }
 
@@ -155,6 +124,29 @@ tcSimResponse modifyPassword(tcSimDevice& d, const QString& user, const tcHttpRe
 }
 
 } // namespace
+
+bool validIpv4(const QString& text)
+{
+    const QStringList parts = text.split(QLatin1Char('.'));
+    if (parts.size() != 4)
+        return false;
+    for (const QString& part : parts) {
+        bool ok = false;
+        const uint value = part.toUInt(&ok);
+        if (!ok || part.isEmpty() || part.size() > 3 || value > 255 ||
+            (part.size() > 1 && part.startsWith('0')))
+            return false;
+    }
+    return true;
+}
+
+bool validMask(const QString& text)
+{
+    if (!validIpv4(text))
+        return false;
+    const quint32 mask = QHostAddress(text).toIPv4Address();
+    return mask != 0 && ((~mask + 1) & ~mask) == 0; // ones then zeros
+}
 
 QByteArray configMethod(const QByteArray& path)
 {

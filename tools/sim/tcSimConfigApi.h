@@ -14,6 +14,11 @@ struct tcSimResponse
     bool changed = false; // an accepted write changed the device state
 };
 
+// Dotted-quad IPv4 text as the cameras' firmware checks it (no leading zeros), and a
+// netmask of ones then zeros; the ONVIF service checks its addresses the same way.
+bool validIpv4(const QString& text);
+bool validMask(const QString& text);
+
 // The method a configuration path is served under, or empty when the path is unknown.
 QByteArray configMethod(const QByteArray& path);
 

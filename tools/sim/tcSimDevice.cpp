@@ -16,6 +16,8 @@ const QStringList kSimNetworkKeys = {
     QStringLiteral("dnsServer1"),    QStringLiteral("dnsServer2"),
 };
 
+const char kSimOnvifPath[] = "/onvif/device_service";
+
 namespace {
 
 struct KindInfo
@@ -50,6 +52,7 @@ const KindInfo& kindInfo(tcSimKind kind)
 const char* const kFaults[] = {"none",   "wrong-credentials", "no-answer", "closed-port", "malformed-xml",
                                "failed", "endless-body"};
 const char* const kAuths[] = {"none", "basic", "digest", "basic+digest"};
+const char* const kOnvifAuths[] = {"token", "digest", "both", "none"};
 const char* const kProtocolNames[] = {"onvif", "norvo", "pq", "bridge"};
 
 // The maker's own products carry its address block 0a:3d:91.
@@ -156,10 +159,12 @@ template <size_t N> int indexOf(const char* const (&names)[N], const QString& te
 bool parseDevice(const QJsonObject& o, int index, tcSimDevice& d, QString* error)
 {
     static const QSet<QString> known = {
-        "kind",        "address",       "altAddress", "port",      "name",        "model",      "firmware",
-        "cloudId",     "mac",           "protocols",  "http",      "auth",        "algorithm",  "qop",
-        "authversion", "userhash",      "realm",      "users",     "fault",       "faultPaths", "errorCode",
-        "network",     "successStatus", "authPaths",  "nonceUses", "moveOnWrite", "schedule"};
+        "kind",       "address",      "altAddress",  "port",      "name",          "model",
+        "firmware",   "cloudId",      "mac",         "protocols", "http",          "auth",
+        "algorithm",  "qop",          "authversion", "userhash",  "realm",         "users",
+        "fault",      "faultPaths",   "errorCode",   "network",   "successStatus", "authPaths",
+        "nonceUses",  "moveOnWrite",  "schedule",    "onvifAuth", "clockOffset",   "onvifNoUsers",
+        "rebootSecs", "rebootNeeded", "keepsAddress"};
     for (auto it = o.begin(); it != o.end(); ++it)
         if (!known.contains(it.key())) {
             *error = QStringLiteral("unknown key \"%1\"").arg(it.key());
@@ -203,7 +208,9 @@ bool parseDevice(const QJsonObject& o, int index, tcSimDevice& d, QString* error
         !readString(o, "realm", &d.realm, error) || !readString(o, "errorCode", &d.errorCode, error) ||
         !readString(o, "successStatus", &d.successStatus, error) || !readBool(o, "http", &d.http, error) ||
         !readBool(o, "qop", &d.qop, error) || !readBool(o, "authversion", &d.authVersion, error) ||
-        !readBool(o, "userhash", &d.userHash, error) || !readBool(o, "moveOnWrite", &d.moveOnWrite, error))
+        !readBool(o, "userhash", &d.userHash, error) || !readBool(o, "moveOnWrite", &d.moveOnWrite, error) ||
+        !readBool(o, "rebootNeeded", &d.rebootNeeded, error) ||
+        !readBool(o, "keepsAddress", &d.keepsAddress, error))
         return false;
     for (const QJsonValue& value : o.value(QStringLiteral("schedule")).toArray()) {
         const QJsonObject step = value.toObject();
@@ -212,8 +219,9 @@ bool parseDevice(const QJsonObject& o, int index, tcSimDevice& d, QString* error
         const QHostAddress to(step.value(QStringLiteral("to")).toString());
         const bool move = what == tcSimDevice::tcStep::Move;
         if (what < 0 || at < 0 || at > 86400 || move != (to.protocol() == QAbstractSocket::IPv4Protocol)) {
-            *error = QStringLiteral("\"schedule\" steps are {\"at\": seconds, \"do\": silent | back | hello | "
-                                    "bye} or {\"at\": seconds, \"do\": \"move\", \"to\": IPv4 address}");
+            *error =
+                QStringLiteral("\"schedule\" steps are {\"at\": seconds, \"do\": silent | back | hello | "
+                               "bye} or {\"at\": seconds, \"do\": \"move\", \"to\": IPv4 address}");
             return false;
         }
         d.schedule.append({int(at * 1000), tcSimDevice::tcStep::What(what), move ? to : QHostAddress()});
@@ -274,6 +282,38 @@ bool parseDevice(const QJsonObject& o, int index, tcSimDevice& d, QString* error
         return false;
     }
 
+    text = QStringLiteral("token");
+    if (!readString(o, "onvifAuth", &text, error))
+        return false;
+    const int onvifAuth = indexOf(kOnvifAuths, text);
+    if (onvifAuth < 0) {
+        *error = QStringLiteral("\"onvifAuth\" must be token, digest, both or none");
+        return false;
+    }
+    d.onvifAuth = tcSimOnvifAuth(onvifAuth);
+    // Ten years either way is more than any camera's flat clock battery explains.
+    const double offset = o.value(QLatin1String("clockOffset")).toDouble(0);
+    if (!o.value(QLatin1String("clockOffset")).isUndefined() &&
+        (!o.value(QLatin1String("clockOffset")).isDouble() || qAbs(offset) > 10 * 366 * 86400.0)) {
+        *error = QStringLiteral("\"clockOffset\" must be a number of seconds, at most ten years");
+        return false;
+    }
+    d.clockOffsetMs = qRound64(offset * 1000);
+    const QJsonValue rebootSecs = o.value(QLatin1String("rebootSecs"));
+    if (!rebootSecs.isUndefined() &&
+        (!rebootSecs.isDouble() || rebootSecs.toDouble() < 0 || rebootSecs.toDouble() > 3600)) {
+        *error = QStringLiteral("\"rebootSecs\" must be a number of seconds from 0 to 3600");
+        return false;
+    }
+    d.rebootMs = int(qRound(rebootSecs.toDouble(3) * 1000));
+    bool noUsers = false;
+    if (!readBool(o, "onvifNoUsers", &noUsers, error))
+        return false;
+    if (noUsers && o.contains(QLatin1String("users"))) {
+        *error = QStringLiteral("\"onvifNoUsers\" is a device without users: leave \"users\" out");
+        return false;
+    }
+
     text = QStringLiteral("none");
     if (!readString(o, "fault", &text, error))
         return false;
@@ -297,6 +337,8 @@ bool parseDevice(const QJsonObject& o, int index, tcSimDevice& d, QString* error
     }
 
     fillDefaults(d, index);
+    if (noUsers)
+        d.users.clear(); // factory-new: every request is let in until CreateUsers
     setDefaultNetwork(d, QHostAddress((d.address.toIPv4Address() & 0xffff0000u) | 1u));
     const QJsonObject network = o.value(QLatin1String("network")).toObject();
     for (auto it = network.begin(); it != network.end(); ++it) {
@@ -333,13 +375,32 @@ QString tcSimDevice::macHex() const
 
 bool tcSimDevice::faultApplies(const QString& path) const
 {
-    return fault != tcSimFault::None && (faultPaths.isEmpty() || faultPaths.contains(path));
+    // A fault path names that path and those one level below it: the ONVIF service's
+    // operations are "/onvif/device_service/SetUser" and so on.
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    return fault != tcSimFault::None && (faultPaths.isEmpty() || faultPaths.contains(path) ||
+                                         (slash > 0 && faultPaths.contains(path.left(slash))));
+}
+
+tcSimAuth tcSimDevice::authFor(const QString& path) const
+{
+    if (path == QLatin1String(kSimOnvifPath))
+        return onvifAuth == tcSimOnvifAuth::Digest || onvifAuth == tcSimOnvifAuth::Both ? tcSimAuth::Digest
+                                                                                        : tcSimAuth::None;
+    return authPaths.value(path, auth);
+}
+
+QString tcSimDevice::userLevel(const QString& user) const
+{
+    return userLevels.value(user, user == QLatin1String("admin") ? QStringLiteral("Administrator")
+                                                                 : QStringLiteral("User"));
 }
 
 QHostAddress tcSimDevice::reportedAddress() const
 {
     const QHostAddress written(network.value(QStringLiteral("staticIp")));
-    if (!moveOnWrite || dhcpMode() || written.protocol() != QAbstractSocket::IPv4Protocol)
+    if (!(moveOnWrite || writtenAddressTaken) || dhcpMode() ||
+        written.protocol() != QAbstractSocket::IPv4Protocol)
         return address;
     return written;
 }
@@ -394,6 +455,26 @@ QJsonObject tcSimDevice::stateJson() const
             it.key(), QString::fromLatin1(
                           QCryptographicHash::hash(it.value().toUtf8(), QCryptographicHash::Sha256).toHex()));
     o.insert(QStringLiteral("passwordSha256"), userList);
+    o.insert(QStringLiteral("reportedAddress"), reportedAddress().toString());
+    if (!(protocols & ProtoOnvif))
+        return o;
+    o.insert(QStringLiteral("onvifAuth"), simOnvifAuthText(onvifAuth));
+    QJsonObject levels;
+    for (auto it = users.begin(); it != users.end(); ++it)
+        levels.insert(it.key(), userLevel(it.key()));
+    o.insert(QStringLiteral("userLevels"), levels);
+    o.insert(QStringLiteral("clockOffsetSecs"), double(qRound64(clockOffsetMs / 1000.0)));
+    o.insert(QStringLiteral("dateTimeType"), dateTimeType);
+    o.insert(QStringLiteral("daylightSavings"), daylightSavings);
+    o.insert(QStringLiteral("timeZone"), timeZone);
+    o.insert(QStringLiteral("ntpFromDhcp"), ntpFromDhcp);
+    o.insert(QStringLiteral("ntpServers"), QJsonArray::fromStringList(ntpServers));
+    o.insert(QStringLiteral("rebooting"), rebooting);
+    o.insert(QStringLiteral("reboots"), reboots);
+    QJsonObject pending;
+    for (auto it = pendingNetwork.begin(); it != pendingNetwork.end(); ++it)
+        pending.insert(it.key(), it.value());
+    o.insert(QStringLiteral("pendingNetwork"), pending);
     return o;
 }
 
@@ -420,6 +501,10 @@ QString simAuthText(tcSimAuth auth)
 {
     return QString::fromLatin1(kAuths[int(auth)]);
 }
+QString simOnvifAuthText(tcSimOnvifAuth auth)
+{
+    return QString::fromLatin1(kOnvifAuths[int(auth)]);
+}
 unsigned defaultProtocols(tcSimKind kind)
 {
     return kindInfo(kind).protocols;
@@ -439,6 +524,18 @@ void setDefaultNetwork(tcSimDevice& d, const QHostAddress& gateway)
         {QStringLiteral("dnsServer1"), gateway.toString()},
         {QStringLiteral("dnsServer2"), QString()},
     };
+}
+
+void takeDhcpLease(tcSimDevice& d)
+{
+    const QPair<const char*, QString> lease[] = {
+        {"dhcpIp", d.address.toString()},
+        {"dhcpIpMask", d.network.value(QStringLiteral("staticIpMask"))},
+        {"dhcpIpRoute", d.network.value(QStringLiteral("staticIpRoute"))}};
+    for (const auto& entry : lease)
+        if (d.network.contains(QLatin1String(entry.first)) &&
+            d.network.value(QLatin1String(entry.first)).isEmpty())
+            d.network[QLatin1String(entry.first)] = entry.second;
 }
 
 bool loadSiteJson(const QByteArray& json, tcSimDevices& devices, QString* error)

@@ -28,6 +28,13 @@ enum class tcSimAuth { None, Basic, Digest, BasicDigest };
 
 enum class tcSimFault { None, WrongCredentials, NoAnswer, ClosedPort, MalformedXml, Failed, EndlessBody };
 
+// How the ONVIF device service logs a request in: a WS-Security UsernameToken, HTTP
+// Digest, both of them, or not at all.
+enum class tcSimOnvifAuth { Token, Digest, Both, None };
+
+// The ONVIF device service's path on every device that speaks ONVIF.
+extern const char kSimOnvifPath[];
+
 // The element names of the network configuration, in the order the device writes them.
 extern const QStringList kSimNetworkKeys;
 
@@ -57,6 +64,8 @@ struct tcSimDevice
     QVector<tcStep> schedule;
     static constexpr const char* kStepNames[] = {"silent", "back", "hello", "bye", "move"};
     bool silent = false;
+    // Silent by its schedule or down for a reboot: no discovery reply either way.
+    bool quiet() const { return silent || rebooting; }
 
     tcSimAuth auth = tcSimAuth::Digest;
     QMap<QString, tcSimAuth> authPaths;        // path -> login mode that overrides `auth` there
@@ -78,6 +87,25 @@ struct tcSimDevice
     // Current network configuration by element name; a missing key is left out of replies.
     QMap<QString, QString> network;
 
+    // The ONVIF device service (tcSimOnvifService).
+    tcSimOnvifAuth onvifAuth = tcSimOnvifAuth::Token;
+    QMap<QString, QString> userLevels; // ONVIF user level by name, where not the default (userLevel)
+    qint64 clockOffsetMs = 0;          // the device's clock minus the real one
+    QString dateTimeType = QStringLiteral("Manual"); // or "NTP"
+    bool daylightSavings = false;
+    QString timeZone = QStringLiteral("GMT0"); // POSIX TZ
+    bool ntpFromDhcp = true;
+    QStringList ntpServers;
+    bool rebootNeeded = false; // SetNetworkInterfaces takes effect after SystemReboot only
+    bool keepsAddress = false; // SetNetworkInterfaces answers success and changes nothing
+    int rebootMs = 3000;
+    bool rebooting = false; // answers neither HTTP nor discovery
+    int reboots = 0;
+    QMap<QString, QString> pendingNetwork; // network elements written, in effect after the next reboot
+    // An ONVIF interface write took effect: discovery names the configured static address,
+    // as with moveOnWrite.
+    bool writtenAddressTaken = false;
+
     // Digest nonces handed out, with the highest nonce count seen for each (replay check).
     QHash<QByteArray, quint32> nonces;
     QVector<QByteArray> nonceOrder;
@@ -87,17 +115,20 @@ struct tcSimDevice
     QString macHex() const;  // "0a3d9100112"
     bool faultApplies(const QString& path) const;
     // The login mode of a request path.
-    tcSimAuth authFor(const QString& path) const { return authPaths.value(path, auth); }
+    // The ONVIF service path asks for Digest when onvifAuth does, whatever `auth` says.
+    tcSimAuth authFor(const QString& path) const;
+    // "admin" is the Administrator and every other user a User, unless ONVIF set a level.
+    QString userLevel(const QString& user) const;
     // True when the current configuration selects DHCP.
     bool dhcpMode() const;
-    // The address discovery replies name: the device's own, or with moveOnWrite the
-    // static address its configuration holds.
+    // The address discovery replies name: the device's own, or with moveOnWrite (or
+    // after an ONVIF interface write took effect) the static address its configuration holds.
     QHostAddress reportedAddress() const;
     // Every address the device answers from in the run: its own, its second, and those
     // its schedule moves it to.
     QVector<QHostAddress> addresses() const;
     // The state that tests read back: identity, login settings (passwords only as
-    // SHA-256), network configuration.
+    // SHA-256), network configuration, and the ONVIF service's clock, users and reboots.
     QJsonObject stateJson() const;
 };
 
@@ -107,10 +138,14 @@ QString simKindText(tcSimKind kind);
 bool parseSimKind(const QString& text, tcSimKind* kind);
 QString simFaultText(tcSimFault fault);
 QString simAuthText(tcSimAuth auth);
+QString simOnvifAuthText(tcSimOnvifAuth auth);
 unsigned defaultProtocols(tcSimKind kind);
 // Fills the network configuration a device reports before any write: static address
 // plan around its own address.
 void setDefaultNetwork(tcSimDevice& device, const QHostAddress& gateway);
+// After a switch to DHCP: the site's DHCP server hands the camera the address it already
+// has, which shows in the empty dhcp* elements the device reports (those it reports at all).
+void takeDhcpLease(tcSimDevice& device);
 
 // Reads a site file (see README.md). Appends to devices; on failure returns false and
 // sets *error to what is wrong and where.

@@ -188,7 +188,7 @@ QVector<const tcSimDevice*> tcSimDiscoveryServer::addressees(const QNetworkDatag
                                                              unsigned protocol) const
 {
     QVector<const tcSimDevice*> devices;
-    const auto answers = [protocol](const tcSimDevice& d) { return (d.protocols & protocol) && !d.silent; };
+    const auto answers = [protocol](const tcSimDevice& d) { return (d.protocols & protocol) && !d.quiet(); };
     if (!isUnicast(query)) {
         for (const auto& d : m_devices)
             if (answers(*d))
@@ -264,7 +264,7 @@ void tcSimDiscoveryServer::slot_norvo()
         // Every device hears the query however it was addressed (a directed
         // broadcast, too), as the devices' firmware does.
         for (const auto& d : m_devices)
-            if ((d->protocols & ProtoNorvo) && !d->silent)
+            if ((d->protocols & ProtoNorvo) && !d->quiet())
                 schedule(m_norvo, *d, tcSimNorvo::reply(*d), QHostAddress::Broadcast, kNorvoPort, spread());
     }
 }
@@ -278,7 +278,7 @@ void tcSimDiscoveryServer::slot_pq()
         // Every device hears the query however it was addressed (a directed
         // broadcast, too), as the devices' firmware does.
         for (const auto& d : m_devices)
-            if ((d->protocols & ProtoPq) && !d->silent)
+            if ((d->protocols & ProtoPq) && !d->quiet())
                 schedule(m_pq, *d, tcSimPq::reply(*d), kPqReplyGroup, kPqPort, spread());
     }
 }

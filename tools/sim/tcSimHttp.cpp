@@ -122,7 +122,9 @@ QByteArray httpReason(int status)
     case 404: return "Not Found";
     case 405: return "Method Not Allowed";
     case 413: return "Payload Too Large";
+    case 415: return "Unsupported Media Type";
     case 431: return "Request Header Fields Too Large";
+    case 500: return "Internal Server Error";
     case 501: return "Not Implemented";
     case 503: return "Service Unavailable";
     default: return "Error";

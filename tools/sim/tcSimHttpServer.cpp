@@ -3,6 +3,7 @@
 #include "tcSimConfigApi.h"
 #include "tcSimHttp.h"
 #include "tcSimLogin.h"
+#include "tcSimOnvifService.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -45,9 +46,19 @@ void tcSimHttpServer::accept(QTcpServer* server, tcSimDevice* device)
             socket->deleteLater();
             continue;
         }
+        if (device->rebooting) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         ++m_connections;
         auto* connection = new tcSimHttpConnection(socket, device, m_options, this);
         connect(connection, &QObject::destroyed, this, [this] { --m_connections; });
+        connect(connection, &tcSimHttpConnection::rebootRequested, this, [this, device] {
+            for (auto* other : findChildren<tcSimHttpConnection*>(QString(), Qt::FindDirectChildrenOnly))
+                other->dropIfRebooting();
+            emit deviceRebooting(device);
+        });
     }
 }
 
@@ -76,8 +87,19 @@ void tcSimHttpConnection::fail(int status)
     m_socket->disconnectFromHost();
 }
 
+void tcSimHttpConnection::dropIfRebooting()
+{
+    // The connection that asked for the reboot is closing already, with its reply.
+    if (!m_device->rebooting || m_closing)
+        return;
+    m_closing = true;
+    m_socket->abort();
+    deleteLater();
+}
+
 void tcSimHttpConnection::slot_readyRead()
 {
+    dropIfRebooting();
     if (m_silent || m_closing) {
         m_socket->readAll();
         return;
@@ -109,14 +131,18 @@ bool tcSimHttpConnection::answer(const tcHttpRequest& request)
 {
     tcSimDevice& d = *m_device;
     const QString path = QString::fromLatin1(request.path());
-    QJsonObject log{{QStringLiteral("event"), QStringLiteral("request")},
-                    {QStringLiteral("device"), d.address.toString()},
-                    {QStringLiteral("local"), m_socket->localAddress().toString()},
-                    {QStringLiteral("port"), d.port},
-                    {QStringLiteral("method"), QString::fromLatin1(request.method)},
-                    {QStringLiteral("path"), QString::fromLatin1(request.target)},
-                    {QStringLiteral("contentType"), QString::fromLatin1(request.header("content-type"))},
-                    {QStringLiteral("body"), QString::fromUtf8(request.body)}};
+    const bool onvif = path == QLatin1String(kSimOnvifPath) && (d.protocols & ProtoOnvif);
+    // Faults may name one ONVIF operation, "/onvif/device_service/SetUser".
+    const QString faultPath = onvif ? onvifFaultPath(request.body) : path;
+    QJsonObject log{
+        {QStringLiteral("event"), QStringLiteral("request")},
+        {QStringLiteral("device"), d.address.toString()},
+        {QStringLiteral("local"), m_socket->localAddress().toString()},
+        {QStringLiteral("port"), d.port},
+        {QStringLiteral("method"), QString::fromLatin1(request.method)},
+        {QStringLiteral("path"), QString::fromLatin1(request.target)},
+        {QStringLiteral("contentType"), QString::fromLatin1(request.header("content-type"))},
+        {QStringLiteral("body"), onvif ? redactedOnvifBody(request.body) : QString::fromUtf8(request.body)}};
     // Every header as received, except the credentials (parsed under "authorization").
     QJsonObject headerList;
     for (const auto& h : request.headers)
@@ -128,13 +154,16 @@ bool tcSimHttpConnection::answer(const tcHttpRequest& request)
     tcHttpHeaders headers;
     QByteArray body;
     bool changed = false;
-    const QByteArray method = configMethod(request.path());
+    bool reboot = false;
+    const QByteArray method = onvif ? QByteArray("POST") : configMethod(request.path());
     if (method.isEmpty()) {
         status = 404;
     } else if (request.method != method) {
         status = 405;
         headers.append(qMakePair(QByteArray("Allow"), method));
-    } else if (d.faultApplies(path) && d.fault == tcSimFault::NoAnswer) {
+    } else if (onvif && !onvifContentTypeAccepted(request.header("content-type"))) {
+        status = 415;
+    } else if (d.faultApplies(faultPath) && d.fault == tcSimFault::NoAnswer) {
         // Accepts the request and never answers; the client has to give up by itself.
         m_silent = true;
         m_timer.stop();
@@ -143,7 +172,7 @@ bool tcSimHttpConnection::answer(const tcHttpRequest& request)
         if (m_options.logRequests)
             emitJsonLine(log);
         return false;
-    } else if (d.faultApplies(path) && d.fault == tcSimFault::EndlessBody) {
+    } else if (d.faultApplies(faultPath) && d.fault == tcSimFault::EndlessBody) {
         // A body without length that never ends: the client has to stop reading by itself.
         m_silent = true;
         m_timer.stop();
@@ -151,11 +180,35 @@ bool tcSimHttpConnection::answer(const tcHttpRequest& request)
         log.insert(QStringLiteral("status"), 200);
         if (m_options.logRequests)
             emitJsonLine(log);
-        m_socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/xml\r\nConnection: close\r\n\r\n"
-                        "<?xml version=\"1.0\"?><config status=\"success\">");
+        m_socket->write(onvif ? QByteArray("HTTP/1.1 200 OK\r\nContent-Type: application/soap+xml\r\n"
+                                           "Connection: close\r\n\r\n<?xml version=\"1.0\"?><env:Envelope "
+                                           "xmlns:env=\"http://www.w3.org/2003/05/soap-envelope\"><env:Body>")
+                              : QByteArray("HTTP/1.1 200 OK\r\nContent-Type: application/xml\r\n"
+                                           "Connection: close\r\n\r\n<?xml version=\"1.0\"?><config "
+                                           "status=\"success\">"));
         connect(m_socket, &QTcpSocket::bytesWritten, this, &tcSimHttpConnection::streamForever);
         streamForever();
         return false;
+    } else if (onvif) {
+        // The service decides what needs a login (GetSystemDateAndTime needs none); the
+        // HTTP Digest part is checked here when the device asks for one.
+        QString httpUser;
+        if (d.authFor(path) == tcSimAuth::Digest) {
+            const tcLogin login = checkLogin(d, request);
+            log.insert(QStringLiteral("authorization"), login.what);
+            if (login.ok)
+                httpUser = login.user;
+        }
+        const tcSimOnvifResponse response =
+            handleOnvifRequest(d, request.body, httpUser, QDateTime::currentDateTimeUtc());
+        log.insert(QStringLiteral("onvif"), response.log);
+        status = response.status;
+        body = response.body;
+        changed = response.changed;
+        reboot = response.rebootRequested;
+        if (response.challenge)
+            for (const QByteArray& challenge : challengeValues(d, path))
+                headers.append(qMakePair(QByteArray("WWW-Authenticate"), challenge));
     } else {
         const tcLogin login = checkLogin(d, request);
         log.insert(QStringLiteral("authorization"), login.what);
@@ -175,7 +228,10 @@ bool tcSimHttpConnection::answer(const tcHttpRequest& request)
             changed = response.changed;
         }
     }
-    if (!body.isEmpty() && status != 401)
+    if (onvif && !body.isEmpty())
+        headers.append(
+            qMakePair(QByteArray("Content-Type"), QByteArray("application/soap+xml; charset=utf-8")));
+    else if (!body.isEmpty() && status != 401)
         headers.append(qMakePair(QByteArray("Content-Type"), QByteArray("application/xml; charset=UTF-8")));
 
     log.insert(QStringLiteral("status"), status);
@@ -184,14 +240,16 @@ bool tcSimHttpConnection::answer(const tcHttpRequest& request)
     if (changed)
         emitJsonLine(d.stateJson());
 
-    const bool close = !request.keepAlive();
+    // A rebooting device's last reply ends its connection.
+    const bool close = !request.keepAlive() || reboot;
     m_socket->write(buildHttpResponse(status, headers, body, close));
     if (close) {
         m_closing = true;
         m_socket->disconnectFromHost();
-        return false;
     }
-    return true;
+    if (reboot)
+        emit rebootRequested();
+    return !close;
 }
 
 void tcSimHttpConnection::streamForever()

@@ -1,7 +1,7 @@
 #pragma once
-// Serves the configuration paths of every simulated device on its own address(es) and
-// port, playing its login mode and fault. Socket work only; the decisions are in
-// tcSimLogin and tcSimConfigApi.
+// Serves the configuration paths and the ONVIF device service of every simulated device
+// on its own address(es) and port, playing its login mode and fault. Socket work only;
+// the decisions are in tcSimLogin, tcSimConfigApi and tcSimOnvifService.
 
 #include "tcSimDevice.h"
 
@@ -29,6 +29,11 @@ public:
     bool listen(QString* error);
     int listenerCount() const { return m_listeners; }
 
+signals:
+    // The device went down for a reboot (its connections are closed); whoever owns the
+    // clock brings it back with finishReboot after its rebootMs.
+    void deviceRebooting(tcSimDevice* device);
+
 private:
     void accept(QTcpServer* server, tcSimDevice* device);
 
@@ -46,6 +51,12 @@ class tcSimHttpConnection : public QObject
 public:
     tcSimHttpConnection(QTcpSocket* socket, tcSimDevice* device, const tcSimHttpOptions& options,
                         QObject* parent);
+
+    // Closes the connection at once when its device is down for a reboot.
+    void dropIfRebooting();
+
+signals:
+    void rebootRequested();
 
 private slots:
     void slot_readyRead();
