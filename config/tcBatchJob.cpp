@@ -139,9 +139,17 @@ tcBatchCheck checkPlanSize(const tcNetworkPlan& plan, int deviceCount)
                                                                                 : tcBatchCheck::StartTooHigh;
 }
 
-bool isBatchEligible(const tcVideoDevice& device)
+bool isBatchEligible(const tcVideoDevice& device, tcConfigKind kind, bool withOnvif)
 {
-    return device.pqCamera;
+    switch (kind) {
+    case tcConfigKind::Time:
+    case tcConfigKind::Reboot:
+    case tcConfigKind::Information: return usesOnvifService(device);
+    case tcConfigKind::Network:
+    case tcConfigKind::Password:
+    case tcConfigKind::Check: break;
+    }
+    return device.pqCamera || (withOnvif && usesOnvifService(device));
 }
 
 tcBatchJob::tcBatchJob(tcConfigKind kind, QObject* apParent, tcHttpTransport* apTransport)
@@ -168,6 +176,11 @@ void tcBatchJob::setCredentials(const tcConfigCredentials& credentials)
 void tcBatchJob::setPlan(const tcNetworkPlan& networkPlan)
 {
     plan = networkPlan;
+}
+
+void tcBatchJob::setTime(const tcTimeSetting& setting)
+{
+    run->setTime(setting);
 }
 
 void tcBatchJob::setParallel(int n)
@@ -202,6 +215,7 @@ void tcBatchJob::start()
     run->setCredentials(login);
     run->setPlan(plan);
     run->setParallel(parallel);
+    run->setVerify(verify);
     run->start();
 }
 
@@ -231,12 +245,27 @@ void tcBatchJob::siteEnded(int index, const tcConfigOutcome& outcome)
         settle(index, verification(tcVerification::NotChecked, tr("the change did not succeed")));
     } else if (!verify) {
         settle(index, verification(tcVerification::NotChecked, tr("the check is turned off")));
+    } else if (outcome.proof != tcConfigOutcome::NoProof) {
+        // the device showed it itself
+        settle(index, verification(outcome.proof == tcConfigOutcome::Proven ? tcVerification::Confirmed
+                                                                            : tcVerification::NotConfirmed,
+                                   outcome.proofText));
+    } else if (kind == tcConfigKind::Information) {
+        settle(index, verification(tcVerification::NotChecked, tr("a read changes nothing")));
     } else if (stopped) {
         settle(index, verification(tcVerification::NotChecked, tr("stopped before the check")));
     } else if (kind == tcConfigKind::Network) {
+        const tcVideoDevice& device = *devices[index];
+        const QString mac = device.macAddress.isEmpty() ? macText(outcome.mac) : device.macAddress;
+        if (mac.isEmpty() && device.endpoint.isEmpty()) {
+            settle(index,
+                   verification(tcVerification::NotChecked, tr("the device names no MAC to find it by")));
+            return;
+        }
         // Heard as soon as a cycle hears it: the next cycle starts while the other
         // devices are still being changed.
-        pending << tcPending{index, clock.elapsed()};
+        pending << tcPending{index, clock.elapsed(), mac, device.endpoint,
+                             outcome.rebooted ? rebootSettleMs : settleMs};
         if (!cycleRunning)
             startCycle();
     }
@@ -274,7 +303,9 @@ void tcBatchJob::heard(const tpVideoDevice& report)
     if (!cycleRunning || !report)
         return;
     for (const tcPending& p : qAsConst(pending)) {
-        if (settled[p.index] || !sameMac(report->macAddress, devices[p.index]->macAddress))
+        const bool same =
+            sameMac(report->macAddress, p.mac) || (!p.endpoint.isEmpty() && report->endpoint == p.endpoint);
+        if (settled[p.index] || !same)
             continue;
         if (plan.dhcp && report->addressMode == 1)
             settle(p.index, verification(tcVerification::Confirmed,
@@ -310,7 +341,7 @@ void tcBatchJob::cycleFinal()
     for (const tcPending& p : qAsConst(pending)) {
         // Only a cycle whose queries went out after the write can miss the device, and
         // only once it has had its time to come up.
-        if (settled[p.index] || p.writtenAt > cycleStartedAt || now - p.writtenAt < settleMs)
+        if (settled[p.index] || p.writtenAt > cycleStartedAt || now - p.writtenAt < p.settleMs)
             continue;
         settle(p.index, verification(tcVerification::NotConfirmed,
                                      plan.dhcp ? tr("not seen with DHCP")

@@ -52,8 +52,11 @@ tcBatchCheck readPlanAddresses(const std::array<QString, PlanFieldCount>& texts,
 tcBatchCheck checkPlanSize(const tcNetworkPlan& plan, int deviceCount);
 
 // The devices a batch change may be run on: the family's cameras that answered the
-// PQ-series discovery (the only ones that speak this configuration API).
-bool isBatchEligible(const tcVideoDevice& device);
+// PQ-series discovery (the only ones that speak its configuration API), and with
+// `withOnvif` other makers' ONVIF cameras too. The clock, restart and information runs
+// are for ONVIF cameras alone.
+bool isBatchEligible(const tcVideoDevice& device, tcConfigKind kind = tcConfigKind::Network,
+                     bool withOnvif = false);
 
 // Whether a change was seen to take effect, and why (or why it could not be checked).
 struct tcVerification
@@ -72,6 +75,9 @@ public:
     // camera restarts its network stack after the change. Discovery cycles run back to
     // back until every changed device is heard or this has passed for it.
     static constexpr int kSettleMs = 10000;
+    // A camera that restarts to take its new address is given this long: ONVIF cameras
+    // take from half a minute to two to come back.
+    static constexpr int kRebootSettleMs = 150000;
 
     // Without a transport the run makes its own HTTP one.
     explicit tcBatchJob(tcConfigKind kind, QObject* apParent = nullptr,
@@ -81,9 +87,13 @@ public:
     void setDevices(const QVector<tpVideoDevice>& devices);
     void setCredentials(const tcConfigCredentials& credentials);
     void setPlan(const tcNetworkPlan& plan);
+    void setTime(const tcTimeSetting& setting);
     void setParallel(int parallel);
     void setVerify(bool afVerify) { verify = afVerify; }
     void setSettleMs(int ms) { settleMs = ms; }
+    void setRebootSettleMs(int ms) { rebootSettleMs = ms; }
+    // The run's own engine, e.g. to shorten the wait for restarted cameras in tests.
+    tcConfigRun& configRun() { return *run; }
     // The discovery that confirms network changes; its ranges and interfaces may be set
     // as the list's own were, so a device on a routed subnet is heard again.
     tcDiscoverySession& discovery();
@@ -112,6 +122,8 @@ private:
     {
         int index;
         qint64 writtenAt;
+        QString mac, endpoint; // what a report must carry to be this device
+        int settleMs;
     };
 
     void siteEnded(int index, const tcConfigOutcome& outcome);
@@ -134,6 +146,7 @@ private:
     int parallel = 1;
     bool verify = true;
     int settleMs = kSettleMs;
+    int rebootSettleMs = kRebootSettleMs;
     bool running = false;
     bool changing = false;
     bool stopped = false;

@@ -2,6 +2,7 @@
 
 #include "tcIPv4.h"
 #include "tcNetConfigXml.h"
+#include "tcOnvifExchange.h"
 #include "tcPasswordRequests.h"
 
 #include <QDebug>
@@ -26,6 +27,7 @@ struct tcConfigRun::tcSite
     int index;
     tpVideoDevice device;
     tcLoginClient login;
+    std::unique_ptr<tcOnvifExchange> onvif;
     QString assignedAddress;
     // Password run: the request in flight (1 /ModifyIntegrateUser, 0 /ModifyPassword),
     // whether one has reported success, and the outcome so far.
@@ -48,8 +50,57 @@ tcConfigOutcome tcConfigOutcome::of(Code code, const QString& deviceText)
     case UnknownError: outcome.text = kUnknownError; break;
     case InternalError: outcome.text = kInternalError; break;
     }
+    switch (code) {
+    case Success: break;
+    case LoginFailed: outcome.reason = QStringLiteral("not-authorized"); break;
+    case NetworkError: outcome.reason = QStringLiteral("unreachable"); break;
+    case InvalidResponse: outcome.reason = QStringLiteral("invalid-reply"); break;
+    default: outcome.reason = QStringLiteral("device-error"); break;
+    }
     return outcome;
 }
+
+bool usesOnvifService(const tcVideoDevice& device)
+{
+    return device.type == Onvif && !device.pqCamera;
+}
+
+namespace {
+
+// The prefix length of a contiguous mask; -1 for any other.
+int prefixOf(quint32 mask)
+{
+    int length = 0;
+    while (length < 32 && (mask & (0x80000000u >> length)))
+        ++length;
+    return length == 32 || (mask << length) == 0 ? length : -1;
+}
+
+tcConfigOutcome outcomeOf(const tcOnvifResult& r)
+{
+    tcConfigOutcome outcome;
+    switch (r.code) {
+    case tcOnvifResult::Success: outcome = tcConfigOutcome::of(tcConfigOutcome::Success); break;
+    case tcOnvifResult::LoginFailed: outcome = tcConfigOutcome::of(tcConfigOutcome::LoginFailed); break;
+    case tcOnvifResult::Unreachable: outcome = tcConfigOutcome::of(tcConfigOutcome::NetworkError); break;
+    case tcOnvifResult::InvalidReply: outcome = tcConfigOutcome::of(tcConfigOutcome::InvalidResponse); break;
+    case tcOnvifResult::Fault:
+    case tcOnvifResult::Refused: outcome = tcConfigOutcome::of(tcConfigOutcome::DeviceError, r.detail); break;
+    }
+    if (!r.reason.isEmpty())
+        outcome.reason = r.reason;
+    outcome.written = r.written;
+    outcome.address = r.written ? r.address : QString();
+    outcome.mac = r.mac;
+    outcome.rebooted = r.rebooted;
+    outcome.information = r.information;
+    outcome.hasInformation = r.hasInformation;
+    outcome.proof = tcConfigOutcome::Proof(r.proof);
+    outcome.proofText = r.proofText;
+    return outcome;
+}
+
+} // namespace
 
 QString tcNetworkPlan::address(quint32 n) const
 {
@@ -74,6 +125,12 @@ void tcConfigRun::setCredentials(const tcConfigCredentials& credentials)
 void tcConfigRun::setPlan(const tcNetworkPlan& aPlan)
 {
     plan = aPlan;
+}
+
+void tcConfigRun::setRebootTiming(int pollMs, int waitMs)
+{
+    rebootPollMs = pollMs;
+    rebootWaitMs = waitMs;
 }
 
 QString tcConfigRun::hostOf(const tcVideoDevice& device, tcConfigKind kind)
@@ -113,7 +170,13 @@ void tcConfigRun::startNextSite()
             kind == tcConfigKind::Password ? tcLoginClient::kPasswordStyle : tcLoginClient::kNetworkStyle));
         tcSite* site = active.back().get();
         emit sig_siteStarted(index);
-        if (kind == tcConfigKind::Password)
+        if (site->device && usesOnvifService(*site->device))
+            startOnvif(site);
+        else if (kind == tcConfigKind::Time || kind == tcConfigKind::Reboot ||
+                 kind == tcConfigKind::Information)
+            // the family's own API has no such requests
+            endSite(site, tcConfigOutcome::of(tcConfigOutcome::DeviceError, tr("Not supported")));
+        else if (kind == tcConfigKind::Password)
             sendUserRequest(site);
         else
             readSite(site);
@@ -136,6 +199,78 @@ void tcConfigRun::endSite(tcSite* site, const tcConfigOutcome& outcome)
     active.erase(found);
     emit sig_siteEnded(ended->index, outcome);
     startNextSite();
+}
+
+void tcConfigRun::startOnvif(tcSite* site)
+{
+    const tcVideoDevice& device = *site->device;
+    tcOnvifTask task;
+    task.user = login.adminUser;
+    task.password = login.adminPassword;
+    task.verify = verify;
+    switch (kind) {
+    case tcConfigKind::Network: {
+        task.operation = tcOnvifOperation::Network;
+        task.dhcp = plan.dhcp;
+        task.prefixLength = prefixOf(plan.mask);
+        if (!plan.dhcp && task.prefixLength < 0) {
+            endSite(site, tcConfigOutcome::of(tcConfigOutcome::DeviceError, tr("the mask is no prefix")));
+            return;
+        }
+        task.takeAddress = [this, site] { return takeAddress(site); };
+        task.gateway = ipv4Text(plan.gateway);
+        task.keepDns = plan.keepDeviceDns;
+        task.dnsFromDhcp = plan.dnsViaDhcp;
+        for (quint32 dns : {plan.dns1, plan.dns2})
+            if (dns)
+                task.dns << ipv4Text(dns);
+        break;
+    }
+    case tcConfigKind::Password:
+        task.operation = tcOnvifOperation::Password;
+        task.targetUser = login.targetUser;
+        task.oldPassword = login.oldPassword;
+        task.newPassword = login.newPassword;
+        break;
+    case tcConfigKind::Time:
+        task.operation = tcOnvifOperation::Time;
+        task.ntp = time.ntp;
+        task.ntpServers = time.servers;
+        task.timeZone = time.timeZone;
+        break;
+    case tcConfigKind::Reboot: task.operation = tcOnvifOperation::Reboot; break;
+    case tcConfigKind::Check:
+    case tcConfigKind::Information: task.operation = tcOnvifOperation::Information; break;
+    }
+    QUrl service;
+    service.setScheme(QStringLiteral("http"));
+    service.setHost(device.ipAddress);
+    if (device.webPort != 80)
+        service.setPort(device.webPort);
+    service.setPath(QLatin1Char('/') + device.servicePath);
+    site->onvif = std::make_unique<tcOnvifExchange>(transport, service, task);
+    if (rebootPollMs > 0)
+        site->onvif->setRebootTiming(rebootPollMs, rebootWaitMs);
+    connect(site->onvif.get(), &tcOnvifExchange::sig_ended, this, [this, site](const tcOnvifResult& result) {
+        tcConfigOutcome outcome = outcomeOf(result);
+        if (outcome.written && plan.dhcp)
+            outcome.address = QStringLiteral("0.0.0.0");
+        // The exchange is still on the stack: it goes once the event loop has it back.
+        site->onvif.release()->deleteLater();
+        endSite(site, outcome);
+    });
+    site->onvif->start();
+}
+
+QString tcConfigRun::takeAddress(tcSite* site)
+{
+    // A fixed plan gives device i its own address; otherwise each device that gets this
+    // far takes the next one.
+    const QString address = plan.address(plan.fixed ? quint32(site->index) : handedOut);
+    if (!address.isEmpty() && !plan.fixed)
+        ++handedOut;
+    site->assignedAddress = address;
+    return address;
 }
 
 void tcConfigRun::readSite(tcSite* site)
@@ -293,15 +428,10 @@ void tcConfigRun::configReply(tcSite* site, const QByteArray& reply)
         }
         site->assignedAddress = device.staticIp;
     } else {
-        // A fixed plan gives device i its own address; otherwise each device that gets
-        // this far takes the next one.
-        site->assignedAddress = plan.address(plan.fixed ? quint32(site->index) : handedOut);
-        if (site->assignedAddress.isEmpty()) {
+        if (takeAddress(site).isEmpty()) {
             endSite(site, tcConfigOutcome::of(tcConfigOutcome::InternalError));
             return;
         }
-        if (!plan.fixed)
-            ++handedOut;
         sitePlan.address = site->assignedAddress;
         sitePlan.gateway = ipv4Text(plan.gateway);
         sitePlan.mask = ipv4Text(plan.mask);

@@ -5,9 +5,14 @@
 // check (a read alone, to prove that a login works). One code path; what differs by
 // design between them is chosen by the kind. Up to `parallel` devices at a time, each
 // device's own requests one after another.
+//
+// Other makers' ONVIF cameras take the network and password runs through their ONVIF
+// device service instead (tcOnvifExchange), and they alone take the runs that set the
+// clock, restart the device or read its information.
 
 #include "tcHttpTransport.h"
 #include "tcLoginClient.h"
+#include "tcOnvifDeviceCodec.h"
 #include "tcVideoDevice.h"
 
 #include <QObject>
@@ -16,7 +21,7 @@
 
 #include <memory>
 
-enum class tcConfigKind { Network, Password, Check };
+enum class tcConfigKind { Network, Password, Check, Time, Reboot, Information };
 
 // How a site's exchange ended; the text is what the list's status column shows.
 struct tcConfigOutcome
@@ -33,12 +38,38 @@ struct tcConfigOutcome
     };
     Code code = InternalError;
     QString text;
+    // What results name the failure by, e.g. "not-authorized", "unreachable",
+    // "clock-skew", "invalid-reply", "device-error", "fault"; empty on success.
+    QString reason;
     // Network run: the write was accepted (not set when DHCP was already on).
     bool written = false;
     QString address; // the address written in a static run
 
+    // ONVIF cameras.
+    QString mac;           // the interface's hardware address, read before the write
+    bool rebooted = false; // the device restarts to take the change
+    tcOnvifDevice::tcDeviceInformation information;
+    bool hasInformation = false;
+    // The device's own proof of the change (a clock read back, a login with the new
+    // password, an answer after the restart): Proven or NotProven, with why.
+    enum Proof { NoProof, Proven, NotProven };
+    Proof proof = NoProof;
+    QString proofText;
+
     bool success() const { return code == Success; }
     static tcConfigOutcome of(Code code, const QString& deviceText = QString());
+};
+
+// Whether a device is changed through the ONVIF device service rather than the
+// family's own configuration API: an ONVIF camera that did not answer as one of ours.
+bool usesOnvifService(const tcVideoDevice& device);
+
+// The clock run: the workstation's UTC, or NTP from these servers (none: from DHCP).
+struct tcTimeSetting
+{
+    bool ntp = false;
+    QStringList servers;
+    std::optional<QString> timeZone; // POSIX TZ; each device keeps its own when unset
 };
 
 // The static plan or DHCP; addresses in host byte order.
@@ -79,7 +110,12 @@ public:
     void setDevices(const QVector<tpVideoDevice>& devices) { items = devices; }
     void setCredentials(const tcConfigCredentials& credentials);
     void setPlan(const tcNetworkPlan& plan);
+    void setTime(const tcTimeSetting& setting) { time = setting; }
     void setParallel(int parallel) { this->parallel = qMax(1, parallel); }
+    // Whether the ONVIF exchanges prove their change themselves where they can.
+    void setVerify(bool afVerify) { verify = afVerify; }
+    // How a restarted ONVIF camera is waited for (tests shorten it).
+    void setRebootTiming(int pollMs, int waitMs);
 
     // Where a device is reached. The network settings go to a link-local second address
     // when there is one, since a camera whose own address is unreachable still answers
@@ -103,6 +139,9 @@ private:
     enum class tcStep { Read, Write, User, Password };
 
     void startNextSite();
+    void startOnvif(tcSite* site);
+    // The address the plan gives the site reaching its write now; empty when it has none.
+    QString takeAddress(tcSite* site);
     void endSite(tcSite* site, const tcConfigOutcome& outcome);
     void readSite(tcSite* site);
     void configReply(tcSite* site, const QByteArray& reply);
@@ -121,6 +160,9 @@ private:
     QVector<tpVideoDevice> items;
     tcConfigCredentials login;
     tcNetworkPlan plan;
+    tcTimeSetting time;
+    bool verify = true;
+    int rebootPollMs = 0, rebootWaitMs = 0;
     // How many addresses a plan that is not fixed has handed out.
     quint32 handedOut = 0;
     QByteArray passwordBody, userBody;

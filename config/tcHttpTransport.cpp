@@ -59,6 +59,7 @@ void tcNetworkTransport::send(const tcHttpExchange& exchange, tcDone done)
     connect(reply, &QNetworkReply::finished, this, [reply, oversized, done] {
         reply->deleteLater();
         tcHttpResult result;
+        result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         if (*oversized) {
             result.error = QStringLiteral("the reply is larger than %1 bytes").arg(kMaxReplyBytes);
         } else {
@@ -71,7 +72,10 @@ void tcNetworkTransport::send(const tcHttpExchange& exchange, tcDone done)
                 result.kind = tcHttpResult::AuthenticationRequired;
                 result.wwwAuthenticate = reply->rawHeader("WWW-Authenticate");
                 break;
-            default: result.error = reply->errorString();
+            default:
+                result.error = reply->errorString();
+                if (result.status >= 400)
+                    result.body = reply->read(kMaxReplyBytes);
             }
         }
         done(result);

@@ -34,8 +34,12 @@ struct tcHttpResult
     enum Kind { Ok, AuthenticationRequired, NetworkError };
     Kind kind = NetworkError;
     QByteArray wwwAuthenticate; // with AuthenticationRequired
-    QByteArray body;            // with Ok
+    QByteArray body;            // with Ok, and with an HTTP error status that came with a body
     QString error;              // with NetworkError: why, for the debug log
+    // The HTTP status of a reply that came (0 when none did). SOAP services answer their
+    // faults with 400 or 500 and the fault in the body; the runs of the cameras' own API
+    // take any error status as a network error.
+    int status = 0;
 };
 
 class tcHttpTransport : public QObject

@@ -14,6 +14,8 @@ void tcLoginClient::restart()
 
 QByteArray tcLoginClient::value()
 {
+    if (nonceCount == 0 && !style.basic)
+        return QByteArray();
     const QByteArray text =
         tcHttpAuth::authorizationValue(nonceCount, clientNonce, challenge, method, uri, user, password)
             .toUtf8();

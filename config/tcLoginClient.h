@@ -24,9 +24,13 @@ public:
         // A new challenge starts the count at 1 with a fresh client nonce; otherwise the
         // count of the device goes on and the client nonce stays for the whole site.
         bool restartOnChallenge = false;
+        // Basic may be answered; otherwise only Digest, and credentials go first only
+        // once a Digest challenge is known (Basic carries the password in clear).
+        bool basic = true;
     };
-    static constexpr tcStyle kNetworkStyle{true, false};
-    static constexpr tcStyle kPasswordStyle{false, true};
+    static constexpr tcStyle kNetworkStyle{true, false, true};
+    static constexpr tcStyle kPasswordStyle{false, true, true};
+    static constexpr tcStyle kOnvifStyle{true, true, false};
 
     explicit tcLoginClient(tcStyle style = kNetworkStyle);
 
