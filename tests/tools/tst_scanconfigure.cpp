@@ -93,6 +93,22 @@ private slots:
                                                                       << "Unknown option 'dhcp'.";
         QTest::newRow("a stray word") << "set-password --user op --all now"
                                       << "unexpected argument 'now'";
+        QTest::newRow("NTP servers by name and address") << "sync-time --all --ntp 10.99.0.123,ntp.example"
+                                                         << "";
+        QTest::newRow("an NTP server that is no host") << "sync-time --all --ntp 10.99.0.1@evil"
+                                                       << "--ntp takes a host name or IPv4 address, not "
+                                                          "'10.99.0.1@evil'";
+        QTest::newRow("a time zone") << "sync-time --all --tz CET-1CEST,M3.5.0,M10.5.0/3"
+                                     << "";
+        QTest::newRow("the time options are sync-time's") << "reboot --all --ntp 10.99.0.123"
+                                                          << "Unknown option 'ntp'.";
+        QTest::newRow("--onvif only where the family's cameras are changed too") << "info --all --onvif"
+                                                                                 << "Unknown option 'onvif'.";
+        QTest::newRow("a kind") << "set-network --dhcp --all --kind recorders"
+                                << "";
+        QTest::newRow("an unknown kind")
+            << "reboot --all --kind lamps"
+            << "--kind must be bridges, recorders, cameras, speakers, other or all, not 'lamps'";
     }
     void options()
     {
@@ -131,21 +147,30 @@ private slots:
         QTest::addColumn<QString>("line");
         QTest::addColumn<QStringList>("picked"); // "<key> <problem>" per selected device
 
+        const QString password = QStringLiteral("set-password --user op ");
         QTest::newRow("all: the PQ cameras in list order")
-            << "--all" << QStringList{"10.99.1.1 ", "10.99.1.3 ", "10.99.1.10 "};
+            << password + "--all" << QStringList{"10.99.1.1 ", "10.99.1.3 ", "10.99.1.10 "};
         QTest::newRow("by address, one missing and one no camera")
-            << "--ip 10.99.1.10,10.99.7.7,10.99.1.9,10.99.1.1"
+            << password + "--ip 10.99.1.10,10.99.7.7,10.99.1.9,10.99.1.1"
             << QStringList{"10.99.1.1 ", "10.99.1.10 ", "10.99.7.7 not found",
                            "10.99.1.9 not eligible for an update"};
         QTest::newRow("by MAC in any letter case, a recorder not eligible")
-            << "--mac 0a:3d:91:00:00:03,0a:3d:91:00:00:02"
+            << password + "--mac 0a:3d:91:00:00:03,0a:3d:91:00:00:02"
             << QStringList{"0A:3D:91:00:00:03 ", "0A:3D:91:00:00:02 not eligible for an update"};
+        QTest::newRow("with --onvif the other makers' camera too")
+            << password + "--all --onvif"
+            << QStringList{"10.99.1.1 ", "10.99.1.3 ", "10.99.1.9 ", "10.99.1.10 "};
+        QTest::newRow("the clock: ONVIF cameras alone") << "sync-time --all" << QStringList{"10.99.1.9 "};
+        QTest::newRow("information of one of ours")
+            << "info --ip 10.99.1.9,10.99.1.1"
+            << QStringList{"10.99.1.9 ", "10.99.1.1 not eligible: no ONVIF device service"};
+        QTest::newRow("a kind with no camera of it") << "reboot --all --kind recorders" << QStringList{};
     }
     void selection()
     {
         QFETCH(QString, line);
         QFETCH(QStringList, picked);
-        const tcConfigureOptions options = parse(QStringLiteral("set-password --user op ") + line);
+        const tcConfigureOptions options = parse(line);
         QCOMPARE(options.error, QString());
         QStringList seen;
         for (const tcSelected& s : selectDevices(site(), options)) {
@@ -220,9 +245,10 @@ private slots:
         reports[2] = {"",   "10.99.7.7", "", tcConfigOutcome::of(tcConfigOutcome::LoginFailed), "not checked",
                       false};
         QCOMPARE(QString::fromUtf8(formatReports(reports, false)),
-                 QStringLiteral("0A:3D:91:00:00:01\t10.99.1.1\t10.99.3.20\tSuccess\tverified\n"
-                                "0A:3D:91:00:00:02\t10.99.1.2\t10.99.3.21\tSuccess\tnot seen at 10.99.3.21\n"
-                                "-\t10.99.7.7\t-\tLogin Failed\tnot checked\n"));
+                 QStringLiteral("0A:3D:91:00:00:01\t10.99.1.1\t10.99.3.20\tSuccess\tverified\t-\n"
+                                "0A:3D:91:00:00:02\t10.99.1.2\t10.99.3.21\tSuccess\tnot seen at "
+                                "10.99.3.21\tnot-confirmed\n"
+                                "-\t10.99.7.7\t-\tLogin Failed\tnot checked\tnot-authorized\n"));
         QCOMPARE((QList<bool>{reports[0].failed(), reports[1].failed(), reports[2].failed()}),
                  (QList<bool>{false, true, true}));
         tcDeviceReport unchecked = reports[0];
@@ -238,7 +264,32 @@ private slots:
                                                    {"outcome", "Success"},
                                                    {"success", true},
                                                    {"verification", "not seen at 10.99.3.21"},
-                                                   {"verified", false}}));
+                                                   {"verified", false},
+                                                   {"reason", "not-confirmed"}}));
+    }
+
+    // info prints what the camera told instead of the plan's address.
+    void informationReports()
+    {
+        tcDeviceReport report;
+        report.mac = QStringLiteral("00:1E:00:00:00:09");
+        report.oldAddress = QStringLiteral("10.99.1.9");
+        report.outcome = tcConfigOutcome::of(tcConfigOutcome::Success);
+        report.outcome.information = {"Acme", "IPC-2", "V5.1", "SN0009", "HW1"};
+        report.outcome.hasInformation = true;
+        report.verification = QStringLiteral("not checked");
+        tcDeviceReport unreachable = report;
+        unreachable.outcome = tcConfigOutcome::of(tcConfigOutcome::NetworkError);
+        QCOMPARE(QString::fromUtf8(formatReports({report, unreachable}, false, tcConfigureOptions::Info)),
+                 QStringLiteral(
+                     "00:1E:00:00:00:09\t10.99.1.9\tAcme\tIPC-2\tV5.1\tSN0009\tSuccess\tnot checked\t-\n"
+                     "00:1E:00:00:00:09\t10.99.1.9\t-\t-\t-\t-\tNetwork Error\tnot checked\tunreachable\n"));
+        const QJsonObject o = QJsonDocument::fromJson(formatReports({report}, true, tcConfigureOptions::Info))
+                                  .array()[0]
+                                  .toObject();
+        QCOMPARE(o.value("serial").toString(), QStringLiteral("SN0009"));
+        QCOMPARE(o.value("hardware_id").toString(), QStringLiteral("HW1"));
+        QCOMPARE(o.value("reason").toString(), QString());
     }
 };
 

@@ -1,5 +1,6 @@
 #include "tcScanConfigure.h"
 
+#include "tcScanOptions.h"
 #include "tcScanRun.h"
 
 #include <QCommandLineParser>
@@ -10,8 +11,16 @@
 
 namespace {
 
-const QString kSetNetwork = QStringLiteral("set-network");
-const QString kSetPassword = QStringLiteral("set-password");
+// The commands by name, in the order of tcConfigureOptions::Command.
+const char* const kCommands[] = {"set-network", "set-password", "sync-time", "reboot", "info"};
+
+int commandIndex(const QString& name)
+{
+    for (int i = 0; i < int(std::size(kCommands)); ++i)
+        if (name == QLatin1String(kCommands[i]))
+            return i;
+    return -1;
+}
 
 tcConfigureOptions failure(tcConfigureOptions options, const QString& error)
 {
@@ -36,15 +45,15 @@ QStringList listValue(const QString& text, bool mac)
 
 bool isConfigureCommand(const QStringList& args)
 {
-    return args.size() > 1 && (args[1] == kSetNetwork || args[1] == kSetPassword);
+    return args.size() > 1 && commandIndex(args[1]) >= 0;
 }
 
 tcConfigureOptions parseConfigureArguments(const QStringList& args)
 {
     tcConfigureOptions options;
-    options.command =
-        args.value(1) == kSetPassword ? tcConfigureOptions::SetPassword : tcConfigureOptions::SetNetwork;
+    options.command = tcConfigureOptions::Command(std::max(0, commandIndex(args.value(1))));
     const bool network = options.command == tcConfigureOptions::SetNetwork;
+    const bool password = options.command == tcConfigureOptions::SetPassword;
     const auto valued = [](const char* name, const char* value) {
         return QCommandLineOption(QLatin1String(name), QString(), QLatin1String(value));
     };
@@ -59,12 +68,18 @@ tcConfigureOptions parseConfigureArguments(const QStringList& args)
                              gateway = valued("gateway", "g"), dns1 = valued("dns1", "d"),
                              dns2 = valued("dns2", "d");
     const QCommandLineOption user = valued("user", "name");
+    const QCommandLineOption kind = valued("kind", "kind"), onvif(QStringLiteral("onvif"));
+    const QCommandLineOption ntp = valued("ntp", "server"), timeZone = valued("tz", "tz");
     QCommandLineParser parser;
-    parser.addOptions({help, mac, ip, all, secrets, parallel, yes, dryRun, json, noVerify});
+    parser.addOptions({help, mac, ip, all, secrets, parallel, yes, dryRun, json, noVerify, kind});
     if (network)
         parser.addOptions({dhcp, dnsDhcp, start, mask, gateway, dns1, dns2});
-    else
+    if (password)
         parser.addOption(user);
+    if (network || password)
+        parser.addOption(onvif);
+    if (options.command == tcConfigureOptions::SyncTime)
+        parser.addOptions({ntp, timeZone});
     QStringList rest = args;
     rest.removeAt(1);
     if (!parser.parse(rest))
@@ -92,6 +107,9 @@ tcConfigureOptions parseConfigureArguments(const QStringList& args)
     options.dryRun = parser.isSet(dryRun);
     options.json = parser.isSet(json);
     options.verify = !parser.isSet(noVerify);
+    options.onvif = parser.isSet(onvif);
+    if (parser.isSet(kind) && !parseKindName(parser.value(kind), &options.kind))
+        return failure(options, kindError(parser.value(kind)));
     if (parser.isSet(parallel)) {
         bool ok = false;
         options.parallel = parser.value(parallel).toInt(&ok);
@@ -100,12 +118,33 @@ tcConfigureOptions parseConfigureArguments(const QStringList& args)
                                         .arg(parser.value(parallel)));
     }
 
-    if (!network) {
+    if (options.command == tcConfigureOptions::SyncTime) {
+        options.time.ntp = parser.isSet(ntp);
+        for (const QString& value : parser.values(ntp))
+            options.time.servers << listValue(value, false);
+        for (const QString& server : qAsConst(options.time.servers))
+            if (!isPlainHost(server))
+                return failure(
+                    options, QStringLiteral("--ntp takes a host name or IPv4 address, not '%1'").arg(server));
+        if (parser.isSet(timeZone)) {
+            const QString tz = parser.value(timeZone).trimmed();
+            // a POSIX TZ text: printable ASCII without blanks, e.g. CET-1CEST,M3.5.0,M10.5.0/3
+            const bool plain =
+                !tz.isEmpty() && tz.size() <= 64 &&
+                std::all_of(tz.cbegin(), tz.cend(), [](QChar c) { return c > u' ' && c < u'\x7f'; });
+            if (!plain)
+                return failure(options, QStringLiteral("--tz takes a POSIX time zone such as UTC0, not '%1'")
+                                            .arg(parser.value(timeZone)));
+            options.time.timeZone = tz;
+        }
+    }
+    if (password) {
         options.user = parser.value(user).simplified();
         if (options.user.isEmpty())
             return failure(options, QStringLiteral("set-password needs --user NAME"));
-        return options;
     }
+    if (!network)
+        return options;
     options.plan.fixed = true;
     options.plan.dhcp = parser.isSet(dhcp);
     const bool staticGiven = parser.isSet(start) || parser.isSet(mask) || parser.isSet(gateway) ||
@@ -137,7 +176,10 @@ QString configureHelpText(tcConfigureOptions::Command command)
         QStringLiteral("Selection (one of):\n"
                        "  --mac LIST       MAC addresses, comma-separated\n"
                        "  --ip LIST        IP addresses, comma-separated\n"
-                       "  --all            every device the window lets you pick for an update\n"
+                       "  --all            every device the window lets you pick for it\n"
+                       "  --kind KIND      take the selection from bridges, recorders, cameras (the\n"
+                       "                   default), speakers, other or all, as the list command\n"
+                       "%2"
                        "\n"
                        "  --secrets-file FILE  read the secret lines from FILE instead of standard input\n"
                        "  --yes            do not ask for confirmation\n"
@@ -149,23 +191,58 @@ QString configureHelpText(tcConfigureOptions::Command command)
                        "One discovery cycle finds the devices first. Secrets are never options: standard\n"
                        "input (prompted without echo on a terminal) or the file give, one per line, the\n"
                        "administrator user name and the administrator password%1.\n"
+                       "Results: one line per device with its outcome, its check and a reason code\n"
+                       "(not-authorized, clock-skew, unreachable, invalid-reply, device-error, fault,\n"
+                       "not-confirmed, ...).\n"
                        "Exit status: 0 every selected device changed (and verified), 3 any did not,\n"
                        "2 usage error, 1 no discovery query could be sent.\n");
-    if (command == tcConfigureOptions::SetPassword)
+    const QString withOnvif =
+        QStringLiteral("  --onvif          other makers' ONVIF cameras take part too, through their ONVIF\n"
+                       "                   device service\n");
+    switch (command) {
+    case tcConfigureOptions::SetPassword:
         return QStringLiteral("Usage: zephyrlock-scan set-password --user NAME SELECTION [options]\n\n"
-                              "Changes the password of user NAME on the selected cameras.\n\n") +
-               selection.arg(QStringLiteral(", then the user's current password and the new password"));
+                              "Changes the password of user NAME on the selected cameras. An ONVIF camera\n"
+                              "without users gets NAME as its first administrator.\n\n") +
+               selection.arg(QStringLiteral(", then the user's current password and the new password"),
+                             withOnvif);
+    case tcConfigureOptions::SetNetwork: break;
+    case tcConfigureOptions::SyncTime:
+        return QStringLiteral(
+                   "Usage: zephyrlock-scan sync-time [--ntp SERVER]... [--tz TZ] SELECTION [options]\n\n"
+                   "Sets the clock of the selected ONVIF cameras to the workstation's UTC, or with\n"
+                   "--ntp (repeated or comma-separated) to NTP from those servers, and reads it\n"
+                   "back. --tz sets a POSIX time zone (e.g. CET-1CEST,M3.5.0,M10.5.0/3); without\n"
+                   "it each camera keeps its own.\n\n") +
+               selection.arg(QString(), QString());
+    case tcConfigureOptions::Reboot:
+        return QStringLiteral("Usage: zephyrlock-scan reboot SELECTION [options]\n\n"
+                              "Restarts the selected ONVIF cameras and waits for each to answer again.\n\n") +
+               selection.arg(QString(), QString());
+    case tcConfigureOptions::Info:
+        return QStringLiteral("Usage: zephyrlock-scan info SELECTION [options]\n\n"
+                              "Reads maker, model, firmware, serial number and hardware id of the selected\n"
+                              "ONVIF cameras.\n\n") +
+               selection.arg(QString(), QString());
+    }
     return QStringLiteral(
                "Usage: zephyrlock-scan set-network (--dhcp | --start A --mask M --gateway G [--dns1 D]\n"
                "                                    [--dns2 D] [--dns-dhcp]) SELECTION [options]\n\n"
                "Sets the selected cameras to DHCP, or gives them consecutive static addresses from A\n"
                "in the order they are listed. Without --dns1/--dns2 they keep their DNS servers.\n\n") +
-           selection.arg(QString());
+           selection.arg(QString(), withOnvif);
 }
 
 tcConfigKind kindOf(const tcConfigureOptions& options)
 {
-    return options.command == tcConfigureOptions::SetNetwork ? tcConfigKind::Network : tcConfigKind::Password;
+    switch (options.command) {
+    case tcConfigureOptions::SetNetwork: break;
+    case tcConfigureOptions::SetPassword: return tcConfigKind::Password;
+    case tcConfigureOptions::SyncTime: return tcConfigKind::Time;
+    case tcConfigureOptions::Reboot: return tcConfigKind::Reboot;
+    case tcConfigureOptions::Info: return tcConfigKind::Information;
+    }
+    return tcConfigKind::Network;
 }
 
 constexpr int kMaxSecretLine = 4096;
@@ -195,18 +272,18 @@ QString readSecretLines(QIODevice& in, const tcConfigureOptions& options, tcConf
     return batchCheckText(checkCredentials(kindOf(options), *secrets));
 }
 
-QVector<int> eligibleRows(const tcSiteList& list)
+QVector<int> eligibleRows(const tcSiteList& list, const tcConfigureOptions& options)
 {
     QVector<int> rows;
-    for (int row : listedRows(list, tcKindFilter()))
-        if (list.device(row) && isBatchEligible(*list.device(row)))
+    for (int row : listedRows(list, options.kind))
+        if (list.device(row) && isBatchEligible(*list.device(row), kindOf(options), options.onvif))
             rows << row;
     return rows;
 }
 
 QVector<tcSelected> selectDevices(const tcSiteList& list, const tcConfigureOptions& options)
 {
-    const QVector<int> eligible = eligibleRows(list);
+    const QVector<int> eligible = eligibleRows(list, options);
     const auto rowOf = [&](const QString& key, bool byMac) {
         for (int row = 0; row < list.count(); ++row) {
             const QString& text = list.texts(row)[byMac ? tcSiteList::colMac : tcSiteList::colAddress];
@@ -229,8 +306,10 @@ QVector<tcSelected> selectDevices(const tcSiteList& list, const tcConfigureOptio
         missing.key = key;
         missing.mac = byMac ? key : (row >= 0 ? list.texts(row)[tcSiteList::colMac] : QString());
         missing.address = byMac ? (row >= 0 ? list.texts(row)[tcSiteList::colAddress] : QString()) : key;
-        missing.problem =
-            row < 0 ? QStringLiteral("not found") : QStringLiteral("not eligible for an update");
+        missing.problem = row < 0 ? QStringLiteral("not found")
+                          : options.command == tcConfigureOptions::Info
+                              ? QStringLiteral("not eligible: no ONVIF device service")
+                              : QStringLiteral("not eligible for an update");
         problems << missing;
     }
     QVector<tcSelected> selected;
@@ -268,34 +347,69 @@ QByteArray formatPlan(const tcConfigureOptions& options, const QVector<tcSelecte
             line += QLatin1String("  ") + s.problem;
         else if (options.command == tcConfigureOptions::SetNetwork)
             line += QStringLiteral(" -> ") + s.newAddress;
-        else
+        else if (options.command == tcConfigureOptions::SetPassword)
             line += QStringLiteral("  password of user %1").arg(options.user);
+        else if (options.command == tcConfigureOptions::SyncTime)
+            line += options.time.ntp ? QStringLiteral("  clock from NTP %1")
+                                           .arg(options.time.servers.isEmpty()
+                                                    ? QStringLiteral("(servers from DHCP)")
+                                                    : options.time.servers.join(QLatin1Char(',')))
+                                     : QStringLiteral("  clock to the workstation's UTC");
+        else if (options.command == tcConfigureOptions::Reboot)
+            line += QStringLiteral("  restart");
+        else
+            line += QStringLiteral("  read information");
         out += line + QLatin1Char('\n');
     }
     return out.toUtf8();
 }
 
-QByteArray formatReports(const QVector<tcDeviceReport>& reports, bool json)
+QString tcDeviceReport::reason() const
 {
+    if (!outcome.success())
+        return outcome.reason.isEmpty() ? QStringLiteral("not-done") : outcome.reason;
+    return failed() ? QStringLiteral("not-confirmed") : QString();
+}
+
+QByteArray formatReports(const QVector<tcDeviceReport>& reports, bool json,
+                         tcConfigureOptions::Command command)
+{
+    const bool info = command == tcConfigureOptions::Info;
     if (json) {
         QJsonArray array;
-        for (const tcDeviceReport& r : reports)
-            array.append(QJsonObject{{QStringLiteral("mac"), r.mac},
-                                     {QStringLiteral("old_address"), r.oldAddress},
-                                     {QStringLiteral("new_address"), r.newAddress},
-                                     {QStringLiteral("outcome"), r.outcome.text},
-                                     {QStringLiteral("success"), r.outcome.success()},
-                                     {QStringLiteral("verification"), r.verification},
-                                     {QStringLiteral("verified"), r.verified}});
+        for (const tcDeviceReport& r : reports) {
+            QJsonObject o{{QStringLiteral("mac"), r.mac},
+                          {QStringLiteral("old_address"), r.oldAddress},
+                          {QStringLiteral("new_address"), r.newAddress},
+                          {QStringLiteral("outcome"), r.outcome.text},
+                          {QStringLiteral("success"), r.outcome.success()},
+                          {QStringLiteral("verification"), r.verification},
+                          {QStringLiteral("verified"), r.verified},
+                          {QStringLiteral("reason"), r.reason()}};
+            if (r.outcome.hasInformation) {
+                const tcOnvifDevice::tcDeviceInformation& i = r.outcome.information;
+                o.insert(QStringLiteral("manufacturer"), i.manufacturer);
+                o.insert(QStringLiteral("model"), i.model);
+                o.insert(QStringLiteral("firmware"), i.firmware);
+                o.insert(QStringLiteral("serial"), i.serial);
+                o.insert(QStringLiteral("hardware_id"), i.hardwareId);
+            }
+            array.append(o);
+        }
         return QJsonDocument(array).toJson(QJsonDocument::Indented);
     }
     QString out;
     for (const tcDeviceReport& r : reports) {
         const auto shown = [](const QString& text) { return text.isEmpty() ? QStringLiteral("-") : text; };
-        out += QStringList{shown(r.mac), shown(r.oldAddress), shown(r.newAddress), r.outcome.text,
-                           r.verification}
-                   .join(QLatin1Char('\t')) +
-               QLatin1Char('\n');
+        QStringList columns{shown(r.mac), shown(r.oldAddress)};
+        if (info) {
+            const tcOnvifDevice::tcDeviceInformation& i = r.outcome.information;
+            columns << shown(i.manufacturer) << shown(i.model) << shown(i.firmware) << shown(i.serial);
+        } else {
+            columns << shown(r.newAddress);
+        }
+        columns << r.outcome.text << r.verification << shown(r.reason());
+        out += columns.join(QLatin1Char('\t')) + QLatin1Char('\n');
     }
     return out.toUtf8();
 }

@@ -1,8 +1,8 @@
 #pragma once
-// The two configuration commands of zephyrlock-scan, set-network and set-password, as
-// values: their options, the secrets read from standard input or a file, the devices a
-// selection picks from a discovered list, and the printed plan and results. Nothing
-// here prints or touches the network, so every rule can be tested as a value.
+// The configuration commands of zephyrlock-scan as values: set-network and set-password,
+// and for ONVIF cameras sync-time, reboot and info. Their options, the secrets read from standard input or a
+// file, the devices a selection picks from a discovered list, and the printed plan and results. Nothing here
+// prints or touches the network, so every rule can be tested as a value.
 
 #include "tcBatchJob.h"
 #include "tcSiteList.h"
@@ -16,15 +16,20 @@ class QIODevice;
 
 struct tcConfigureOptions
 {
-    enum Command { SetNetwork, SetPassword };
+    enum Command { SetNetwork, SetPassword, SyncTime, Reboot, Info };
     Command command = SetNetwork;
     bool help = false;
     QString error; // a usage error: one line saying what is wrong
 
     tcNetworkPlan plan;    // set-network; fixed, so completion order never moves an address
     QString user;          // set-password: the user whose password changes
+    tcTimeSetting time;    // sync-time
     QStringList macs, ips; // the selection, upper-case MACs and addresses
     bool all = false;
+    // The kind button the selection is taken from, as the list command's --kind.
+    std::optional<tcKindFilter> kind = tcKindFilter();
+    // set-network and set-password: other makers' ONVIF cameras take part too.
+    bool onvif = false;
     QString secretsFile;
     bool yes = false, dryRun = false, json = false, verify = true;
     int parallel = 1;
@@ -53,9 +58,9 @@ struct tcSelected
     QString newAddress; // the plan: an address, "DHCP", or empty for set-password
 };
 
-// The devices the window would let the user pick for an update: cameras reported by
-// the PQ-series discovery, in the order the window lists them.
-QVector<int> eligibleRows(const tcSiteList& list);
+// The devices the window would let the user pick for the command, in the order the
+// window lists them.
+QVector<int> eligibleRows(const tcSiteList& list, const tcConfigureOptions& options);
 // The selection, eligible devices first in list order, then those with a problem.
 QVector<tcSelected> selectDevices(const tcSiteList& list, const tcConfigureOptions& options);
 void planAddresses(const tcConfigureOptions& options, QVector<tcSelected>& selected);
@@ -72,5 +77,8 @@ struct tcDeviceReport
     {
         return !outcome.success() || (!verified && verification != QLatin1String("not checked"));
     }
+    // What a failure is named by: the outcome's reason, "not-confirmed", or empty.
+    QString reason() const;
 };
-QByteArray formatReports(const QVector<tcDeviceReport>& reports, bool json);
+QByteArray formatReports(const QVector<tcDeviceReport>& reports, bool json,
+                         tcConfigureOptions::Command command = tcConfigureOptions::SetNetwork);

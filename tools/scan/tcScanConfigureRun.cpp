@@ -61,7 +61,9 @@ void tcScanConfigureRun::discovered(bool querySent)
     int found = 0;
     for (const tcSelected& s : selected)
         found += s.device ? 1 : 0;
-    const tcBatchCheck size = checkPlanSize(options.plan, found);
+    const tcBatchCheck size = options.command == tcConfigureOptions::SetNetwork
+                                  ? checkPlanSize(options.plan, found)
+                                  : tcBatchCheck::Ok;
     if (size != tcBatchCheck::Ok) {
         say(batchCheckText(size));
         emit sig_finished(ExitUsage);
@@ -75,7 +77,10 @@ void tcScanConfigureRun::discovered(bool querySent)
         return;
     }
     write(stderr, plan);
-    if (found > 0 && !options.yes && !confirmed(QStringLiteral("Change %1 device(s)? [y/N] ").arg(found))) {
+    // a read changes nothing: nothing to confirm
+    const bool read = options.command == tcConfigureOptions::Info;
+    if (found > 0 && !options.yes && !read &&
+        !confirmed(QStringLiteral("Change %1 device(s)? [y/N] ").arg(found))) {
         say(QStringLiteral("nothing changed"));
         emit sig_finished(ExitNotDone);
         return;
@@ -101,6 +106,7 @@ void tcScanConfigureRun::discovered(bool querySent)
     job->setDevices(devices);
     job->setCredentials(secrets);
     job->setPlan(options.plan);
+    job->setTime(options.time);
     job->setParallel(options.parallel);
     job->setVerify(options.verify);
     connect(job, &tcBatchJob::sig_siteEnded, this, [this](int index, const tcConfigOutcome& outcome) {
@@ -119,7 +125,7 @@ void tcScanConfigureRun::discovered(bool querySent)
 
 void tcScanConfigureRun::finish()
 {
-    write(stdout, formatReports(reports, options.json));
+    write(stdout, formatReports(reports, options.json, options.command));
     const bool allDone =
         std::none_of(reports.cbegin(), reports.cend(), [](const tcDeviceReport& r) { return r.failed(); });
     emit sig_finished(allDone ? ExitDone : ExitNotDone);
@@ -137,7 +143,8 @@ int runConfigureCommand(const QStringList& args)
         write(stderr, QByteArray("Try 'zephyrlock-scan ") + args.value(1).toUtf8() + " --help'.\n");
         return tcScanConfigureRun::ExitUsage;
     }
-    if (!options.dryRun && !options.yes && !isTerminal(stdin)) {
+    if (!options.dryRun && !options.yes && options.command != tcConfigureOptions::Info &&
+        !isTerminal(stdin)) {
         say(QStringLiteral("the confirmation needs a terminal; --yes confirms without one"));
         return tcScanConfigureRun::ExitUsage;
     }

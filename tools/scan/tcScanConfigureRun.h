@@ -1,7 +1,7 @@
 #pragma once
-// One set-network or set-password command from start to exit status: a discovery cycle,
-// the selection and its plan, the confirmation, and the batch job that changes the
-// devices and checks that each change took effect.
+// One configuration command (set-network, set-password, sync-time, reboot, info) from start to exit status: a
+// discovery cycle, the selection and its plan, the confirmation, and the batch job that changes the devices
+// and checks that each change took effect.
 
 #include "tcScanConfigure.h"
 

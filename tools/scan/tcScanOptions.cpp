@@ -31,6 +31,30 @@ tcScanOptions failure(const QString& error)
 
 } // namespace
 
+bool parseKindName(const QString& text, std::optional<tcKindFilter>* kind)
+{
+    const QString name = text.toLower();
+    const auto found = std::find_if(std::begin(kKinds), std::end(kKinds),
+                                    [&name](const tcKindName& k) { return name == QLatin1String(k.name); });
+    if (found != std::end(kKinds)) {
+        tcKindFilter filter;
+        filter.cameras = false;
+        filter.*found->button = true;
+        *kind = filter;
+        return true;
+    }
+    if (name != QLatin1String("all"))
+        return false;
+    kind->reset();
+    return true;
+}
+
+QString kindError(const QString& text)
+{
+    return QStringLiteral("--kind must be bridges, recorders, cameras, speakers, other or all, not '%1'")
+        .arg(text);
+}
+
 tcScanOptions parseScanArguments(const QStringList& args)
 {
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
@@ -74,24 +98,8 @@ tcScanOptions parseScanArguments(const QStringList& args)
         options.format = tcScanFormat::Json;
     else if (parser.isSet(csv))
         options.format = tcScanFormat::Csv;
-    if (parser.isSet(kind)) {
-        const QString name = parser.value(kind).toLower();
-        const auto found = std::find_if(std::begin(kKinds), std::end(kKinds), [&name](const tcKindName& k) {
-            return name == QLatin1String(k.name);
-        });
-        if (found != std::end(kKinds)) {
-            tcKindFilter filter;
-            filter.cameras = false;
-            filter.*found->button = true;
-            options.kind = filter;
-        } else if (name == QLatin1String("all")) {
-            options.kind.reset();
-        } else {
-            return failure(
-                QStringLiteral("--kind must be bridges, recorders, cameras, speakers, other or all, not '%1'")
-                    .arg(parser.value(kind)));
-        }
-    }
+    if (parser.isSet(kind) && !parseKindName(parser.value(kind), &options.kind))
+        return failure(kindError(parser.value(kind)));
     if (parser.isSet(cycles)) {
         bool ok = false;
         options.cycles = parser.value(cycles).toInt(&ok);
@@ -124,7 +132,8 @@ QString scanHelpText()
         "Usage: zephyrlock-scan [--kind KIND] [--cycles N] [--range RANGE]... [--rate N]\n"
         "                       [--interface NAME]... [--verbose] [--json | --csv]\n"
         "       zephyrlock-scan --interfaces [--interface NAME]...\n"
-        "       zephyrlock-scan set-network | set-password | watch ... (each with --help)\n"
+        "       zephyrlock-scan set-network | set-password | sync-time | reboot | info | watch ...\n"
+        "                       (each with --help)\n"
         "\n"
         "Finds the devices on the local network as the Zephyrlock Scanner window does and\n"
         "prints its device list. A discovery cycle takes three seconds.\n"

@@ -31,5 +31,9 @@ struct tcScanOptions
 // args[0] is the program, as QCoreApplication::arguments() gives it.
 tcScanOptions parseScanArguments(const QStringList& args);
 
+// A --kind value: one of the window's kind buttons, or "all" (reset). False for any other.
+bool parseKindName(const QString& text, std::optional<tcKindFilter>* kind);
+QString kindError(const QString& text);
+
 QString scanHelpText();
 QString scanVersionText();
