@@ -5,6 +5,7 @@
 #include "tcIPUpdateDlg.h"
 #include "tcListExport.h"
 #include "tcListWatch.h"
+#include "tcOnvifActionDlg.h"
 #include "tcPWUpdateDlg.h"
 #include "tcRangeEntry.h"
 #include "tcRangeProbe.h"
@@ -334,15 +335,16 @@ void MainWindow::slot_selectAllClicked()
     }
 }
 
-QList<QTreeWidgetItem*> MainWindow::chooseRowsForUpdate()
+QList<QTreeWidgetItem*> MainWindow::chooseRowsForUpdate(tcConfigKind kind)
 {
+    const bool withOnvif = actOnvifInUpdates && actOnvifInUpdates->isChecked();
     QList<QTreeWidgetItem*> chosen;
     for (int i = 0; i < siteTree->topLevelItemCount(); ++i) {
         QTreeWidgetItem* item = siteTree->topLevelItem(i);
         const auto device = item->data(0, tcSiteLocateItem::DeviceRole).value<tpVideoDevice>();
         // A selection can take in rows the filter hides (a range selection spans them);
         // a device the user cannot see is never reconfigured.
-        if (device && isBatchEligible(*device) && item->isSelected() && !item->isHidden()) {
+        if (device && isBatchEligible(*device, kind, withOnvif) && item->isSelected() && !item->isHidden()) {
             item->setText(statusColumn, QStringLiteral("---"));
             chosen.append(item);
         } else {
@@ -364,7 +366,7 @@ void MainWindow::slot_updateAddresses()
     if (!siteTree || siteTree->topLevelItemCount() == 0)
         return;
     locate->stop();
-    const QList<QTreeWidgetItem*> rows = chooseRowsForUpdate();
+    const QList<QTreeWidgetItem*> rows = chooseRowsForUpdate(tcConfigKind::Network);
     if (rows.isEmpty())
         showSelectionRequired();
     else
@@ -376,11 +378,30 @@ void MainWindow::slot_updatePasswords()
     showPendingMerges();
     if (!siteTree || siteTree->topLevelItemCount() == 0)
         return;
-    const QList<QTreeWidgetItem*> rows = chooseRowsForUpdate();
+    const QList<QTreeWidgetItem*> rows = chooseRowsForUpdate(tcConfigKind::Password);
     if (rows.isEmpty())
         showSelectionRequired();
     else
         runPasswordDialog(rows);
+}
+
+void MainWindow::runOnvifAction(tcConfigKind kind)
+{
+    showPendingMerges();
+    if (!siteTree || siteTree->topLevelItemCount() == 0)
+        return;
+    const QList<QTreeWidgetItem*> rows = chooseRowsForUpdate(kind);
+    if (rows.isEmpty()) {
+        QMessageBox::information(this, tr("Selection Required"),
+                                 tr("Please select one or more ONVIF cameras of other makers."),
+                                 QMessageBox::Ok);
+        return;
+    }
+    // a restart takes the cameras off the list's discovery for a while: no cycle meanwhile
+    if (kind == tcConfigKind::Reboot)
+        locate->stop();
+    tcOnvifActionDlg dialog(this, kind, rows, statusColumn, tcSiteList::colModel, tcSiteList::colFirmware);
+    dialog.exec();
 }
 
 void MainWindow::runAddressDialog(const QList<QTreeWidgetItem*>& rows)
@@ -436,10 +457,40 @@ void MainWindow::createListTools()
     chkWatch = new QCheckBox(tr("Watch"), ui->centralwidget);
     chkWatch->setObjectName(QStringLiteral("chkWatch"));
     chkWatch->setToolTip(tr("Keep the list live: search again every 15 seconds, hear devices announce "
-                            "themselves, grey out devices that go quiet and show devices that move"));
+                            "themselves, grey out devices that go quiet and show devices that move (Alt+W)"));
     // Beside Export: the bar above holds the kind buttons' texts in full.
     ui->hlBottomBar->insertWidget(ui->hlBottomBar->indexOf(exportButton), chkWatch);
     connect(chkWatch, &QCheckBox::toggled, this, &MainWindow::slot_watchToggled);
+    // A key as well, so that a watch can be started without the mouse (and by the demo).
+    auto* watchKey = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_W), this);
+    connect(watchKey, &QShortcut::activated, chkWatch, &QCheckBox::toggle);
+
+    auto* onvifButton = new QPushButton(tr("ONVIF"), ui->centralwidget);
+    onvifButton->setObjectName(QStringLiteral("btnOnvif"));
+    onvifButton->setToolTip(tr("Actions on the selected ONVIF cameras of other makers"));
+    auto* onvifMenu = new QMenu(onvifButton);
+    const struct
+    {
+        const char* name;
+        QString text;
+        tcConfigKind kind;
+    } actions[] = {{"actOnvifInfo", tr("Read Information..."), tcConfigKind::Information},
+                   {"actOnvifTime", tr("Set Time..."), tcConfigKind::Time},
+                   {"actOnvifReboot", tr("Reboot..."), tcConfigKind::Reboot}};
+    for (const auto& a : actions) {
+        QAction* action = onvifMenu->addAction(a.text);
+        action->setObjectName(QLatin1String(a.name));
+        const tcConfigKind kind = a.kind;
+        connect(action, &QAction::triggered, this, [this, kind] { runOnvifAction(kind); });
+    }
+    onvifMenu->addSeparator();
+    actOnvifInUpdates = onvifMenu->addAction(tr("Include in Address and Password Updates"));
+    actOnvifInUpdates->setObjectName(QStringLiteral("actOnvifInUpdates"));
+    actOnvifInUpdates->setCheckable(true);
+    actOnvifInUpdates->setToolTip(tr("Update IP Addresses and Update Passwords change the selected ONVIF "
+                                     "cameras of other makers too, through their ONVIF device service"));
+    onvifButton->setMenu(onvifMenu);
+    ui->hlBottomBar->insertWidget(ui->hlBottomBar->indexOf(chkWatch), onvifButton);
 }
 
 void MainWindow::slot_watchToggled(bool afOn)

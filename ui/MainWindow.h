@@ -5,6 +5,7 @@
 // Besides, it finds text in the list, copies and exports rows, and marks addresses that
 // are in conflict or outside the probed networks.
 
+#include "tcConfigRun.h"
 #include "tcScanFormat.h"
 #include "tcSiteList.h"
 #include "tcSiteLocateItem.h"
@@ -94,11 +95,13 @@ private:
     // "Sites found (shown / listed)".
     void showSitesFound();
     // Marks the rows an update may work on with "---" and clears every other status.
-    QList<QTreeWidgetItem*> chooseRowsForUpdate();
+    QList<QTreeWidgetItem*> chooseRowsForUpdate(tcConfigKind kind);
     void showSelectionRequired();
     // Run an update dialog modally over the chosen rows, which outlive it.
     void runAddressDialog(const QList<QTreeWidgetItem*>& rows);
     void runPasswordDialog(const QList<QTreeWidgetItem*>& rows);
+    // Information, Time or Reboot on the selected ONVIF rows.
+    void runOnvifAction(tcConfigKind kind);
 
     // The find field and the export button, added beside the form's own widgets.
     void createListTools();
@@ -138,8 +141,10 @@ private:
     tcDiscoverySession* session = nullptr;
     class tcListWatch* watch = nullptr;
     class QCheckBox* chkWatch = nullptr; // the list, and the cycle's wait timer
-    tcRangeEntry* rangeEntry = nullptr;  // other subnets to sweep, for this session
-    tcKindFilter shown;                  // the checked kind button
+    // Other makers' ONVIF cameras take part in the address and password updates.
+    class QAction* actOnvifInUpdates = nullptr;
+    tcRangeEntry* rangeEntry = nullptr; // other subnets to sweep, for this session
+    tcKindFilter shown;                 // the checked kind button
     bool selectAllNext = true;
 
     QVector<tcSiteLocateItem*> items; // items[row] shows list row `row`

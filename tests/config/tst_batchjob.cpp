@@ -285,6 +285,40 @@ private slots:
         QCOMPARE(note, QStringLiteral("not checked: stopped before the check"));
         QVERIFY(!job.isRunning());
     }
+
+    // Which rows a run may take: the family's cameras for the address and password runs,
+    // other makers' ONVIF cameras there only when asked for, and alone in the runs that
+    // only the ONVIF service has.
+    void eligible_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("expected"); // family camera, ONVIF camera, recorder; without/with ONVIF
+        QTest::newRow("network") << int(tcConfigKind::Network) << "100 110";
+        QTest::newRow("password") << int(tcConfigKind::Password) << "100 110";
+        QTest::newRow("time") << int(tcConfigKind::Time) << "010 010";
+        QTest::newRow("reboot") << int(tcConfigKind::Reboot) << "010 010";
+        QTest::newRow("information") << int(tcConfigKind::Information) << "010 010";
+    }
+    void eligible()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, expected);
+        auto family = record(1);
+        family->type = Norvo2Cam;
+        auto onvif = tpVideoDevice::create(nullptr);
+        onvif->type = Onvif;
+        auto recorder = tpVideoDevice::create(nullptr);
+        recorder->type = PQSeries;
+        QString seen;
+        for (bool withOnvif : {false, true}) {
+            if (withOnvif)
+                seen += QLatin1Char(' ');
+            for (const tpVideoDevice& d : {family, onvif, recorder})
+                seen +=
+                    isBatchEligible(*d, tcConfigKind(kind), withOnvif) ? QLatin1Char('1') : QLatin1Char('0');
+        }
+        QCOMPARE(seen, expected);
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_BatchJob)

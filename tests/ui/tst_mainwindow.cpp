@@ -194,6 +194,49 @@ private slots:
         QCOMPARE(watcher.dialogs, box ? QStringList() : QStringList{dialog});
     }
 
+    // Other makers' ONVIF cameras: in the update dialogs only once the ONVIF menu says
+    // so; the ONVIF actions take them alone.
+    void onvifRows_data()
+    {
+        QTest::addColumn<QString>("trigger");
+        QTest::addColumn<bool>("pqCamera"); // the one selected row
+        QTest::addColumn<bool>("included");
+        QTest::addColumn<QString>("opened"); // the dialog, or the box's text
+        const QString choose = QStringLiteral("Please select one or more items to update.");
+        QTest::newRow("passwords, ONVIF left out") << "btnUpdatePasswords" << false << false << choose;
+        QTest::newRow("passwords, ONVIF included")
+            << "btnUpdatePasswords" << false << true << "tcPWUpdateDlg";
+        QTest::newRow("addresses, ONVIF left out") << "btnUpdateAddresses" << false << false << choose;
+        QTest::newRow("addresses, ONVIF included")
+            << "btnUpdateAddresses" << false << true << "tcIPUpdateDlg";
+        QTest::newRow("information") << "actOnvifInfo" << false << false << "tcOnvifActionDlg";
+        QTest::newRow("time on one of ours")
+            << "actOnvifTime" << true << true << "Please select one or more ONVIF cameras of other makers.";
+        QTest::newRow("reboot") << "actOnvifReboot" << false << false << "tcOnvifActionDlg";
+    }
+    void onvifRows()
+    {
+        QFETCH(QString, trigger);
+        QFETCH(bool, pqCamera);
+        QFETCH(bool, included);
+        QFETCH(QString, opened);
+        MainWindow window;
+        auto* include = child<QAction>(window, "actOnvifInUpdates");
+        QVERIFY(include && include->isCheckable() && !include->isChecked());
+        include->setChecked(included);
+        window.slot_locateFoundSite(
+            report(Onvif, QStringLiteral("10.1.0.1"), "", [&](tcVideoDevice& d) { d.pqCamera = pqCamera; }));
+        finishCycle(window);
+        window.itemOf(0)->setSelected(true);
+        zltest::tcBoxAnswerer watcher(QMessageBox::Ok, true);
+        if (auto* action = window.findChild<QAction*>(trigger))
+            action->trigger();
+        else
+            window.findChild<QPushButton*>(trigger)->click();
+        QCOMPARE(watcher.dialogs.isEmpty() ? watcher.first().text : watcher.dialogs.join(QLatin1Char(',')),
+                 opened);
+    }
+
     void doubleClickOpensWebPage()
     {
         tcUrlOpener opener;
