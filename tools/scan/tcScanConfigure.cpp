@@ -107,7 +107,7 @@ tcConfigureOptions parseConfigureArguments(const QStringList& args)
     options.dryRun = parser.isSet(dryRun);
     options.json = parser.isSet(json);
     options.verify = !parser.isSet(noVerify);
-    options.onvif = parser.isSet(onvif);
+    options.onvif = (network || password) && parser.isSet(onvif);
     if (parser.isSet(kind) && !parseKindName(parser.value(kind), &options.kind))
         return failure(options, kindError(parser.value(kind)));
     if (parser.isSet(parallel)) {
