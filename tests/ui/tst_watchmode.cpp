@@ -1,4 +1,4 @@
-// The window's Watch box: off, the list is the Part's snapshot; on, rows stay between
+// The window's Watch box: off, the list is the last cycle's snapshot; on, rows stay between
 // cycles, a device heard at another address moves its row, one that goes quiet is greyed
 // with the time it was last seen, and the found label counts those online.
 #include "MainWindow.h"
