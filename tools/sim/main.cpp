@@ -175,6 +175,9 @@ int main(int argc, char** argv)
          QStringLiteral("Do not add missing device addresses to the interface (the launcher did).")},
         {QStringLiteral("http-timeout"), QStringLiteral("Drop an idle or unfinished HTTP request after MS."),
          QStringLiteral("MS"), QStringLiteral("10000")},
+        {QStringLiteral("http-delay"),
+         QStringLiteral("Answer every HTTP request MS later, as a camera's processing time."), QStringLiteral("MS"),
+         QStringLiteral("0")},
         {QStringLiteral("log-requests"), QStringLiteral("Print one JSON line per HTTP request.")},
         {QStringLiteral("onvif-max-delay"),
          QStringLiteral("Largest random wait before answering a WS-Discovery Probe (APP_MAX_DELAY)."),
@@ -258,6 +261,7 @@ int main(int argc, char** argv)
     tcSimHttpOptions httpOptions;
     httpOptions.logRequests = parser.isSet(QStringLiteral("log-requests"));
     httpOptions.timeoutMs = qMax(100, parser.value(QStringLiteral("http-timeout")).toInt());
+    httpOptions.replyDelayMs = qBound(0, parser.value(QStringLiteral("http-delay")).toInt(), 60000);
     tcSimHttpServer http(devices, httpOptions);
     QString error;
     if (!parser.isSet(QStringLiteral("no-http")) && !http.listen(&error)) {

@@ -105,7 +105,8 @@ void tcSimHttpConnection::slot_readyRead()
         return;
     }
     m_buffer += m_socket->readAll();
-    while (!m_closing && !m_silent) {
+    // a reply still being "worked on": the next request waits its turn
+    while (!m_closing && !m_silent && !m_busy) {
         tcHttpRequest request;
         const tcHttpParse parse = parseHttpRequest(m_buffer, &request);
         if (parse.state == tcHttpParse::Invalid) {
@@ -242,14 +243,30 @@ bool tcSimHttpConnection::answer(const tcHttpRequest& request)
 
     // A rebooting device's last reply ends its connection.
     const bool close = !request.keepAlive() || reboot;
-    m_socket->write(buildHttpResponse(status, headers, body, close));
-    if (close) {
-        m_closing = true;
-        m_socket->disconnectFromHost();
+    const QByteArray response = buildHttpResponse(status, headers, body, close);
+    const auto send = [this, response, close, reboot] {
+        m_socket->write(response);
+        if (close) {
+            m_closing = true;
+            m_socket->disconnectFromHost();
+        }
+        if (reboot)
+            emit rebootRequested();
+    };
+    if (m_options.replyDelayMs <= 0) {
+        send();
+        return !close;
     }
-    if (reboot)
-        emit rebootRequested();
-    return !close;
+    // A camera's own processing time: the reply goes out later, and the connection
+    // reads its next request only then.
+    m_busy = true;
+    QTimer::singleShot(m_options.replyDelayMs, this, [this, send] {
+        send();
+        m_busy = false;
+        if (!m_closing)
+            slot_readyRead();
+    });
+    return false;
 }
 
 void tcSimHttpConnection::streamForever()

@@ -16,6 +16,7 @@ struct tcSimHttpOptions
     bool logRequests = false;
     int timeoutMs = 10000;     // an idle or unfinished request is dropped after this
     int maxConnections = 4096; // beyond this, new connections are closed at once
+    int replyDelayMs = 0;      // every reply this much later, as a camera's processing time
 };
 
 class tcSimHttpServer : public QObject
@@ -75,4 +76,5 @@ private:
     bool m_silent = false; // playing "no-answer": reads and discards, never replies
     void streamForever();  // playing "endless-body"
     bool m_closing = false;
+    bool m_busy = false; // a delayed reply is still to go out
 };
