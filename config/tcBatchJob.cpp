@@ -310,6 +310,12 @@ void tcBatchJob::heard(const tpVideoDevice& report)
         if (plan.dhcp && report->addressMode == 1)
             settle(p.index, verification(tcVerification::Confirmed,
                                          tr("seen with DHCP at %1").arg(report->ipAddress), report));
+        else if (plan.dhcp && report->addressMode == 2)
+            // WS-Discovery never tells how a device got its address: heard, not proven
+            settle(p.index,
+                   verification(tcVerification::NotChecked,
+                                tr("heard again at %1; its reply does not tell DHCP").arg(report->ipAddress),
+                                report));
         else if (!plan.dhcp && report->ipAddress == outcomes[p.index].address)
             settle(p.index,
                    verification(tcVerification::Confirmed, tr("seen at %1").arg(report->ipAddress), report));
