@@ -2,6 +2,7 @@
 
 #include <QDebug>
 #include <QMetaObject>
+#include <QPointer>
 #include <QTimer>
 
 #include <algorithm>
@@ -166,7 +167,11 @@ void tcOnvifExchange::send(const tcCall& c, const QByteArray& authorization)
     if (!value.isEmpty())
         exchange.setHeader("Authorization", value);
     sentAt = QDateTime::currentDateTimeUtc();
-    transport->send(exchange, [this, c](const tcHttpResult& reply) { replied(c, reply); });
+    // A transport the caller shares may outlive this exchange: its answer then goes nowhere.
+    transport->send(exchange, [self = QPointer<tcOnvifExchange>(this), c](const tcHttpResult& reply) {
+        if (self)
+            self->replied(c, reply);
+    });
 }
 
 void tcOnvifExchange::replied(const tcCall& c, const tcHttpResult& http)
@@ -419,8 +424,8 @@ void tcOnvifExchange::pollRestart()
     exchange.timeoutMs = std::max(pollMs * 2, 2000);
     exchange.body = request(getSystemDateAndTime());
     exchange.setHeader("Content-Type", "application/soap+xml; charset=utf-8");
-    transport->send(exchange, [this](const tcHttpResult& http) {
-        if (ended)
+    transport->send(exchange, [this, self = QPointer<tcOnvifExchange>(this)](const tcHttpResult& http) {
+        if (!self || ended)
             return;
         const qint64 elapsed = rebootClock.elapsed();
         // Any HTTP answer is the device up again; only the lack of one is it restarting.

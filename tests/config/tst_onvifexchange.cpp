@@ -314,6 +314,22 @@ private slots:
         QCOMPARE(transport.sent.size(), 2);
     }
 
+    // A transport shared with others answers after the exchange is gone: nothing happens
+    // (the sanitizer build would see a use after free).
+    void goneBeforeTheAnswer()
+    {
+        tcCannedTransport transport;
+        transport.script = QStringList{clockReply()};
+        auto* exchange = new tcOnvifExchange(
+            &transport, QUrl(QStringLiteral("http://10.99.1.9/onvif/device_service")), tcOnvifTask());
+        QSignalSpy ended(exchange, &tcOnvifExchange::sig_ended);
+        exchange->start();
+        delete exchange;
+        QTest::qWait(50);
+        QCOMPARE(transport.sent.size(), 1);
+        QCOMPARE(ended.count(), 0);
+    }
+
     // The plan has no address left for this device: nothing is written.
     void noAddressLeft()
     {
