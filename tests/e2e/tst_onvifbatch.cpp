@@ -83,6 +83,15 @@ private slots:
                 QCOMPARE(network["staticIpMask"].toString(), QStringLiteral("255.255.0.0"));
         }
         QCOMPARE(state.value("10.99.6.14")["reboots"].toInt(), 1);
+        // the moved ONVIF cameras answer at their new addresses
+        QStringList moved;
+        for (const char* old : {"10.99.6.11", "10.99.6.12", "10.99.6.13", "10.99.6.14"})
+            moved << results[old]["new_address"].toString();
+        const tcCommand info =
+            runScan({"info", "--ip", moved.join(','), "--json"}, "admin\n" + kPassword + '\n');
+        QCOMPARE(info.exitCode, 0);
+        moved.sort();
+        QCOMPARE(byAddress(info.out).keys(), moved);
         requireNoSecret({run.out, run.err, run.cmdline, run.environ, sim.process().output()}, {kPassword});
     }
 

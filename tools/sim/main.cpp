@@ -176,8 +176,8 @@ int main(int argc, char** argv)
         {QStringLiteral("http-timeout"), QStringLiteral("Drop an idle or unfinished HTTP request after MS."),
          QStringLiteral("MS"), QStringLiteral("10000")},
         {QStringLiteral("http-delay"),
-         QStringLiteral("Answer every HTTP request MS later, as a camera's processing time."), QStringLiteral("MS"),
-         QStringLiteral("0")},
+         QStringLiteral("Answer every HTTP request MS later, as a camera's processing time."),
+         QStringLiteral("MS"), QStringLiteral("0")},
         {QStringLiteral("log-requests"), QStringLiteral("Print one JSON line per HTTP request.")},
         {QStringLiteral("onvif-max-delay"),
          QStringLiteral("Largest random wait before answering a WS-Discovery Probe (APP_MAX_DELAY)."),
@@ -268,6 +268,24 @@ int main(int argc, char** argv)
         removeAdded();
         return fail(error);
     }
+    // A device that took a new address answers there too from then on, as a camera
+    // that moved would (its old address stays served: clients may still hold it).
+    const auto serveMoved = [&](tcSimDevice* device) {
+        const QHostAddress to = device->reportedAddress();
+        if (parser.isSet(QStringLiteral("no-http")) || !device->http || to.isNull() || to == device->address)
+            return;
+        if (!localAddresses().contains(to.toIPv4Address())) {
+            if (parser.isSet(QStringLiteral("no-add-addresses")) ||
+                !runIpBatch({QStringLiteral("address add %1/%2 dev %3")
+                                 .arg(to.toString(), parser.value(QStringLiteral("prefix")), interfaceName)}))
+                return;
+            added << to.toString();
+        }
+        QString why;
+        if (!http.listenOn(device, to, &why))
+            qWarning("zephyrlock-sim: %s", qUtf8Printable(why));
+    };
+    QObject::connect(&http, &tcSimHttpServer::deviceChanged, &app, serveMoved);
 
     tcSimDiscoveryOptions discoveryOptions;
     discoveryOptions.interface = interface;
@@ -308,25 +326,27 @@ int main(int argc, char** argv)
     }
 
     // A device that reboots is down for its rebootMs, then says Hello as it joins again.
-    QObject::connect(&http, &tcSimHttpServer::deviceRebooting, &app, [&app, &discovery](tcSimDevice* device) {
-        const auto event = [device](const char* what) {
-            return QJsonObject{
-                {QStringLiteral("event"), QStringLiteral("reboot")},
-                {QStringLiteral("time"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
-                {QStringLiteral("device"), device->address.toString()},
-                {QStringLiteral("do"), QLatin1String(what)}};
-        };
-        QJsonObject down = event("down");
-        down.insert(QStringLiteral("secs"), device->rebootMs / 1000.0);
-        emitJsonLine(down);
-        QTimer::singleShot(device->rebootMs, &app, [device, &discovery, event] {
-            finishReboot(*device);
-            emitJsonLine(event("up"));
-            emitJsonLine(device->stateJson());
-            if (!device->silent)
-                discovery.announce(*device, true);
-        });
-    });
+    QObject::connect(&http, &tcSimHttpServer::deviceRebooting, &app,
+                     [&app, &discovery, &serveMoved](tcSimDevice* device) {
+                         const auto event = [device](const char* what) {
+                             return QJsonObject{{QStringLiteral("event"), QStringLiteral("reboot")},
+                                                {QStringLiteral("time"),
+                                                 QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
+                                                {QStringLiteral("device"), device->address.toString()},
+                                                {QStringLiteral("do"), QLatin1String(what)}};
+                         };
+                         QJsonObject down = event("down");
+                         down.insert(QStringLiteral("secs"), device->rebootMs / 1000.0);
+                         emitJsonLine(down);
+                         QTimer::singleShot(device->rebootMs, &app, [device, &discovery, event, &serveMoved] {
+                             finishReboot(*device);
+                             serveMoved(device);
+                             emitJsonLine(event("up"));
+                             emitJsonLine(device->stateJson());
+                             if (!device->silent)
+                                 discovery.announce(*device, true);
+                         });
+                     });
 
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0) {
         removeAdded();

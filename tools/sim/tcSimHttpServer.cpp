@@ -20,21 +20,27 @@ bool tcSimHttpServer::listen(QString* error)
         if (!device->http || device->fault == tcSimFault::ClosedPort)
             continue;
         for (const QHostAddress& address : device->addresses()) {
-            if (address.isNull())
-                continue;
-            auto* server = new QTcpServer(this);
-            if (!server->listen(address, device->port)) {
-                *error = QStringLiteral("cannot listen on %1:%2: %3")
-                             .arg(address.toString())
-                             .arg(device->port)
-                             .arg(server->errorString());
+            if (!address.isNull() && !listenOn(device.get(), address, error))
                 return false;
-            }
-            tcSimDevice* d = device.get();
-            connect(server, &QTcpServer::newConnection, this, [this, server, d] { accept(server, d); });
-            ++m_listeners;
         }
     }
+    return true;
+}
+
+bool tcSimHttpServer::listenOn(tcSimDevice* d, const QHostAddress& address, QString* error)
+{
+    const QString key = QStringLiteral("%1:%2").arg(address.toString()).arg(d->port);
+    if (m_served.contains(key))
+        return true;
+    auto* server = new QTcpServer(this);
+    if (!server->listen(address, d->port)) {
+        *error = QStringLiteral("cannot listen on %1: %2").arg(key, server->errorString());
+        delete server;
+        return false;
+    }
+    m_served.insert(key);
+    connect(server, &QTcpServer::newConnection, this, [this, server, d] { accept(server, d); });
+    ++m_listeners;
     return true;
 }
 
@@ -59,6 +65,8 @@ void tcSimHttpServer::accept(QTcpServer* server, tcSimDevice* device)
                 other->dropIfRebooting();
             emit deviceRebooting(device);
         });
+        connect(connection, &tcSimHttpConnection::changed, this,
+                [this, device] { emit deviceChanged(device); });
     }
 }
 
@@ -238,8 +246,10 @@ bool tcSimHttpConnection::answer(const tcHttpRequest& request)
     log.insert(QStringLiteral("status"), status);
     if (m_options.logRequests)
         emitJsonLine(log);
-    if (changed)
+    if (changed) {
         emitJsonLine(d.stateJson());
+        emit this->changed();
+    }
 
     // A rebooting device's last reply ends its connection.
     const bool close = !request.keepAlive() || reboot;

@@ -6,6 +6,7 @@
 #include "tcSimDevice.h"
 
 #include <QObject>
+#include <QSet>
 #include <QTimer>
 
 class QTcpServer;
@@ -28,12 +29,16 @@ public:
     // Listens for every device that serves HTTP (a device playing "closed-port" gets no
     // listener). False, with the reason in *error, when an address cannot be bound.
     bool listen(QString* error);
+    // Also serves the device on this address (one it moved to); true when it already did.
+    bool listenOn(tcSimDevice* device, const QHostAddress& address, QString* error);
     int listenerCount() const { return m_listeners; }
 
 signals:
     // The device went down for a reboot (its connections are closed); whoever owns the
     // clock brings it back with finishReboot after its rebootMs.
     void deviceRebooting(tcSimDevice* device);
+    // An accepted write changed the device's state (its address, perhaps).
+    void deviceChanged(tcSimDevice* device);
 
 private:
     void accept(QTcpServer* server, tcSimDevice* device);
@@ -42,6 +47,7 @@ private:
     tcSimHttpOptions m_options;
     int m_listeners = 0;
     int m_connections = 0;
+    QSet<QString> m_served; // "address:port" listened on
 };
 
 // One client connection to one device: parses requests as they arrive and answers them
@@ -58,6 +64,8 @@ public:
 
 signals:
     void rebootRequested();
+    // An accepted write changed the device's state.
+    void changed();
 
 private slots:
     void slot_readyRead();
