@@ -377,41 +377,34 @@ void tcOnvifExchange::setPassword(const tcReply& reply)
     call(setUser(tcUser{task.targetUser, task.newPassword, found->level}), L("SetUserResponse"), changed);
 }
 
+void tcOnvifExchange::tryLogin(const QString& password, tcNext next)
+{
+    // GetDeviceInformation: any user level may read it, so any user's login is tried.
+    tcCall check;
+    check.operation = getDeviceInformation();
+    check.expected = L("GetDeviceInformationResponse");
+    check.user = task.targetUser;
+    check.password = password;
+    check.faultIsAnswer = true;
+    check.next = std::move(next);
+    call(check);
+}
+
 void tcOnvifExchange::proveNewPassword()
 {
     if (!task.verify)
         return end(tcOnvifResult::Success);
-    tcCall check;
-    check.operation = getDeviceInformation();
-    check.expected = L("GetDeviceInformationResponse");
-    check.user = task.targetUser;
-    check.password = task.newPassword;
-    check.faultIsAnswer = true;
-    check.next = [this](const tcReply& reply) {
+    tryLogin(task.newPassword, [this](const tcReply& reply) {
         if (reply.kind != tcReply::Ok)
             return prove(false, tr("the new password does not log in"));
         if (result.createdUser || task.oldPassword.isEmpty() || task.oldPassword == task.newPassword)
             return prove(true, tr("the new password logs in"));
-        proveOldPassword();
-    };
-    // A new login: a Digest count of the old password's requests is no use to the new one.
-    call(check);
-}
-
-void tcOnvifExchange::proveOldPassword()
-{
-    tcCall check;
-    check.operation = getDeviceInformation();
-    check.expected = L("GetDeviceInformationResponse");
-    check.user = task.targetUser;
-    check.password = task.oldPassword;
-    check.faultIsAnswer = true;
-    check.next = [this](const tcReply& reply) {
-        if (reply.kind == tcReply::Ok)
-            return prove(false, tr("the old password still logs in"));
-        prove(true, tr("the new password logs in and the old one no longer does"));
-    };
-    call(check);
+        tryLogin(task.oldPassword, [this](const tcReply& old) {
+            if (old.kind == tcReply::Ok)
+                return prove(false, tr("the old password still logs in"));
+            prove(true, tr("the new password logs in and the old one no longer does"));
+        });
+    });
 }
 
 // ---- reboot --------------------------------------------------------------------------

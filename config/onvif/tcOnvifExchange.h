@@ -122,8 +122,10 @@ private:
     void writeInterface(const QString& token);
     void interfaceWritten(const tcOnvifDevice::tcReply& reply);
     void setPassword(const tcOnvifDevice::tcReply& users);
+    // A GetDeviceInformation as the target user with this password; its reply, refusals
+    // included, goes to next.
+    void tryLogin(const QString& password, tcNext next);
     void proveNewPassword();
-    void proveOldPassword();
     void pollRestart();
 
     tcHttpTransport* transport;
